@@ -1,0 +1,56 @@
+// The extension module quorbix._quorbix: multi-phase initialisation whose one
+// execution slot adds the functions and classes, each also listed in __all__.
+#include <Python.h>
+
+#include "lib/arguments.hpp"
+#include "lib/module_functions.hpp"
+#include "lib/py_ref.hpp"
+
+namespace quorbix::lib {
+namespace {
+
+// Appends `name` to the module's __all__, creating the list on first use.
+bool list_in_all(PyObject* module, PyObject* name) {
+    PyRef all(PyObject_GetAttrString(module, "__all__"));
+    if (!all) {
+        PyErr_Clear();
+        all = PyRef(PyList_New(0));
+        if (!all || PyObject_SetAttrString(module, "__all__", all.get()) != 0) return false;
+    }
+    return PyList_Append(all.get(), name) == 0;
+}
+
+bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
+    PyRef function(PyCFunction_NewEx(def, module, module_name));
+    if (!function) return false;
+    PyRef name(PyObject_GetAttrString(function.get(), "__name__"));
+    if (!name || !list_in_all(module, name.get())) return false;
+    return PyObject_SetAttr(module, name.get(), function.get()) == 0;
+}
+
+int exec_module(PyObject* module) {
+    if (!PyModule_Check(module)) {
+        PendingError(PyExc_TypeError, instance_check_message(module, "module")).raise();
+        return -1;
+    }
+    PyRef module_name(PyObject_GetAttrString(module, "__name__"));
+    if (!module_name) return -1;
+    PyMethodDef* functions[] = {&validate_function};
+    for (PyMethodDef* def : functions)
+        if (!add_function(module, module_name.get(), def)) return -1;
+    return 0;
+}
+
+PyModuleDef_Slot slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
+    {0, nullptr},
+};
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT, "_quorbix", "", 0, nullptr, slots, nullptr, nullptr, nullptr,
+};
+
+}  // namespace
+}  // namespace quorbix::lib
+
+PyMODINIT_FUNC PyInit__quorbix(void) { return PyModuleDef_Init(&quorbix::lib::module_def); }

@@ -1,0 +1,52 @@
+#include "xml/encoding/decoders.hpp"
+#include "xml/encoding/tables.hpp"
+#include "xml/encoding/utf8_writer.hpp"
+
+namespace quorbix::xml::decoders {
+namespace {
+
+// The four pointers that decode to a letter and a combining mark; they are
+// not in the index.
+bool append_pair(std::uint32_t pointer, std::string& out) {
+    std::uint32_t base, mark;
+    switch (pointer) {
+        case 1133: base = 0x00CA, mark = 0x0304; break;
+        case 1135: base = 0x00CA, mark = 0x030C; break;
+        case 1164: base = 0x00EA, mark = 0x0304; break;
+        case 1166: base = 0x00EA, mark = 0x030C; break;
+        default: return false;
+    }
+    append_utf8(out, base);
+    append_utf8(out, mark);
+    return true;
+}
+
+}  // namespace
+
+bool big5(std::string_view text, std::string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t n = text.size();
+    out.reserve(n);
+    for (std::size_t i = 0; i < n;) {
+        unsigned char b = p[i];
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
+        if (!in(b, 0x81, 0xFE) || i + 1 == n) return false;
+        unsigned char trail = p[i + 1];
+        if (!in(trail, 0x40, 0x7E) && !in(trail, 0xA1, 0xFE)) return false;
+        unsigned offset = trail < 0x7F ? 0x40 : 0x62;
+        std::uint32_t pointer = (b - 0x81) * 157 + (trail - offset);
+        if (!append_pair(pointer, out)) {
+            std::uint32_t cp = tables::big5[pointer];
+            if (cp == 0) return false;
+            append_utf8(out, cp);
+        }
+        i += 2;
+    }
+    return true;
+}
+
+}  // namespace quorbix::xml::decoders

@@ -1,0 +1,77 @@
+// The text encodings a document may declare, looked up by label, and the
+// decoders that turn text in them into UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorbix::xml {
+
+// In the order of the encoding data (encodings.json); the generated tables
+// are indexed by these values.
+enum class Encoding : std::uint8_t {
+    Utf8,
+    Ibm866,
+    Iso8859_2,
+    Iso8859_3,
+    Iso8859_4,
+    Iso8859_5,
+    Iso8859_6,
+    Iso8859_7,
+    Iso8859_8,
+    Iso8859_8I,
+    Iso8859_10,
+    Iso8859_13,
+    Iso8859_14,
+    Iso8859_15,
+    Iso8859_16,
+    Koi8R,
+    Koi8U,
+    Macintosh,
+    Windows874,
+    Windows1250,
+    Windows1251,
+    Windows1252,
+    Windows1253,
+    Windows1254,
+    Windows1255,
+    Windows1256,
+    Windows1257,
+    Windows1258,
+    XMacCyrillic,
+    Gbk,
+    Gb18030,
+    Big5,
+    EucJp,
+    Iso2022Jp,
+    ShiftJis,
+    EucKr,
+    Replacement,
+    Utf16Be,
+    Utf16Le,
+    XUserDefined,
+};
+
+inline constexpr int encoding_count = 40;
+
+// The encoding a label names: ASCII white space trimmed, ASCII letters
+// compared without case. Unknown labels give nothing.
+std::optional<Encoding> encoding_for_label(std::string_view label);
+
+// The encoding's canonical name ("windows-1252", "Shift_JIS").
+std::string_view encoding_name(Encoding encoding);
+
+// Decodes `bytes` into UTF-8 in fatal mode: malformed input fails the whole
+// decode (false), never becomes U+FFFD. No byte-order mark is looked at.
+// `out` is overwritten on success and unspecified on failure.
+bool decode(Encoding encoding, std::string_view bytes, std::string& out);
+
+// Whether every byte of `bytes` is below 0x80.
+bool is_ascii(std::string_view bytes);
+
+// Whether `bytes` is well-formed UTF-8 (no surrogates, nothing above U+10FFFF).
+bool is_valid_utf8(std::string_view bytes);
+
+}  // namespace quorbix::xml

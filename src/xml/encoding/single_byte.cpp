@@ -1,0 +1,34 @@
+#include "xml/encoding/decoders.hpp"
+#include "xml/encoding/tables.hpp"
+#include "xml/encoding/utf8_writer.hpp"
+
+namespace quorbix::xml::decoders {
+
+bool single_byte(Encoding encoding, std::string_view in, std::string& out) {
+    const auto& table =
+        tables::single_byte[static_cast<int>(encoding) - static_cast<int>(Encoding::Ibm866)];
+    out.reserve(in.size());
+    for (unsigned char b : in) {
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            continue;
+        }
+        std::uint32_t cp = table[b - 0x80];
+        if (cp == 0) return false;  // a byte the encoding leaves unassigned
+        append_utf8(out, cp);
+    }
+    return true;
+}
+
+bool x_user_defined(std::string_view in, std::string& out) {
+    out.reserve(in.size());
+    for (unsigned char b : in) {
+        if (b < 0x80)
+            out.push_back(static_cast<char>(b));
+        else
+            append_utf8(out, 0xF780 + (b - 0x80));
+    }
+    return true;
+}
+
+}  // namespace quorbix::xml::decoders

@@ -1,0 +1,333 @@
+#include "xml/xml_reader.hpp"
+
+#include <cstring>
+
+#include "xml/attributes.hpp"
+#include "xml/char_class.hpp"
+#include "xml/encoding/encoding.hpp"
+
+namespace quorbix::xml {
+namespace {
+
+bool starts_with(const char* p, const char* end, std::string_view prefix) {
+    return static_cast<std::size_t>(end - p) >= prefix.size() &&
+           std::memcmp(p, prefix.data(), prefix.size()) == 0;
+}
+
+bool starts_with_ignoring_case(const char* p, const char* end, std::string_view upper) {
+    if (static_cast<std::size_t>(end - p) < upper.size()) return false;
+    for (std::size_t i = 0; i < upper.size(); ++i) {
+        char c = p[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i]) return false;
+    }
+    return true;
+}
+
+// The first occurrence of `terminator` ("-->", "]]>", "?>") at or after `p`.
+// Each ends in '>', which is rarer in text than its other bytes, so the
+// search runs on '>' and looks back.
+const char* find_terminator(const char* p, const char* end, std::string_view terminator) {
+    if (static_cast<std::size_t>(end - p) < terminator.size()) return nullptr;
+    std::size_t back = terminator.size() - 1;
+    const char* from = p + back;
+    while (from < end) {
+        const char* gt = static_cast<const char*>(std::memchr(from, '>', end - from));
+        if (gt == nullptr) return nullptr;
+        if (std::memcmp(gt - back, terminator.data(), back) == 0) return gt - back;
+        from = gt + 1;
+    }
+    return nullptr;
+}
+
+// The '>' that ends a start tag: the first one outside quoted values.
+const char* find_tag_end(const char* p, const char* end) {
+    for (;;) {
+        while (p < end && !has_class(*p, kTagEnd | kQuote)) ++p;
+        if (p == end || *p == '>') return p < end ? p : nullptr;
+        const char* close = static_cast<const char*>(std::memchr(p + 1, *p, end - p - 1));
+        if (close == nullptr) return nullptr;
+        p = close + 1;
+    }
+}
+
+// The '>' that ends a DOCTYPE, past quoted literals and the bracketed
+// internal subset (which may itself hold '>' in its declarations).
+const char* find_doctype_end(const char* p, const char* end) {
+    std::size_t brackets = 0;
+    for (; p < end; ++p) {
+        char c = *p;
+        if (c == '"' || c == '\'') {
+            p = static_cast<const char*>(std::memchr(p + 1, c, end - p - 1));
+            if (p == nullptr) return nullptr;
+        } else if (c == '[') {
+            ++brackets;
+        } else if (c == ']' && brackets > 0) {
+            --brackets;
+        } else if (c == '>' && brackets == 0) {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+std::string_view trim_space_back(std::string_view s) {
+    while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::string_view trim_space_front(std::string_view s) {
+    while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
+    return s;
+}
+
+}  // namespace
+
+ReadResult XmlReader::event(EventKind kind, std::string_view content, std::size_t name_length) {
+    ReadResult result;
+    result.event.kind = kind;
+    result.event.content = content;
+    result.event.name_length = name_length;
+    return result;
+}
+
+ReadResult XmlReader::syntax_error() {
+    state_ = State::Done;
+    cur_ = end_;
+    ReadResult result;
+    result.error = ReaderError::Syntax;
+    return result;
+}
+
+ReadResult XmlReader::next_event() {
+    switch (state_) {
+        case State::InsideText:
+            return read_text();
+        case State::InsideMarkup:
+            return read_markup();
+        case State::InsideEmpty:
+            return end_of_empty_element();
+        case State::Done:
+            break;
+    }
+    return event(EventKind::Eof, {});
+}
+
+void XmlReader::detect_encoding() {
+    auto found = [&](Encoding encoding, std::size_t mark_length) {
+        if (encoding_.source != EncodingSource::DeclDetected)
+            encoding_ = {EncodingSource::BomDetected, encoding};
+        cur_ += mark_length;
+    };
+    if (starts_with(cur_, end_, "\xFE\xFF"))
+        found(Encoding::Utf16Be, 2);
+    else if (starts_with(cur_, end_, "\xFF\xFE"))
+        found(Encoding::Utf16Le, 2);
+    else if (starts_with(cur_, end_, "\xEF\xBB\xBF"))
+        found(Encoding::Utf8, 3);
+    else if (starts_with(cur_, end_, std::string_view("\x00<\x00?", 4)))
+        found(Encoding::Utf16Be, 0);
+    else if (starts_with(cur_, end_, std::string_view("<\x00?\x00", 4)))
+        found(Encoding::Utf16Le, 0);
+    else if (starts_with(cur_, end_, "<?xm"))
+        found(Encoding::Utf8, 0);
+}
+
+ReadResult XmlReader::read_text() {
+    const char* start = cur_;
+    const char* lt = static_cast<const char*>(std::memchr(cur_, '<', end_ - cur_));
+    const char* text_end = lt != nullptr ? lt : end_;
+    std::string_view text(start, text_end - start);
+    if (lt != nullptr) {
+        cur_ = lt + 1;
+        state_ = State::InsideMarkup;
+    } else {
+        cur_ = end_;
+        state_ = State::Done;
+    }
+    if (settings_.trim_text_front) text = trim_space_front(text);
+    if (settings_.trim_text_back) text = trim_space_back(text);
+    if (!text.empty()) return event(EventKind::Text, text);
+    if (lt == nullptr) return event(EventKind::Eof, {});
+    return read_markup();
+}
+
+ReadResult XmlReader::read_markup() {
+    if (cur_ == end_) return syntax_error();
+    ReadResult result;
+    switch (*cur_) {
+        case '!':
+            result = read_bang();
+            break;
+        case '/':
+            result = read_end_tag();
+            break;
+        case '?':
+            result = read_processing_instruction();
+            break;
+        default:
+            result = read_start_tag();
+            break;
+    }
+    if (state_ == State::InsideMarkup) state_ = State::InsideText;
+    return result;
+}
+
+ReadResult XmlReader::read_start_tag() {
+    const char* name_end = cur_;
+    while (name_end < end_ && !has_class(*name_end, kNameStop)) ++name_end;
+    const char* gt = find_tag_end(name_end, end_);
+    if (gt == nullptr) return syntax_error();
+
+    std::string_view content(cur_, gt - cur_);
+    std::size_t name_length = name_end - cur_;
+    cur_ = gt + 1;
+    bool empty = !content.empty() && content.back() == '/';
+    if (empty) {
+        content.remove_suffix(1);
+        if (name_length > content.size()) name_length = content.size();
+        if (!settings_.split_empty_elements) return event(EventKind::Empty, content, name_length);
+        empty_name_ = content.substr(0, name_length);
+        state_ = State::InsideEmpty;
+    }
+    ++depth_;
+    if (settings_.match_end_names) open_names_.push_back(content.substr(0, name_length));
+    return event(EventKind::Start, content, name_length);
+}
+
+ReadResult XmlReader::end_of_empty_element() {
+    state_ = State::InsideText;
+    --depth_;
+    if (settings_.match_end_names) open_names_.pop_back();
+    return event(EventKind::End, empty_name_);
+}
+
+ReadResult XmlReader::read_end_tag() {
+    const char* name_start = cur_ + 1;
+    const char* gt = static_cast<const char*>(std::memchr(name_start, '>', end_ - name_start));
+    if (gt == nullptr) return syntax_error();
+    std::string_view name(name_start, gt - name_start);
+    if (settings_.trim_end_tag_names) name = trim_space_back(name);
+    cur_ = gt + 1;
+
+    ReadResult result = event(EventKind::End, name);
+    if (depth_ == 0) {
+        if (!settings_.allow_stray_end_tags) result.error = ReaderError::IllFormed;
+        return result;
+    }
+    --depth_;
+    if (settings_.match_end_names) {
+        std::string_view open = open_names_.back();
+        open_names_.pop_back();
+        if (open != name) result.error = ReaderError::IllFormed;
+    }
+    return result;
+}
+
+ReadResult XmlReader::read_bang() {
+    if (starts_with(cur_, end_, "!--")) return read_comment();
+    if (starts_with(cur_, end_, "![CDATA[")) return read_cdata();
+    if (starts_with_ignoring_case(cur_, end_, "!DOCTYPE")) return read_doctype();
+    return syntax_error();
+}
+
+ReadResult XmlReader::read_comment() {
+    const char* body = cur_ + 3;
+    const char* close = find_terminator(body, end_, "-->");
+    if (close == nullptr) return syntax_error();
+    std::string_view text(body, close - body);
+    cur_ = close + 3;
+    ReadResult result = event(EventKind::Comment, text);
+    if (settings_.check_comment_dashes && text.find("--") != std::string_view::npos)
+        result.error = ReaderError::IllFormed;
+    return result;
+}
+
+ReadResult XmlReader::read_cdata() {
+    const char* body = cur_ + 8;
+    const char* close = find_terminator(body, end_, "]]>");
+    if (close == nullptr) return syntax_error();
+    cur_ = close + 3;
+    return event(EventKind::CData, std::string_view(body, close - body));
+}
+
+ReadResult XmlReader::read_doctype() {
+    const char* body = cur_ + 8;
+    while (body < end_ && is_space(*body)) ++body;
+    const char* gt = find_doctype_end(body, end_);
+    if (gt == nullptr) return syntax_error();
+    std::string_view content(body, gt - body);
+    cur_ = gt + 1;
+    ReadResult result = event(EventKind::DocType, content);
+    if (trim_space_back(content).empty()) result.error = ReaderError::IllFormed;
+    return result;
+}
+
+ReadResult XmlReader::read_processing_instruction() {
+    const char* body = cur_ + 1;
+    const char* close = find_terminator(body, end_, "?>");
+    if (close == nullptr) return syntax_error();
+    std::string_view content(body, close - body);
+    cur_ = close + 2;
+    bool declaration = content.size() >= 3 && content.substr(0, 3) == "xml" &&
+                       (content.size() == 3 || is_space(content[3]));
+    if (!declaration) return event(EventKind::PI, content);
+    take_declared_encoding(content.substr(3));
+    return event(EventKind::Decl, content);
+}
+
+void XmlReader::take_declared_encoding(std::string_view pseudo_attributes) {
+    if (encoding_.source == EncodingSource::DeclDetected) return;
+    AttributeIter it(pseudo_attributes);
+    Attribute attribute;
+    while (it.next(attribute)) {
+        if (!attribute.ok || attribute.key != "encoding") continue;
+        if (auto encoding = encoding_for_label(attribute.value))
+            encoding_ = {EncodingSource::DeclDetected, *encoding};
+        return;
+    }
+}
+
+ReaderError XmlReader::skip_element(std::string_view name) {
+    bool trim_front = settings_.trim_text_front;
+    settings_.trim_text_front = false;
+    std::size_t level = 0;
+    ReaderError error = ReaderError::None;
+    for (;;) {
+        ReadResult r = next_event();
+        if (!r.ok()) {
+            error = r.error;
+            break;
+        }
+        EventKind kind = r.event.kind;
+        if (kind == EventKind::Eof) {
+            error = ReaderError::IllFormed;
+            break;
+        }
+        if (kind == EventKind::Start && r.event.name() == name) {
+            ++level;
+        } else if (kind == EventKind::End && r.event.name() == name) {
+            if (level == 0) break;
+            --level;
+        }
+    }
+    settings_.trim_text_front = trim_front;
+    return error;
+}
+
+std::optional<std::string_view> XmlReader::decode_text(std::string_view bytes,
+                                                       std::string& scratch) const {
+    Encoding encoding = encoding_.encoding;
+    if (encoding == Encoding::Utf8) {
+        if (!is_valid_utf8(bytes)) return std::nullopt;
+        return bytes;
+    }
+    // ASCII reads the same in every encoding that extends it.
+    bool extends_ascii = encoding != Encoding::Utf16Be && encoding != Encoding::Utf16Le &&
+                         encoding != Encoding::Iso2022Jp && encoding != Encoding::Replacement;
+    if (extends_ascii && is_ascii(bytes)) return bytes;
+    if (!decode(encoding, bytes, scratch)) return std::nullopt;
+    return std::string_view(scratch);
+}
+
+}  // namespace quorbix::xml

@@ -1,0 +1,81 @@
+// A pull reader of XML events over one borrowed byte slice. It builds no tree
+// and copies nothing: events point into the input.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "xml/reader_settings.hpp"
+#include "xml/text_encoding.hpp"
+#include "xml/xml_event.hpp"
+
+namespace quorbix::xml {
+
+class XmlReader {
+public:
+    XmlReader(std::string_view input, ReaderSettings settings)
+        : begin_(input.data()), cur_(input.data()), end_(input.data() + input.size()),
+          settings_(settings) {
+        // The first bytes are looked at once, up front, so that `position`
+        // already stands past a byte-order mark before the first event.
+        detect_encoding();
+    }
+
+    // The next event, or an error. After Eof or a Syntax error every further
+    // call gives Eof; after an IllFormed error reading goes on past the
+    // offending markup.
+    ReadResult next_event();
+
+    // Where the next event's markup or text begins: before a tag event is read,
+    // the offset of its '<'; after it, the offset just past its '>'.
+    std::uint64_t position() const {
+        return static_cast<std::uint64_t>(cur_ - begin_) - (state_ == State::InsideMarkup ? 1 : 0);
+    }
+
+    // Called right after a Start named `name`: reads up to and including the
+    // End that closes it, counting nesting by that name only.
+    ReaderError skip_element(std::string_view name);
+
+    // Decodes text from the document's encoding into UTF-8; UTF-8 input and
+    // plain ASCII come back as they are. Nothing on malformed input.
+    std::optional<std::string_view> decode_text(std::string_view bytes, std::string& scratch) const;
+
+    TextEncoding encoding() const { return encoding_; }
+    std::size_t depth() const { return depth_; }
+
+private:
+    enum class State { InsideText, InsideMarkup, InsideEmpty, Done };
+
+    void detect_encoding();
+    ReadResult read_text();
+    ReadResult read_markup();
+    ReadResult read_start_tag();
+    ReadResult read_end_tag();
+    ReadResult read_bang();
+    ReadResult read_comment();
+    ReadResult read_cdata();
+    ReadResult read_doctype();
+    ReadResult read_processing_instruction();
+    ReadResult end_of_empty_element();
+    void take_declared_encoding(std::string_view declaration);
+    ReadResult syntax_error();
+    ReadResult event(EventKind kind, std::string_view content, std::size_t name_length = 0);
+
+    const char* begin_;
+    const char* cur_;  // the unread rest is [cur_, end_)
+    const char* end_;
+    State state_ = State::InsideText;
+    ReaderSettings settings_;
+    TextEncoding encoding_;
+    std::size_t depth_ = 0;  // open elements
+    // Names of the open elements, innermost last; kept only when end names are
+    // checked. They point into the input, which outlives the reader.
+    std::vector<std::string_view> open_names_;
+    std::string_view empty_name_;  // the element an InsideEmpty End closes
+};
+
+}  // namespace quorbix::xml

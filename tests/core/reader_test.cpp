@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "xml/attributes.hpp"
+#include "xml/unescape.hpp"
+#include "xml/xml_reader.hpp"
+
+namespace quorbix::xml {
+namespace {
+
+// One event as the tests compare it: kind, payload (the name for tags), error.
+struct Seen {
+    EventKind kind;
+    std::string text;
+    ReaderError error = ReaderError::None;
+    bool operator==(const Seen&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Seen& s) {
+    return os << static_cast<int>(s.kind) << ":" << s.text << ":" << static_cast<int>(s.error);
+}
+
+std::vector<Seen> read_all(std::string_view doc, ReaderSettings settings = evaluation_profile()) {
+    XmlReader reader(doc, settings);
+    std::vector<Seen> seen;
+    for (int guard = 0; guard < 1000; ++guard) {
+        ReadResult r = reader.next_event();
+        bool tag = r.event.kind == EventKind::Start || r.event.kind == EventKind::Empty;
+        seen.push_back({r.event.kind, std::string(tag ? r.event.name() : r.event.content), r.error});
+        if (r.ok() && r.event.kind == EventKind::Eof) break;
+    }
+    return seen;
+}
+
+using K = EventKind;
+using E = ReaderError;
+
+TEST(XmlReader, ReportsEveryEventKind) {
+    auto seen = read_all(
+        "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x \">\">]><?pi data?>"
+        "<r a=\"1\"><!-- c --><![CDATA[<x>]]>t<e/></r>");
+    std::vector<Seen> want = {
+        {K::Decl, "xml version=\"1.0\""}, {K::DocType, "r [<!ENTITY x \">\">]"},
+        {K::PI, "pi data"},             {K::Start, "r"},
+        {K::Comment, " c "},            {K::CData, "<x>"},
+        {K::Text, "t"},                 {K::Empty, "e"},
+        {K::End, "r"},                  {K::Eof, ""},
+    };
+    EXPECT_EQ(seen, want);
+}
+
+TEST(XmlReader, PositionsBeforeAndAfterTags) {
+    XmlReader reader("<a>x</a>", evaluation_profile());
+    EXPECT_EQ(reader.position(), 0u);
+    ReadResult start = reader.next_event();
+    EXPECT_EQ(start.event.kind, K::Start);
+    EXPECT_EQ(reader.position(), 3u);
+    EXPECT_EQ(reader.next_event().event.content, "x");
+    EXPECT_EQ(reader.position(), 4u);  // the '<' of </a>, already consumed
+    EXPECT_EQ(reader.next_event().event.kind, K::End);
+    EXPECT_EQ(reader.position(), 8u);
+
+    XmlReader skipper("<a>x</a>", evaluation_profile());
+    skipper.next_event();
+    EXPECT_EQ(skipper.skip_element("a"), E::None);
+    EXPECT_EQ(skipper.position(), 8u);
+}
+
+TEST(XmlReader, TagNamesAndContent) {
+    XmlReader reader("<a  b=\"1\"/><c d='x>y'></c >", evaluation_profile());
+    ReadResult empty = reader.next_event();
+    EXPECT_EQ(empty.event.kind, K::Empty);
+    EXPECT_EQ(empty.event.name(), "a");
+    EXPECT_EQ(empty.event.content, "a  b=\"1\"");
+    ReadResult start = reader.next_event();
+    EXPECT_EQ(start.event.kind, K::Start);
+    EXPECT_EQ(start.event.name(), "c");
+    EXPECT_EQ(start.event.attribute_text(), " d='x>y'");
+    ReadResult end = reader.next_event();
+    EXPECT_EQ(end.event.kind, K::End);
+    EXPECT_EQ(end.event.name(), "c");
+    EXPECT_EQ(reader.next_event().event.kind, K::Eof);
+}
+
+TEST(XmlReader, EndNamesCheckedOnlyInValidationProfile) {
+    EXPECT_EQ(read_all("<a></b>")[1], (Seen{K::End, "b"}));
+    EXPECT_EQ(read_all("<a></b>", validation_profile())[1], (Seen{K::End, "b", E::IllFormed}));
+    for (auto settings : {evaluation_profile(), validation_profile()}) {
+        auto seen = read_all("</a><b/>", settings);
+        EXPECT_EQ(seen[0].error, E::IllFormed);
+        EXPECT_EQ(seen[1], (Seen{K::Empty, "b"}));  // reading goes on after it
+    }
+    ReaderSettings stray = evaluation_profile();
+    stray.allow_stray_end_tags = true;
+    EXPECT_EQ(read_all("</a>", stray)[0], (Seen{K::End, "a"}));
+}
+
+TEST(XmlReader, SyntaxErrorsEndTheStream) {
+    for (const char* doc : {"<a><!-- x", "<a", "<a b=\"x>", "<![CDATA[x", "<?pi", "<!x>", "</a",
+                            "<!DOCTYPE a", "<"}) {
+        auto seen = read_all(doc);
+        ASSERT_GE(seen.size(), 2u) << doc;
+        EXPECT_EQ(seen[seen.size() - 2].error, E::Syntax) << doc;
+        EXPECT_EQ(seen.back(), (Seen{K::Eof, ""})) << doc;
+    }
+    XmlReader reader("<!-- x", evaluation_profile());
+    EXPECT_EQ(reader.next_event().error, E::Syntax);
+    EXPECT_EQ(reader.next_event().event.kind, K::Eof);
+    EXPECT_EQ(reader.next_event().event.kind, K::Eof);
+}
+
+TEST(XmlReader, DoctypeNeedsAName) {
+    auto seen = read_all("<!DOCTYPE  ><a/>");
+    EXPECT_EQ(seen[0].error, E::IllFormed);
+    EXPECT_EQ(seen[1], (Seen{K::Empty, "a"}));
+    EXPECT_EQ(read_all("<!doctype html><a/>")[0], (Seen{K::DocType, "html"}));
+}
+
+TEST(XmlReader, DeclarationNeedsSpaceOrEndAfterXml) {
+    EXPECT_EQ(read_all("<?xml?>")[0].kind, K::Decl);
+    EXPECT_EQ(read_all("<?xml-stylesheet a?>")[0].kind, K::PI);
+    EXPECT_EQ(read_all("<?xml\tversion='1.0'?>")[0].kind, K::Decl);
+}
+
+TEST(XmlReader, TextAtTheEndAndWhiteSpaceBetweenElements) {
+    auto seen = read_all("<a> <b/>\n</a>tail");
+    std::vector<Seen> want = {{K::Start, "a"}, {K::Text, " "},    {K::Empty, "b"},
+                              {K::Text, "\n"}, {K::End, "a"},     {K::Text, "tail"},
+                              {K::Eof, ""}};
+    EXPECT_EQ(seen, want);
+}
+
+TEST(XmlReader, SplitEmptyElementsAndTrimming) {
+    ReaderSettings split = evaluation_profile();
+    split.split_empty_elements = true;
+    std::vector<Seen> want = {{K::Start, "a"}, {K::End, "a"}, {K::Eof, ""}};
+    EXPECT_EQ(read_all("<a/>", split), want);
+
+    ReaderSettings trim = evaluation_profile();
+    trim.trim_text_front = trim.trim_text_back = true;
+    std::vector<Seen> trimmed = {{K::Start, "a"}, {K::Text, "x"}, {K::End, "a"}, {K::Eof, ""}};
+    EXPECT_EQ(read_all("<a>  x \n</a>  ", trim), trimmed);
+
+    ReaderSettings untrimmed_end = evaluation_profile();
+    untrimmed_end.trim_end_tag_names = false;
+    EXPECT_EQ(read_all("<a></a >", untrimmed_end)[1], (Seen{K::End, "a "}));
+
+    ReaderSettings dashes = evaluation_profile();
+    dashes.check_comment_dashes = true;
+    EXPECT_EQ(read_all("<!-- a -- b -->", dashes)[0].error, E::IllFormed);
+    EXPECT_EQ(read_all("<!-- a -- b -->")[0].error, E::None);
+}
+
+TEST(XmlReader, SkipElementCountsNestingByName) {
+    std::string doc = "<a><a><b><a/></b></a><!-- </a> --><![CDATA[</a>]]></a><c/>";
+    XmlReader reader(doc, evaluation_profile());
+    reader.next_event();
+    EXPECT_EQ(reader.skip_element("a"), E::None);
+    EXPECT_EQ(reader.position(), doc.size() - 4);
+    EXPECT_EQ(reader.next_event().event.name(), "c");
+
+    XmlReader unclosed("<a><b>", evaluation_profile());
+    unclosed.next_event();
+    EXPECT_EQ(unclosed.skip_element("a"), E::IllFormed);
+
+    XmlReader broken("<a><b", evaluation_profile());
+    broken.next_event();
+    EXPECT_EQ(broken.skip_element("a"), E::Syntax);
+}
+
+TEST(XmlReader, ByteOrderMarksAndDetectedEncodings) {
+    XmlReader bom("\xEF\xBB\xBF<a/>", evaluation_profile());
+    EXPECT_EQ(bom.position(), 3u);
+    ReadResult r = bom.next_event();
+    EXPECT_EQ(r.event.kind, K::Empty);
+    EXPECT_EQ(bom.position(), 7u);
+    EXPECT_EQ(bom.encoding().source, EncodingSource::BomDetected);
+
+    XmlReader text_first("\xEF\xBB\xBFx<a/>", evaluation_profile());
+    text_first.next_event();
+    EXPECT_EQ(text_first.position(), 4u);
+
+    XmlReader le(std::string_view("\xFF\xFE<\0a\0", 6), evaluation_profile());
+    le.next_event();
+    EXPECT_EQ(le.encoding().encoding, Encoding::Utf16Le);
+    XmlReader be(std::string_view("\0<\0?\0x", 6), evaluation_profile());
+    be.next_event();
+    EXPECT_EQ(be.encoding().encoding, Encoding::Utf16Be);
+
+    XmlReader declared("<?xml version='1.0' encoding='ISO-8859-1'?><a>caf\xE9</a>",
+                       evaluation_profile());
+    declared.next_event();
+    EXPECT_EQ(declared.encoding().source, EncodingSource::DeclDetected);
+    EXPECT_EQ(declared.encoding().encoding, Encoding::Windows1252);
+    declared.next_event();
+    std::string scratch;
+    auto text = declared.decode_text(declared.next_event().event.content, scratch);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, "caf\xC3\xA9");
+
+    XmlReader unknown("<?xml version='1.0' encoding='no-such'?><a/>", evaluation_profile());
+    unknown.next_event();
+    EXPECT_EQ(unknown.encoding().source, EncodingSource::BomDetected);
+    EXPECT_EQ(unknown.encoding().encoding, Encoding::Utf8);
+}
+
+TEST(XmlReader, DecodeTextInUtf8ValidatesWithoutCopying) {
+    XmlReader reader("<a/>", evaluation_profile());
+    std::string scratch;
+    std::string_view ok = "h\xC3\xA9llo";
+    auto text = reader.decode_text(ok, scratch);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->data(), ok.data());
+    EXPECT_FALSE(reader.decode_text("\xC3", scratch));
+    EXPECT_FALSE(reader.decode_text("\xED\xA0\x80", scratch));
+}
+
+TEST(Attributes, IteratesPairsAndErrorItems) {
+    auto collect = [](std::string_view tag_text) {
+        std::vector<std::string> out;
+        AttributeIter it(tag_text);
+        Attribute a;
+        while (it.next(a))
+            out.push_back(a.ok ? std::string(a.key) + "=" + std::string(a.value) : "!");
+        return out;
+    };
+    EXPECT_EQ(collect(" a=\"1\" b = '2'\tc=\"&amp;\""),
+              (std::vector<std::string>{"a=1", "b=2", "c=&amp;"}));
+    EXPECT_EQ(collect(" a=\"1\" a=\"2\" b=\"3\""), (std::vector<std::string>{"a=1", "!", "b=3"}));
+    EXPECT_EQ(collect(" flag b=\"3\""), (std::vector<std::string>{"!", "b=3"}));
+    EXPECT_EQ(collect(" a=1 b=\"3\""), (std::vector<std::string>{"!", "b=3"}));
+    EXPECT_EQ(collect(" a=\"open"), (std::vector<std::string>{"!"}));
+    EXPECT_TRUE(collect("").empty());
+
+    std::string many;
+    for (int i = 0; i < 40; ++i) many += " k" + std::to_string(i) + "=\"v\"";
+    many += " k7=\"again\"";
+    auto items = collect(many);
+    ASSERT_EQ(items.size(), 41u);
+    EXPECT_EQ(items.back(), "!");
+}
+
+TEST(Unescape, ResolvesEntitiesAndCharacterReferences) {
+    std::string scratch;
+    std::string_view plain = "no entities";
+    auto same = unescape_text(plain, scratch);
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->data(), plain.data());
+
+    EXPECT_EQ(unescape_text("&amp;&#65;&#x42;", scratch).value(), "&AB");
+    EXPECT_EQ(unescape_text("&lt;&gt;&apos;&quot;", scratch).value(), "<>'\"");
+    EXPECT_EQ(unescape_text("&#x1F4A9;&#233;", scratch).value(), "\xF0\x9F\x92\xA9\xC3\xA9");
+    EXPECT_EQ(unescape_text("&#x10FFFF;", scratch).value(), "\xF4\x8F\xBF\xBF");
+    for (const char* bad : {"&#X42;", "&#0;", "&foo;", "&", "a & b", "&#;", "&#x;", "&#-1;",
+                            "&#+1;", "&#xD800;", "&#x110000;", "&#99999999999;", "&AMP;", "&#1a;"})
+        EXPECT_FALSE(unescape_text(bad, scratch)) << bad;
+}
+
+}  // namespace
+}  // namespace quorbix::xml

@@ -16,7 +16,7 @@ bool shift_jis(std::string_view text, std::string& out) {
     for (std::size_t i = 0; i < n;) {
         unsigned char b = p[i];
         if (b <= 0x80) {  // 0x5C and 0x7E stay themselves, 0x80 is U+0080
-            out.push_back(static_cast<char>(b));
+            append_utf8(out, b);
             ++i;
             continue;
         }

@@ -7,7 +7,9 @@
 namespace quorbix::lib {
 namespace {
 
-PendingError type_error(std::string message) { return PendingError(PyExc_TypeError, std::move(message)); }
+PendingError type_error(std::string message) {
+    return PendingError(PyExc_TypeError, std::move(message));
+}
 
 // 'a', 'a' and 'b', 'a', 'b', and 'c'
 std::string quoted_name_list(const std::string* names, std::size_t count) {
@@ -22,15 +24,15 @@ std::string quoted_name_list(const std::string* names, std::size_t count) {
 }  // namespace
 
 std::optional<PendingError> bind_arguments(const Signature& signature, PyObject* const* args,
-                                           Py_ssize_t nargs, PyObject* kwnames,
-                                           PyObject** bound) {
+                                           Py_ssize_t nargs, PyObject* kwnames, PyObject** bound) {
     std::string fn = signature.display_name;
     std::size_t n = signature.parameter_count;
     if (static_cast<std::size_t>(nargs) > n) {
         return type_error(fn + " takes " + std::to_string(n) + " positional arguments but " +
                           std::to_string(nargs) + (nargs == 1 ? " was" : " were") + " given");
     }
-    for (std::size_t i = 0; i < n; ++i) bound[i] = i < static_cast<std::size_t>(nargs) ? args[i] : nullptr;
+    for (std::size_t i = 0; i < n; ++i)
+        bound[i] = i < static_cast<std::size_t>(nargs) ? args[i] : nullptr;
 
     Py_ssize_t keyword_count = kwnames != nullptr ? PyTuple_Size(kwnames) : 0;
     for (Py_ssize_t k = 0; k < keyword_count; ++k) {
@@ -42,7 +44,8 @@ std::optional<PendingError> bind_arguments(const Signature& signature, PyObject*
         std::size_t slot = 0;
         while (slot < n && name != signature.parameters[slot]) ++slot;
         if (slot == n)
-            return type_error(fn + " got an unexpected keyword argument '" + std::string(name) + "'");
+            return type_error(fn + " got an unexpected keyword argument '" + std::string(name) +
+                              "'");
         if (bound[slot] != nullptr)
             return type_error(fn + " got multiple values for argument '" + std::string(name) + "'");
         bound[slot] = args[nargs + k];
@@ -54,8 +57,9 @@ std::optional<PendingError> bind_arguments(const Signature& signature, PyObject*
         if (bound[i] == nullptr) missing[missing_count++] = signature.parameters[i];
     if (missing_count > 0) {
         return type_error(fn + " missing " + std::to_string(missing_count) +
-                          " required positional " + (missing_count == 1 ? "argument" : "arguments") +
-                          ": " + quoted_name_list(missing, missing_count));
+                          " required positional " +
+                          (missing_count == 1 ? "argument" : "arguments") + ": " +
+                          quoted_name_list(missing, missing_count));
     }
     return std::nullopt;
 }
@@ -74,7 +78,8 @@ std::string instance_check_message(PyObject* object, const char* target) {
 }
 
 PendingError argument_type_error(const char* name, PyObject* object, const char* target) {
-    return type_error(std::string("argument '") + name + "': " + instance_check_message(object, target));
+    return type_error(std::string("argument '") + name +
+                      "': " + instance_check_message(object, target));
 }
 
 }  // namespace quorbix::lib

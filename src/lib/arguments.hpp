@@ -24,8 +24,7 @@ struct Signature {
 // Fills `bound` (borrowed references, one per parameter) from a fast call's
 // positional arguments and keyword names.
 std::optional<PendingError> bind_arguments(const Signature& signature, PyObject* const* args,
-                                           Py_ssize_t nargs, PyObject* kwnames,
-                                           PyObject** bound);
+                                           Py_ssize_t nargs, PyObject* kwnames, PyObject** bound);
 
 // The message of a failed instance check: "'bytes' object is not an instance
 // of 'str'", or "'None' is not an instance of 'str'".

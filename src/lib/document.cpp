@@ -19,8 +19,7 @@ bool is_byte_format(const char* format) {
     return (format[0] == 'B' || format[0] == 'c') && format[1] == '\0';
 }
 
-Expected<std::string_view> checked_buffer(PyObject* object, BufferView& view,
-                                          const char* refused) {
+Expected<std::string_view> checked_buffer(PyObject* object, BufferView& view, const char* refused) {
     switch (acquire_buffer_view(object, view)) {
         case Acquired::Ok:
             return view.bytes();
@@ -48,7 +47,8 @@ Acquired acquire_buffer_view(PyObject* object, BufferView& view) {
     }
     view.held_ = true;
     const Py_buffer& v = view.view_;
-    if (v.shape == nullptr || v.strides == nullptr || v.itemsize != 1 || !is_byte_format(v.format)) {
+    if (v.shape == nullptr || v.strides == nullptr || v.itemsize != 1 ||
+        !is_byte_format(v.format)) {
         view.release();
         return Acquired::Refused;
     }
@@ -59,9 +59,13 @@ Acquired acquire_buffer_view(PyObject* object, BufferView& view) {
     return Acquired::Ok;
 }
 
-bool is_bytes_document(PyObject* object) { return PyBytes_Check(object); }
+bool is_bytes_document(PyObject* object) {
+    return PyBytes_Check(object);
+}
 
-bool is_str_document(PyObject* object) { return PyUnicode_Check(object); }
+bool is_str_document(PyObject* object) {
+    return PyUnicode_Check(object);
+}
 
 std::string_view read_bytes_document(PyObject* object) {
     return {PyBytes_AsString(object), static_cast<std::size_t>(PyBytes_Size(object))};

@@ -21,7 +21,7 @@ Acquired acquire_buffer_view(PyObject* object, BufferView& view);
 // A buffer view, released exactly once when its owner goes. It stays at one
 // address from acquisition to release, so it is neither copied nor moved.
 class BufferView {
-public:
+  public:
     BufferView() = default;
     BufferView(const BufferView&) = delete;
     BufferView& operator=(const BufferView&) = delete;
@@ -33,7 +33,7 @@ public:
     }
     void release();
 
-private:
+  private:
     friend Acquired acquire_buffer_view(PyObject* object, BufferView& view);
     Py_buffer view_{};
     bool held_ = false;

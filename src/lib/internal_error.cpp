@@ -4,8 +4,8 @@ namespace quorbix::lib {
 
 PyObject* internal_error_type() {
     // Created under the interpreter lock, which no call of this module releases.
-    static PyObject* type = PyErr_NewException("quorbix._quorbix.InternalError",
-                                               PyExc_BaseException, nullptr);
+    static PyObject* type =
+        PyErr_NewException("quorbix._quorbix.InternalError", PyExc_BaseException, nullptr);
     return type;
 }
 

@@ -53,4 +53,6 @@ PyModuleDef module_def = {
 }  // namespace
 }  // namespace quorbix::lib
 
-PyMODINIT_FUNC PyInit__quorbix(void) { return PyModuleDef_Init(&quorbix::lib::module_def); }
+PyMODINIT_FUNC PyInit__quorbix(void) {
+    return PyModuleDef_Init(&quorbix::lib::module_def);
+}

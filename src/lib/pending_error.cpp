@@ -18,8 +18,8 @@ void PendingError::raise() {
                       fetched_traceback_.release());
         return;
     }
-    PyRef text(PyUnicode_FromStringAndSize(message_.data(),
-                                           static_cast<Py_ssize_t>(message_.size())));
+    PyRef text(
+        PyUnicode_FromStringAndSize(message_.data(), static_cast<Py_ssize_t>(message_.size())));
     if (text) PyErr_SetObject(type_, text.get());
 }
 

@@ -15,7 +15,7 @@
 namespace quorbix::lib {
 
 class PendingError {
-public:
+  public:
     PendingError(PyObject* type, std::string message) : type_(type), message_(std::move(message)) {}
 
     // Takes the exception the interpreter has just set.
@@ -27,7 +27,7 @@ public:
     PyObject* type() const { return type_; }
     const std::string& message() const { return message_; }
 
-private:
+  private:
     PendingError() = default;
 
     PyObject* type_ = nullptr;  // borrowed: the built-in exception types live forever
@@ -38,7 +38,7 @@ private:
 // Either a value or the failure that stands in its place.
 template <class T>
 class Expected {
-public:
+  public:
     Expected(T value) : state_(std::move(value)) {}
     Expected(PendingError error) : state_(std::move(error)) {}
 
@@ -46,7 +46,7 @@ public:
     T& value() { return std::get<0>(state_); }
     PendingError& error() { return std::get<1>(state_); }
 
-private:
+  private:
     std::variant<T, PendingError> state_;
 };
 

@@ -9,7 +9,7 @@ namespace quorbix::lib {
 
 // One strong reference, released when the owner goes.
 class PyRef {
-public:
+  public:
     PyRef() = default;
     explicit PyRef(PyObject* owned) : object_(owned) {}
     static PyRef borrow(PyObject* borrowed) {
@@ -30,7 +30,7 @@ public:
     explicit operator bool() const { return object_ != nullptr; }
     void swap(PyRef& other) noexcept { std::swap(object_, other.object_); }
 
-private:
+  private:
     PyObject* object_ = nullptr;
 };
 

@@ -30,7 +30,8 @@ PyObject* validate(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
 
 }  // namespace
 
-PyMethodDef validate_function = {"validate", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(validate)),
-                                 METH_FASTCALL | METH_KEYWORDS, "validate(data)\n--\n\n"};
+PyMethodDef validate_function = {
+    "validate", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(validate)),
+    METH_FASTCALL | METH_KEYWORDS, "validate(data)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -17,14 +17,14 @@ struct Attribute {
 };
 
 class AttributeIter {
-public:
+  public:
     // `text` is what follows the tag name (XmlEvent::attribute_text).
     explicit AttributeIter(std::string_view text) : p_(text.data()), end_(p_ + text.size()) {}
 
     // The next attribute or error item; false when the tag has no more.
     bool next(Attribute& out);
 
-private:
+  private:
     bool seen_before(std::string_view key);
 
     const char* p_;
@@ -37,6 +37,8 @@ private:
     std::unordered_set<std::string_view> key_set_;
 };
 
-inline AttributeIter attributes(const XmlEvent& tag) { return AttributeIter(tag.attribute_text()); }
+inline AttributeIter attributes(const XmlEvent& tag) {
+    return AttributeIter(tag.attribute_text());
+}
 
 }  // namespace quorbix::xml

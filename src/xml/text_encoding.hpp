@@ -6,9 +6,9 @@
 namespace quorbix::xml {
 
 enum class EncodingSource {
-    Implicit,     // nothing said: UTF-8
-    BomDetected,  // from a byte-order mark or the first bytes
-    DeclDetected, // from the declaration's encoding label
+    Implicit,      // nothing said: UTF-8
+    BomDetected,   // from a byte-order mark or the first bytes
+    DeclDetected,  // from the declaration's encoding label
 };
 
 struct TextEncoding {

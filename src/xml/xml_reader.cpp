@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "xml/attributes.hpp"
+#include "xml/byte_search.hpp"
 #include "xml/char_class.hpp"
 #include "xml/encoding/encoding.hpp"
 
@@ -43,8 +44,8 @@ const char* find_terminator(const char* p, const char* end, std::string_view ter
 // The '>' that ends a start tag: the first one outside quoted values.
 const char* find_tag_end(const char* p, const char* end) {
     for (;;) {
-        while (p < end && !has_class(*p, kTagEnd | kQuote)) ++p;
-        if (p == end || *p == '>') return p < end ? p : nullptr;
+        p = find_tag_end_or_quote(p, end);
+        if (p == nullptr || *p == '>') return p;
         const char* close = static_cast<const char*>(std::memchr(p + 1, *p, end - p - 1));
         if (close == nullptr) return nullptr;
         p = close + 1;
@@ -83,23 +84,14 @@ std::string_view trim_space_front(std::string_view s) {
 
 }  // namespace
 
-ReadResult XmlReader::event(EventKind kind, std::string_view content, std::size_t name_length) {
-    ReadResult result;
-    result.event.kind = kind;
-    result.event.content = content;
-    result.event.name_length = name_length;
-    return result;
-}
-
-ReadResult XmlReader::syntax_error() {
+ReaderError XmlReader::syntax_error() {
     state_ = State::Done;
     cur_ = end_;
-    ReadResult result;
-    result.error = ReaderError::Syntax;
-    return result;
+    set_event(EventKind::Eof, {});
+    return ReaderError::Syntax;
 }
 
-ReadResult XmlReader::next_event() {
+ReaderError XmlReader::advance() {
     switch (state_) {
         case State::InsideText:
             return read_text();
@@ -110,7 +102,7 @@ ReadResult XmlReader::next_event() {
         case State::Done:
             break;
     }
-    return event(EventKind::Eof, {});
+    return set_event(EventKind::Eof, {});
 }
 
 void XmlReader::detect_encoding() {
@@ -133,9 +125,9 @@ void XmlReader::detect_encoding() {
         found(Encoding::Utf8, 0);
 }
 
-ReadResult XmlReader::read_text() {
+ReaderError XmlReader::read_text() {
     const char* start = cur_;
-    const char* lt = static_cast<const char*>(std::memchr(cur_, '<', end_ - cur_));
+    const char* lt = find_byte(cur_, end_, '<');
     const char* text_end = lt != nullptr ? lt : end_;
     std::string_view text(start, text_end - start);
     if (lt != nullptr) {
@@ -147,14 +139,14 @@ ReadResult XmlReader::read_text() {
     }
     if (settings_.trim_text_front) text = trim_space_front(text);
     if (settings_.trim_text_back) text = trim_space_back(text);
-    if (!text.empty()) return event(EventKind::Text, text);
-    if (lt == nullptr) return event(EventKind::Eof, {});
+    if (!text.empty()) return set_event(EventKind::Text, text);
+    if (lt == nullptr) return set_event(EventKind::Eof, {});
     return read_markup();
 }
 
-ReadResult XmlReader::read_markup() {
+ReaderError XmlReader::read_markup() {
     if (cur_ == end_) return syntax_error();
-    ReadResult result;
+    ReaderError result;
     switch (*cur_) {
         case '!':
             result = read_bang();
@@ -173,11 +165,11 @@ ReadResult XmlReader::read_markup() {
     return result;
 }
 
-ReadResult XmlReader::read_start_tag() {
-    const char* name_end = cur_;
-    while (name_end < end_ && !has_class(*name_end, kNameStop)) ++name_end;
-    const char* gt = find_tag_end(name_end, end_);
+ReaderError XmlReader::read_start_tag() {
+    const char* gt = find_tag_end(cur_, end_);
     if (gt == nullptr) return syntax_error();
+    const char* name_end = cur_;
+    while (name_end < gt && !is_space(*name_end)) ++name_end;
 
     std::string_view content(cur_, gt - cur_);
     std::size_t name_length = name_end - cur_;
@@ -186,84 +178,82 @@ ReadResult XmlReader::read_start_tag() {
     if (empty) {
         content.remove_suffix(1);
         if (name_length > content.size()) name_length = content.size();
-        if (!settings_.split_empty_elements) return event(EventKind::Empty, content, name_length);
+        if (!settings_.split_empty_elements)
+            return set_event(EventKind::Empty, content, name_length);
         empty_name_ = content.substr(0, name_length);
         state_ = State::InsideEmpty;
     }
     ++depth_;
     if (settings_.match_end_names) open_names_.push_back(content.substr(0, name_length));
-    return event(EventKind::Start, content, name_length);
+    return set_event(EventKind::Start, content, name_length);
 }
 
-ReadResult XmlReader::end_of_empty_element() {
+ReaderError XmlReader::end_of_empty_element() {
     state_ = State::InsideText;
     --depth_;
     if (settings_.match_end_names) open_names_.pop_back();
-    return event(EventKind::End, empty_name_);
+    return set_event(EventKind::End, empty_name_);
 }
 
-ReadResult XmlReader::read_end_tag() {
+ReaderError XmlReader::read_end_tag() {
     const char* name_start = cur_ + 1;
-    const char* gt = static_cast<const char*>(std::memchr(name_start, '>', end_ - name_start));
+    const char* gt = find_byte(name_start, end_, '>');
     if (gt == nullptr) return syntax_error();
     std::string_view name(name_start, gt - name_start);
     if (settings_.trim_end_tag_names) name = trim_space_back(name);
     cur_ = gt + 1;
 
-    ReadResult result = event(EventKind::End, name);
-    if (depth_ == 0) {
-        if (!settings_.allow_stray_end_tags) result.error = ReaderError::IllFormed;
-        return result;
-    }
+    set_event(EventKind::End, name);
+    if (depth_ == 0)
+        return settings_.allow_stray_end_tags ? ReaderError::None : ReaderError::IllFormed;
     --depth_;
     if (settings_.match_end_names) {
         std::string_view open = open_names_.back();
         open_names_.pop_back();
-        if (open != name) result.error = ReaderError::IllFormed;
+        if (open != name) return ReaderError::IllFormed;
     }
-    return result;
+    return ReaderError::None;
 }
 
-ReadResult XmlReader::read_bang() {
+ReaderError XmlReader::read_bang() {
     if (starts_with(cur_, end_, "!--")) return read_comment();
     if (starts_with(cur_, end_, "![CDATA[")) return read_cdata();
     if (starts_with_ignoring_case(cur_, end_, "!DOCTYPE")) return read_doctype();
     return syntax_error();
 }
 
-ReadResult XmlReader::read_comment() {
+ReaderError XmlReader::read_comment() {
     const char* body = cur_ + 3;
     const char* close = find_terminator(body, end_, "-->");
     if (close == nullptr) return syntax_error();
     std::string_view text(body, close - body);
     cur_ = close + 3;
-    ReadResult result = event(EventKind::Comment, text);
+    set_event(EventKind::Comment, text);
     if (settings_.check_comment_dashes && text.find("--") != std::string_view::npos)
-        result.error = ReaderError::IllFormed;
-    return result;
+        return ReaderError::IllFormed;
+    return ReaderError::None;
 }
 
-ReadResult XmlReader::read_cdata() {
+ReaderError XmlReader::read_cdata() {
     const char* body = cur_ + 8;
     const char* close = find_terminator(body, end_, "]]>");
     if (close == nullptr) return syntax_error();
     cur_ = close + 3;
-    return event(EventKind::CData, std::string_view(body, close - body));
+    return set_event(EventKind::CData, std::string_view(body, close - body));
 }
 
-ReadResult XmlReader::read_doctype() {
+ReaderError XmlReader::read_doctype() {
     const char* body = cur_ + 8;
     while (body < end_ && is_space(*body)) ++body;
     const char* gt = find_doctype_end(body, end_);
     if (gt == nullptr) return syntax_error();
     std::string_view content(body, gt - body);
     cur_ = gt + 1;
-    ReadResult result = event(EventKind::DocType, content);
-    if (trim_space_back(content).empty()) result.error = ReaderError::IllFormed;
-    return result;
+    set_event(EventKind::DocType, content);
+    return trim_space_back(content).empty() ? ReaderError::IllFormed : ReaderError::None;
 }
 
-ReadResult XmlReader::read_processing_instruction() {
+ReaderError XmlReader::read_processing_instruction() {
     const char* body = cur_ + 1;
     const char* close = find_terminator(body, end_, "?>");
     if (close == nullptr) return syntax_error();
@@ -271,9 +261,9 @@ ReadResult XmlReader::read_processing_instruction() {
     cur_ = close + 2;
     bool declaration = content.size() >= 3 && content.substr(0, 3) == "xml" &&
                        (content.size() == 3 || is_space(content[3]));
-    if (!declaration) return event(EventKind::PI, content);
+    if (!declaration) return set_event(EventKind::PI, content);
     take_declared_encoding(content.substr(3));
-    return event(EventKind::Decl, content);
+    return set_event(EventKind::Decl, content);
 }
 
 void XmlReader::take_declared_encoding(std::string_view pseudo_attributes) {

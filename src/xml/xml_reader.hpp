@@ -16,9 +16,11 @@
 namespace quorbix::xml {
 
 class XmlReader {
-public:
+  public:
     XmlReader(std::string_view input, ReaderSettings settings)
-        : begin_(input.data()), cur_(input.data()), end_(input.data() + input.size()),
+        : begin_(input.data()),
+          cur_(input.data()),
+          end_(input.data() + input.size()),
           settings_(settings) {
         // The first bytes are looked at once, up front, so that `position`
         // already stands past a byte-order mark before the first event.
@@ -28,7 +30,10 @@ public:
     // The next event, or an error. After Eof or a Syntax error every further
     // call gives Eof; after an IllFormed error reading goes on past the
     // offending markup.
-    ReadResult next_event();
+    ReadResult next_event() {
+        ReaderError error = advance();
+        return ReadResult{event_, error};
+    }
 
     // Where the next event's markup or text begins: before a tag event is read,
     // the offset of its '<'; after it, the offset just past its '>'.
@@ -47,23 +52,30 @@ public:
     TextEncoding encoding() const { return encoding_; }
     std::size_t depth() const { return depth_; }
 
-private:
+  private:
     enum class State { InsideText, InsideMarkup, InsideEmpty, Done };
 
+    // Each reads one event into `event_` and returns its error.
+    ReaderError advance();
+    ReaderError read_text();
+    ReaderError read_markup();
+    ReaderError read_start_tag();
+    ReaderError read_end_tag();
+    ReaderError read_bang();
+    ReaderError read_comment();
+    ReaderError read_cdata();
+    ReaderError read_doctype();
+    ReaderError read_processing_instruction();
+    ReaderError end_of_empty_element();
+    ReaderError syntax_error();
+    ReaderError set_event(EventKind kind, std::string_view content, std::size_t name_length = 0) {
+        event_.kind = kind;
+        event_.content = content;
+        event_.name_length = name_length;
+        return ReaderError::None;
+    }
     void detect_encoding();
-    ReadResult read_text();
-    ReadResult read_markup();
-    ReadResult read_start_tag();
-    ReadResult read_end_tag();
-    ReadResult read_bang();
-    ReadResult read_comment();
-    ReadResult read_cdata();
-    ReadResult read_doctype();
-    ReadResult read_processing_instruction();
-    ReadResult end_of_empty_element();
     void take_declared_encoding(std::string_view declaration);
-    ReadResult syntax_error();
-    ReadResult event(EventKind kind, std::string_view content, std::size_t name_length = 0);
 
     const char* begin_;
     const char* cur_;  // the unread rest is [cur_, end_)
@@ -76,6 +88,7 @@ private:
     // checked. They point into the input, which outlives the reader.
     std::vector<std::string_view> open_names_;
     std::string_view empty_name_;  // the element an InsideEmpty End closes
+    XmlEvent event_;
 };
 
 }  // namespace quorbix::xml

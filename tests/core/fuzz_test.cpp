@@ -67,7 +67,11 @@ TEST(Fuzz, EveryTruncationOfARealDocument) {
 
 TEST(Fuzz, RandomBytesAndMutations) {
     std::mt19937 rng(12345);
-    const std::string alphabet("<>/!?-[]\"'=&;#x CDATA\xEF\xBB\xBF" "\0\x80" "ab", 28);
+    const std::string alphabet(
+        "<>/!?-[]\"'=&;#x CDATA\xEF\xBB\xBF"
+        "\0\x80"
+        "ab",
+        28);
     std::string doc = sample;
     for (int round = 0; round < 3000; ++round) {
         std::string input;

@@ -28,7 +28,8 @@ std::vector<Seen> read_all(std::string_view doc, ReaderSettings settings = evalu
     for (int guard = 0; guard < 1000; ++guard) {
         ReadResult r = reader.next_event();
         bool tag = r.event.kind == EventKind::Start || r.event.kind == EventKind::Empty;
-        seen.push_back({r.event.kind, std::string(tag ? r.event.name() : r.event.content), r.error});
+        seen.push_back(
+            {r.event.kind, std::string(tag ? r.event.name() : r.event.content), r.error});
         if (r.ok() && r.event.kind == EventKind::Eof) break;
     }
     return seen;
@@ -42,11 +43,16 @@ TEST(XmlReader, ReportsEveryEventKind) {
         "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x \">\">]><?pi data?>"
         "<r a=\"1\"><!-- c --><![CDATA[<x>]]>t<e/></r>");
     std::vector<Seen> want = {
-        {K::Decl, "xml version=\"1.0\""}, {K::DocType, "r [<!ENTITY x \">\">]"},
-        {K::PI, "pi data"},             {K::Start, "r"},
-        {K::Comment, " c "},            {K::CData, "<x>"},
-        {K::Text, "t"},                 {K::Empty, "e"},
-        {K::End, "r"},                  {K::Eof, ""},
+        {K::Decl, "xml version=\"1.0\""},
+        {K::DocType, "r [<!ENTITY x \">\">]"},
+        {K::PI, "pi data"},
+        {K::Start, "r"},
+        {K::Comment, " c "},
+        {K::CData, "<x>"},
+        {K::Text, "t"},
+        {K::Empty, "e"},
+        {K::End, "r"},
+        {K::Eof, ""},
     };
     EXPECT_EQ(seen, want);
 }
@@ -126,9 +132,8 @@ TEST(XmlReader, DeclarationNeedsSpaceOrEndAfterXml) {
 
 TEST(XmlReader, TextAtTheEndAndWhiteSpaceBetweenElements) {
     auto seen = read_all("<a> <b/>\n</a>tail");
-    std::vector<Seen> want = {{K::Start, "a"}, {K::Text, " "},    {K::Empty, "b"},
-                              {K::Text, "\n"}, {K::End, "a"},     {K::Text, "tail"},
-                              {K::Eof, ""}};
+    std::vector<Seen> want = {{K::Start, "a"}, {K::Text, " "},    {K::Empty, "b"}, {K::Text, "\n"},
+                              {K::End, "a"},   {K::Text, "tail"}, {K::Eof, ""}};
     EXPECT_EQ(seen, want);
 }
 

@@ -16,10 +16,9 @@ TEST(ValidateDocument, AcceptsWellFormedDocumentsWithOneRoot) {
 }
 
 TEST(ValidateDocument, RejectsEverythingElse) {
-    for (const char* doc : {"", "text only", "<!-- c -->", "<?xml version=\"1.0\"?>",
-                            "<a></a><b/>", "<a/><a/>", "<a>", "<a></b>", "</a>", "<a></a></a>",
-                            "<a><!-- x", "<a b=\"1></a>", "<!DOCTYPE ><a/>", "<a><b></a></b>",
-                            "<a/><!x>"})
+    for (const char* doc : {"", "text only", "<!-- c -->", "<?xml version=\"1.0\"?>", "<a></a><b/>",
+                            "<a/><a/>", "<a>", "<a></b>", "</a>", "<a></a></a>", "<a><!-- x",
+                            "<a b=\"1></a>", "<!DOCTYPE ><a/>", "<a><b></a></b>", "<a/><!x>"})
         EXPECT_FALSE(validate_document(doc)) << doc;
 }
 

@@ -10,11 +10,20 @@ namespace {
 bool append_pair(std::uint32_t pointer, std::string& out) {
     std::uint32_t base, mark;
     switch (pointer) {
-        case 1133: base = 0x00CA, mark = 0x0304; break;
-        case 1135: base = 0x00CA, mark = 0x030C; break;
-        case 1164: base = 0x00EA, mark = 0x0304; break;
-        case 1166: base = 0x00EA, mark = 0x030C; break;
-        default: return false;
+        case 1133:
+            base = 0x00CA, mark = 0x0304;
+            break;
+        case 1135:
+            base = 0x00CA, mark = 0x030C;
+            break;
+        case 1164:
+            base = 0x00EA, mark = 0x0304;
+            break;
+        case 1166:
+            base = 0x00EA, mark = 0x030C;
+            break;
+        default:
+            return false;
     }
     append_utf8(out, base);
     append_utf8(out, mark);

@@ -10,7 +10,9 @@
 
 namespace quorbix::xml::decoders {
 
-inline bool in(unsigned char b, unsigned char lo, unsigned char hi) { return b >= lo && b <= hi; }
+inline bool in(unsigned char b, unsigned char lo, unsigned char hi) {
+    return b >= lo && b <= hi;
+}
 
 bool single_byte(Encoding encoding, std::string_view in, std::string& out);
 bool x_user_defined(std::string_view in, std::string& out);

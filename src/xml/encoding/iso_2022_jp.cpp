@@ -10,7 +10,7 @@ enum class State { Ascii, Roman, Katakana, LeadByte, TrailByte, EscStart, Esc };
 // The decoder as a state machine; in fatal mode the first error ends it, so
 // bytes that an error would put back are never re-read.
 class Iso2022JpDecoder {
-public:
+  public:
     explicit Iso2022JpDecoder(std::string& out) : out_(out) {}
 
     // Takes one byte; false on malformed input.
@@ -61,7 +61,7 @@ public:
         return state_ != State::TrailByte && state_ != State::EscStart && state_ != State::Esc;
     }
 
-private:
+  private:
     bool escape() {
         state_ = State::EscStart;
         return true;

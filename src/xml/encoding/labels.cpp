@@ -30,9 +30,10 @@ std::optional<Encoding> encoding_for_label(std::string_view label) {
 
     const tables::LabelEntry* begin = tables::labels;
     const tables::LabelEntry* end = tables::labels + tables::label_count;
-    auto it = std::lower_bound(begin, end, key, [](const tables::LabelEntry& e, std::string_view k) {
-        return std::string_view(e.label) < k;
-    });
+    auto it =
+        std::lower_bound(begin, end, key, [](const tables::LabelEntry& e, std::string_view k) {
+            return std::string_view(e.label) < k;
+        });
     if (it == end || std::string_view(it->label) != key) return std::nullopt;
     return static_cast<Encoding>(it->encoding);
 }

@@ -18,10 +18,9 @@ inline void append_utf8(std::string& out, std::uint32_t cp) {
                      static_cast<char>(0x80 | (cp & 0x3F))};
         out.append(b, 3);
     } else {
-        char b[4] = {static_cast<char>(0xF0 | (cp >> 18)),
-                     static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-                     static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                     static_cast<char>(0x80 | (cp & 0x3F))};
+        char b[4] = {
+            static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+            static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
         out.append(b, 4);
     }
 }

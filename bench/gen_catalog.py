@@ -1,0 +1,62 @@
+"""Writes a deterministic catalog-like XML document of about the size asked for.
+
+Usage: python bench/gen_catalog.py [OUTPUT] [MEGABYTES]
+
+Books carry attributes, entity references, CDATA sections, comments and
+namespace-prefixed names, so every path of the reader is exercised.
+"""
+
+import random
+import sys
+from pathlib import Path
+
+WORDS = ("river night garden code shadow empire winter signal harbor silver glass "
+         "ember orbit maple cipher atlas echo lantern prism meadow").split()
+LANGS = ("en", "de", "fr", "es", "it")
+TAGS = ("fiction", "science", "history", "poetry", "travel", "computing")
+
+
+def book(rng, i):
+    title = " ".join(rng.choice(WORDS).capitalize() for _ in range(rng.randint(2, 5)))
+    author = f"{rng.choice(WORDS).capitalize()}, {rng.choice(WORDS).capitalize()}"
+    price = f"{rng.randint(1, 120)}.{rng.randint(0, 99):02d}"
+    parts = [
+        f'  <book id="bk{i}" lang="{rng.choice(LANGS)}" available="{rng.choice(("yes", "no"))}">\n',
+        f"    <dc:title>{title}</dc:title>\n",
+        f"    <author>{author}</author>\n",
+        f"    <price currency=\"EUR\">{price}</price>\n",
+        f"    <tag>{rng.choice(TAGS)}</tag>\n",
+    ]
+    if i % 3 == 0:
+        parts.append(f"    <tag>{rng.choice(TAGS)}</tag>\n")
+    if i % 4 == 0:
+        parts.append(f"    <description>{title} &amp; more: a tale of "
+                     f"{rng.choice(WORDS)} &lt;{rng.choice(WORDS)}&gt;.</description>\n")
+    if i % 5 == 0:
+        parts.append(f"    <note><![CDATA[Contains <b>{rng.choice(WORDS)}</b> markup.]]></note>\n")
+    if i % 7 == 0:
+        parts.append(f"    <!-- reviewed {rng.randint(2000, 2026)} -->\n")
+    parts.append("  </book>\n")
+    return "".join(parts)
+
+
+def generate(path, megabytes=100):
+    rng = random.Random(20261208)
+    target = megabytes * 1_000_000
+    with open(path, "w", encoding="utf-8", newline="\n") as out:
+        out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
+        out.write('<catalog xmlns:dc="http://purl.org/dc/elements/1.1/">\n')
+        written, i = 0, 0
+        while written < target:
+            chunk = "".join(book(rng, i + k) for k in range(1000))
+            out.write(chunk)
+            written += len(chunk)
+            i += 1000
+        out.write("</catalog>\n")
+
+
+if __name__ == "__main__":
+    output = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).with_name("catalog.xml")
+    size = int(sys.argv[2]) if len(sys.argv) > 2 else 100
+    generate(output, size)
+    print(f"wrote {output} ({output.stat().st_size / 1e6:.1f} MB)")

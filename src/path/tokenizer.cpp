@@ -1,0 +1,204 @@
+#include "path/tokenizer.hpp"
+
+#include <optional>
+
+#include "path/filter.hpp"
+#include "path/glob.hpp"
+
+namespace quorbix::path {
+namespace {
+
+using Kind = PathToken::Kind;
+
+bool all_digits(std::string_view s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+std::optional<std::uint64_t> read_index(std::string_view digits) {
+    std::uint64_t value = 0;
+    for (char c : digits) {
+        std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+// One finished segment as a token.
+std::variant<PathToken, PathError> classify(std::string_view segment) {
+    PathToken token;
+    if (segment == "#text") {
+        token.kind = Kind::Text;
+    } else if (segment.front() == '@') {
+        if (segment.size() == 1) return PathError{PathErrorKind::MissingAttributeName, {}};
+        token.kind = Kind::Attribute;
+        token.name = remove_escapes(segment.substr(1));
+    } else if (segment == "#") {
+        token.kind = Kind::Each;
+    } else if (all_digits(segment)) {
+        auto index = read_index(segment);
+        if (!index) return PathError{PathErrorKind::BadIndex, std::string(segment)};
+        token.kind = Kind::Index;
+        token.index = *index;
+    } else {
+        token.kind = Kind::Name;
+        token.glob = has_unescaped_wildcard(segment);
+        token.name = token.glob ? std::string(segment) : remove_escapes(segment);
+    }
+    return token;
+}
+
+// The ')' that closes the filter whose text starts at `from`: nested
+// parentheses counted; quoted regions and escaped characters skipped.
+std::optional<std::size_t> closing_paren(std::string_view text, std::size_t from) {
+    int depth = 1;
+    char quote = 0;
+    for (std::size_t i = from; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\') {
+            ++i;
+        } else if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && --depth == 0) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+class Tokenizer {
+public:
+    Tokenizer(std::string_view body, int filter_depth) : body_(body), filter_depth_(filter_depth) {}
+
+    std::variant<std::vector<PathToken>, PathError> run() {
+        std::size_t i = 0;
+        while (i < body_.size() && !error_) {
+            char c = body_[i];
+            if (c == '.') {
+                flush();
+                ++i;
+            } else if (c == '\\') {
+                i = take_escape(i);
+            } else if (c == '*' && segment_.empty() && starts_with(i, "**")) {
+                i = take_recursive_markers(i);
+            } else if (c == '#' && starts_with(i, "#(")) {
+                i = take_filter(i);
+            } else {
+                segment_ += c;
+                ++i;
+            }
+        }
+        if (!error_) flush();
+        if (error_) return *error_;
+        return std::move(tokens_);
+    }
+
+private:
+    bool starts_with(std::size_t i, std::string_view s) const { return body_.substr(i, s.size()) == s; }
+
+    void flush() {
+        if (segment_.empty() || error_) return;
+        auto token = classify(segment_);
+        segment_.clear();
+        if (auto* e = std::get_if<PathError>(&token))
+            error_ = std::move(*e);
+        else
+            tokens_.push_back(std::move(std::get<PathToken>(token)));
+    }
+
+    // A backslash and the byte after it both join the segment; the escaped
+    // character never acts as a marker.
+    std::size_t take_escape(std::size_t i) {
+        segment_ += body_.substr(i, 2);
+        return i + 2;
+    }
+
+    std::size_t take_recursive_markers(std::size_t i) {
+        do {
+            PathToken marker;
+            marker.kind = Kind::Recursive;
+            tokens_.push_back(std::move(marker));
+            i += 2;
+        } while (starts_with(i, "**"));
+        if (i == body_.size()) return i;
+        char c = body_[i];
+        if (c == '.') return i + 1;
+        if (c == '\\' || starts_with(i, "#(")) return i;  // the main loop reads these
+        segment_ += c;  // anything else, a single '*' included, starts a segment
+        return i + 1;
+    }
+
+    std::size_t take_filter(std::size_t i) {
+        flush();
+        if (error_) return i;
+        std::size_t open = i + 2;
+        auto close = closing_paren(body_, open);
+        if (!close) {
+            error_ = PathError{PathErrorKind::UnmatchedParen, {}};
+            return body_.size();
+        }
+        auto filter = compile_filter(body_.substr(open, *close - open), filter_depth_ + 1);
+        if (auto* e = std::get_if<PathError>(&filter)) {
+            error_ = std::move(*e);
+            return body_.size();
+        }
+        PathToken token;
+        token.kind = Kind::Filter;
+        token.filter = std::move(std::get<std::shared_ptr<const FilterExpr>>(filter));
+        std::size_t next = *close + 1;
+        if (next < body_.size() && body_[next] == '#') {
+            token.all_matches = true;
+            ++next;
+        }
+        tokens_.push_back(std::move(token));
+        return next;
+    }
+
+    std::string_view body_;
+    int filter_depth_;
+    std::string segment_;
+    std::vector<PathToken> tokens_;
+    std::optional<PathError> error_;
+};
+
+}  // namespace
+
+std::variant<std::vector<std::string_view>, PathError> cut_top_level(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    int depth = 0;
+    char quote = 0;
+    std::size_t piece_start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            ++i;
+        } else if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            if (--depth < 0) return PathError{PathErrorKind::UnmatchedParen, {}};
+        } else if (c == '|' && depth == 0) {
+            pieces.push_back(text.substr(piece_start, i - piece_start));
+            piece_start = i + 1;
+        }
+    }
+    if (depth != 0) return PathError{PathErrorKind::UnmatchedParen, {}};
+    pieces.push_back(text.substr(piece_start));
+    return pieces;
+}
+
+std::variant<std::vector<PathToken>, PathError> tokenize(std::string_view body, int filter_depth) {
+    return Tokenizer(body, filter_depth).run();
+}
+
+}  // namespace quorbix::path

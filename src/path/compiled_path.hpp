@@ -44,14 +44,16 @@ struct PathStep {
     // the pattern as written, escapes kept; Text: empty.
     std::string name;
     Selector selector = Selector::None;
-    std::uint64_t index = 0;                  // for Selector::Index
+    std::uint64_t index = 0;                   // for Selector::Index
     std::shared_ptr<const FilterExpr> filter;  // for FilterFirst and FilterAll
-    bool recursive = false;                   // written after **: any depth
+    bool recursive = false;                    // written after **: any depth
     // Element steps whose name holds a ':' test the qualified name, the rest
     // the local name; decided once here rather than per element.
     bool qualified = false;
 
-    bool is_element() const { return kind == StepKind::ElementExact || kind == StepKind::ElementGlob; }
+    bool is_element() const {
+        return kind == StepKind::ElementExact || kind == StepKind::ElementGlob;
+    }
 };
 
 // Number, String or Bool, in this order.

@@ -15,7 +15,9 @@ namespace {
 // path text can exhaust the stack.
 constexpr int max_filter_depth = 64;
 
-bool is_operator_start(char c) { return c == '!' || c == '%' || c == '<' || c == '=' || c == '>'; }
+bool is_operator_start(char c) {
+    return c == '!' || c == '%' || c == '<' || c == '=' || c == '>';
+}
 
 // The first operator character outside quoted regions and escapes.
 std::optional<std::size_t> find_operator(std::string_view text) {
@@ -42,9 +44,9 @@ struct OperatorSpelling {
 
 // Two-character spellings first: they win over their first character.
 constexpr OperatorSpelling operators[] = {
-    {"==", FilterOp::Eq}, {"!=", FilterOp::Ne}, {"<=", FilterOp::Le}, {">=", FilterOp::Ge},
-    {"!%", FilterOp::NotLike}, {"%", FilterOp::Like}, {"<", FilterOp::Lt}, {"=", FilterOp::Eq},
-    {">", FilterOp::Gt},
+    {"==", FilterOp::Eq}, {"!=", FilterOp::Ne},      {"<=", FilterOp::Le},
+    {">=", FilterOp::Ge}, {"!%", FilterOp::NotLike}, {"%", FilterOp::Like},
+    {"<", FilterOp::Lt},  {"=", FilterOp::Eq},       {">", FilterOp::Gt},
 };
 
 FilterValue read_value(std::string_view text) {
@@ -59,13 +61,20 @@ FilterValue read_value(std::string_view text) {
 
 bool compare_numbers(double a, FilterOp op, double b) {
     switch (op) {
-        case FilterOp::Eq: return a == b;
-        case FilterOp::Ne: return a != b;
-        case FilterOp::Lt: return a < b;
-        case FilterOp::Le: return a <= b;
-        case FilterOp::Gt: return a > b;
-        case FilterOp::Ge: return a >= b;
-        default: return false;
+        case FilterOp::Eq:
+            return a == b;
+        case FilterOp::Ne:
+            return a != b;
+        case FilterOp::Lt:
+            return a < b;
+        case FilterOp::Le:
+            return a <= b;
+        case FilterOp::Gt:
+            return a > b;
+        case FilterOp::Ge:
+            return a >= b;
+        default:
+            return false;
     }
 }
 
@@ -118,9 +127,12 @@ bool filter_compare(std::string_view text, FilterOp op, const FilterValue& value
     }
     const std::string& s = std::get<std::string>(value);
     switch (op) {
-        case FilterOp::Eq: return text == s;
-        case FilterOp::Like: return like(text, s);
-        case FilterOp::NotLike: return !like(text, s);
+        case FilterOp::Eq:
+            return text == s;
+        case FilterOp::Like:
+            return like(text, s);
+        case FilterOp::NotLike:
+            return !like(text, s);
         default: {
             auto a = xml::read_double(xml::trim_white_space(text));
             auto b = xml::read_double(xml::trim_white_space(s));

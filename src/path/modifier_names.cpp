@@ -9,14 +9,14 @@ struct ModifierName {
 };
 
 constexpr ModifierName modifier_names[] = {
-    {"reverse", Modifier::Reverse}, {"first", Modifier::First},
-    {"last", Modifier::Last},       {"count", Modifier::Count},
-    {"sort", Modifier::Sort},       {"sort_n", Modifier::SortNumeric},
+    {"reverse", Modifier::Reverse},   {"first", Modifier::First},
+    {"last", Modifier::Last},         {"count", Modifier::Count},
+    {"sort", Modifier::Sort},         {"sort_n", Modifier::SortNumeric},
     {"sortn", Modifier::SortNumeric}, {"unique", Modifier::Unique},
-    {"uniq", Modifier::Unique},     {"flatten", Modifier::Flatten},
-    {"tostr", Modifier::ToStr},     {"sum", Modifier::Sum},
-    {"mean", Modifier::Mean},       {"avg", Modifier::Mean},
-    {"min", Modifier::Min},         {"max", Modifier::Max},
+    {"uniq", Modifier::Unique},       {"flatten", Modifier::Flatten},
+    {"tostr", Modifier::ToStr},       {"sum", Modifier::Sum},
+    {"mean", Modifier::Mean},         {"avg", Modifier::Mean},
+    {"min", Modifier::Min},           {"max", Modifier::Max},
 };
 
 }  // namespace

@@ -9,7 +9,9 @@ namespace {
 
 using Kind = PathToken::Kind;
 
-bool is_selector(Kind kind) { return kind == Kind::Index || kind == Kind::Each || kind == Kind::Filter; }
+bool is_selector(Kind kind) {
+    return kind == Kind::Index || kind == Kind::Each || kind == Kind::Filter;
+}
 
 PathStep element_step(PathToken& name) {
     PathStep step;
@@ -66,8 +68,9 @@ std::variant<std::vector<PathStep>, PathError> join(std::vector<PathToken>& toke
             case Kind::Text: {
                 bool attribute = token.kind == Kind::Attribute;
                 if (has_next)
-                    return PathError{attribute ? PathErrorKind::AttributeNotLast
-                                               : PathErrorKind::TextNotLast, {}};
+                    return PathError{
+                        attribute ? PathErrorKind::AttributeNotLast : PathErrorKind::TextNotLast,
+                        {}};
                 PathStep step;
                 step.kind = attribute ? StepKind::Attribute : StepKind::Text;
                 step.name = std::move(token.name);
@@ -131,7 +134,8 @@ std::variant<CompiledPathRef, PathError> compile(std::string_view text) {
 
 }  // namespace
 
-std::variant<std::vector<PathStep>, PathError> parse_steps(std::string_view text, int filter_depth) {
+std::variant<std::vector<PathStep>, PathError> parse_steps(std::string_view text,
+                                                           int filter_depth) {
     auto tokens = tokenize(text, filter_depth);
     if (auto* e = std::get_if<PathError>(&tokens)) return std::move(*e);
     return join(std::get<std::vector<PathToken>>(tokens));

@@ -11,7 +11,9 @@ namespace {
 // Lets a lookup hash and compare a string_view without making a string.
 struct TextHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
 };
 
 using PathCache = std::unordered_map<std::string, CompiledPathRef, TextHash, std::equal_to<>>;
@@ -35,6 +37,8 @@ std::variant<CompiledPathRef, std::string> compile_cached(std::string_view text)
     return compiled;
 }
 
-std::size_t path_cache_size() { return this_threads_cache().size(); }
+std::size_t path_cache_size() {
+    return this_threads_cache().size();
+}
 
 }  // namespace quorbix::path

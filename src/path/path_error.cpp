@@ -66,19 +66,30 @@ std::optional<std::size_t> caret_position(const PathError& error, std::string_vi
 
 std::string error_text(const PathError& error) {
     switch (error.kind) {
-        case PathErrorKind::EmptyPath: return "empty path";
-        case PathErrorKind::BadIndex: return "bad index: " + error.payload;
-        case PathErrorKind::IndexWithoutName: return "index without preceding name";
-        case PathErrorKind::EachWithoutName: return "# without preceding name";
-        case PathErrorKind::AttributeNotLast: return "@attr must be the last component";
-        case PathErrorKind::TextNotLast: return "#text must be the last component";
-        case PathErrorKind::MissingAttributeName: return "@ must be followed by an attribute name";
-        case PathErrorKind::UnmatchedParen: return "unmatched ( in filter";
+        case PathErrorKind::EmptyPath:
+            return "empty path";
+        case PathErrorKind::BadIndex:
+            return "bad index: " + error.payload;
+        case PathErrorKind::IndexWithoutName:
+            return "index without preceding name";
+        case PathErrorKind::EachWithoutName:
+            return "# without preceding name";
+        case PathErrorKind::AttributeNotLast:
+            return "@attr must be the last component";
+        case PathErrorKind::TextNotLast:
+            return "#text must be the last component";
+        case PathErrorKind::MissingAttributeName:
+            return "@ must be followed by an attribute name";
+        case PathErrorKind::UnmatchedParen:
+            return "unmatched ( in filter";
         case PathErrorKind::MissingOperator:
             return "filter expression missing operator: " + error.payload;
-        case PathErrorKind::UnknownModifier: return "unknown modifier: @" + error.payload;
-        case PathErrorKind::EmptyModifierName: return "modifier name is empty";
-        case PathErrorKind::RecursiveWithoutName: return "** must be followed by an element name";
+        case PathErrorKind::UnknownModifier:
+            return "unknown modifier: @" + error.payload;
+        case PathErrorKind::EmptyModifierName:
+            return "modifier name is empty";
+        case PathErrorKind::RecursiveWithoutName:
+            return "** must be followed by an element name";
         case PathErrorKind::RecursiveWithSelector:
             return "** does not accept an explicit selector (no index/#/filter)";
     }

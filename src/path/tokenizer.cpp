@@ -74,7 +74,7 @@ std::optional<std::size_t> closing_paren(std::string_view text, std::size_t from
 }
 
 class Tokenizer {
-public:
+  public:
     Tokenizer(std::string_view body, int filter_depth) : body_(body), filter_depth_(filter_depth) {}
 
     std::variant<std::vector<PathToken>, PathError> run() {
@@ -100,8 +100,10 @@ public:
         return std::move(tokens_);
     }
 
-private:
-    bool starts_with(std::size_t i, std::string_view s) const { return body_.substr(i, s.size()) == s; }
+  private:
+    bool starts_with(std::size_t i, std::string_view s) const {
+        return body_.substr(i, s.size()) == s;
+    }
 
     void flush() {
         if (segment_.empty() || error_) return;

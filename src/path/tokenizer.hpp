@@ -17,7 +17,7 @@ namespace quorbix::path {
 struct PathToken {
     enum class Kind { Name, Index, Each, Attribute, Text, Filter, Recursive };
     Kind kind = Kind::Name;
-    std::string name;  // Name: exact name or pattern; Attribute: the name
+    std::string name;   // Name: exact name or pattern; Attribute: the name
     bool glob = false;  // Name: a pattern with wildcards
     std::uint64_t index = 0;
     std::shared_ptr<const FilterExpr> filter;

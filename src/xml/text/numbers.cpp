@@ -7,7 +7,9 @@
 namespace quorbix::xml {
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool equals_ignoring_case(std::string_view text, std::string_view lower) {
     if (text.size() != lower.size()) return false;
@@ -89,8 +91,8 @@ std::optional<double> read_double(std::string_view text) {
     auto magnitude = scan_decimal(body);
     if (!magnitude) return std::nullopt;
     double value = 0;
-    auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value,
-                                        std::chars_format::general);
+    auto [end, error] =
+        std::from_chars(body.data(), body.data() + body.size(), value, std::chars_format::general);
     if (error == std::errc::result_out_of_range)
         value = *magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     else if (error != std::errc() || end != body.data() + body.size())

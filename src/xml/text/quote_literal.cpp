@@ -19,7 +19,9 @@ bool in_ranges(const CodePointRange* ranges, std::size_t count, std::uint32_t cp
 
 }  // namespace
 
-bool is_non_printable(std::uint32_t cp) { return in_ranges(non_printable, non_printable_count, cp); }
+bool is_non_printable(std::uint32_t cp) {
+    return in_ranges(non_printable, non_printable_count, cp);
+}
 
 bool is_grapheme_extend(std::uint32_t cp) {
     return in_ranges(grapheme_extend, grapheme_extend_count, cp);
@@ -36,13 +38,26 @@ std::string quote_literal(std::string_view utf8) {
         std::string_view raw = utf8.substr(i, length);
         i += length > 0 ? length : 1;
         switch (cp) {
-            case '\\': out += "\\\\"; continue;
-            case '"': out += "\\\""; continue;
-            case '\t': out += "\\t"; continue;
-            case '\r': out += "\\r"; continue;
-            case '\n': out += "\\n"; continue;
-            case '\0': out += "\\0"; continue;
-            default: break;
+            case '\\':
+                out += "\\\\";
+                continue;
+            case '"':
+                out += "\\\"";
+                continue;
+            case '\t':
+                out += "\\t";
+                continue;
+            case '\r':
+                out += "\\r";
+                continue;
+            case '\n':
+                out += "\\n";
+                continue;
+            case '\0':
+                out += "\\0";
+                continue;
+            default:
+                break;
         }
         if (length == 0 || unicode::is_non_printable(cp) || unicode::is_grapheme_extend(cp)) {
             char escape[16];

@@ -3,7 +3,9 @@
 namespace quorbix::xml {
 namespace {
 
-bool in(unsigned char b, unsigned char lo, unsigned char hi) { return b >= lo && b <= hi; }
+bool in(unsigned char b, unsigned char lo, unsigned char hi) {
+    return b >= lo && b <= hi;
+}
 
 // How many bytes of a valid sequence stand at `s[i]` (0 to 4), and whether
 // the sequence is complete. A lead byte alone counts as one.
@@ -53,7 +55,8 @@ std::size_t decode_code_point(std::string_view s, std::size_t i, std::uint32_t& 
     auto b = static_cast<unsigned char>(s[i]);
     static constexpr unsigned char lead_mask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
     cp = b & lead_mask[length];
-    for (std::size_t k = 1; k < length; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    for (std::size_t k = 1; k < length; ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
     return length;
 }
 

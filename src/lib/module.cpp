@@ -4,6 +4,7 @@
 
 #include "lib/arguments.hpp"
 #include "lib/module_functions.hpp"
+#include "lib/path_object.hpp"
 #include "lib/py_ref.hpp"
 
 namespace quorbix::lib {
@@ -28,6 +29,13 @@ bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
     return PyObject_SetAttr(module, name.get(), function.get()) == 0;
 }
 
+bool add_class(PyObject* module, PyObject* type) {
+    if (type == nullptr) return false;
+    PyRef name(PyObject_GetAttrString(type, "__name__"));
+    if (!name || !list_in_all(module, name.get())) return false;
+    return PyObject_SetAttr(module, name.get(), type) == 0;
+}
+
 int exec_module(PyObject* module) {
     if (!PyModule_Check(module)) {
         PendingError(PyExc_TypeError, instance_check_message(module, "module")).raise();
@@ -35,9 +43,12 @@ int exec_module(PyObject* module) {
     }
     PyRef module_name(PyObject_GetAttrString(module, "__name__"));
     if (!module_name) return -1;
-    PyMethodDef* functions[] = {&validate_function};
+    PyMethodDef* functions[] = {&compile_function, &validate_function};
     for (PyMethodDef* def : functions)
         if (!add_function(module, module_name.get(), def)) return -1;
+    PyObject* (*classes[])() = {path_type};
+    for (auto make_class : classes)
+        if (!add_class(module, make_class())) return -1;
     return 0;
 }
 

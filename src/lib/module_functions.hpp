@@ -5,6 +5,14 @@
 
 namespace quorbix::lib {
 
+// A function of the fast calling convention with keywords, as a method table
+// entry wants it.
+using FastCallWithKeywords = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
+inline PyCFunction as_method(FastCallWithKeywords function) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
+extern PyMethodDef compile_function;
 extern PyMethodDef validate_function;
 
 }  // namespace quorbix::lib

@@ -50,4 +50,12 @@ class Expected {
     std::variant<T, PendingError> state_;
 };
 
+// The end of a Python-facing call: the new reference it returns, or NULL with
+// the pending error raised.
+inline PyObject* finish(Expected<PyRef> outcome) {
+    if (outcome.ok()) return outcome.value().release();
+    outcome.error().raise();
+    return nullptr;
+}
+
 }  // namespace quorbix::lib

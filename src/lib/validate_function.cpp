@@ -10,28 +10,25 @@ namespace {
 constexpr const char* parameters[] = {"data"};
 constexpr Signature signature{"validate()", parameters, 1};
 
-PyObject* validate(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* data;
-    if (auto error = bind_arguments(signature, args, nargs, kwnames, &data)) {
-        error->raise();
-        return nullptr;
-    }
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, &data)) return std::move(*error);
+    // The view, if the document is a buffer, is held for the validation only.
     BufferView view;
     Expected<std::string_view> document = read_any_document(data, view);
-    if (!document.ok()) {
-        view.release();
-        document.error().raise();
-        return nullptr;
-    }
+    if (!document.ok()) return std::move(document.error());
     bool valid = engine::validate_document(document.value());
     view.release();
-    return PyBool_FromLong(valid);
+    return PyRef(PyBool_FromLong(valid));
+}
+
+PyObject* validate_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return finish(validate(args, nargs, kwnames));
 }
 
 }  // namespace
 
-PyMethodDef validate_function = {
-    "validate", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(validate)),
-    METH_FASTCALL | METH_KEYWORDS, "validate(data)\n--\n\n"};
+PyMethodDef validate_function = {"validate", as_method(validate_entry), METH_FASTCALL | METH_KEYWORDS,
+                                 "validate(data)\n--\n\n"};
 
 }  // namespace quorbix::lib

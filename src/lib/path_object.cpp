@@ -1,0 +1,79 @@
+#include "lib/path_object.hpp"
+
+#include <new>
+#include <string>
+
+#include "xml/text/quote_literal.hpp"
+
+namespace quorbix::lib {
+namespace {
+
+struct PathObject {
+    PyObject_HEAD
+    std::string text;
+    path::CompiledPathRef compiled;
+};
+
+PathObject* as_path(PyObject* object) { return reinterpret_cast<PathObject*>(object); }
+
+void path_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    as_path(self)->text.~basic_string();
+    as_path(self)->compiled.~shared_ptr();
+    auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+    free_slot(self);
+    Py_DECREF(type);  // instances of heap types own a reference to their type
+}
+
+PyObject* path_repr(PyObject* self) {
+    std::string text = "Path(" + xml::quote_literal(as_path(self)->text) + ")";
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+PyType_Slot path_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(path_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(path_repr)},
+    {0, nullptr},
+};
+
+// Final (no base-type flag), not instantiable from Python, and outside the
+// garbage collector: it holds no Python objects.
+PyType_Spec path_spec = {
+    "quorbix._quorbix.Path",
+    sizeof(PathObject),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    path_slots,
+};
+
+}  // namespace
+
+PyObject* path_type() {
+    // Made under the interpreter lock; a plain pointer rather than a guarded
+    // static, so that a thread that finds it in the making never waits on a
+    // C++ guard while holding the lock.
+    static PyObject* type = nullptr;
+    if (type == nullptr) type = PyType_FromSpec(&path_spec);
+    return type;
+}
+
+Expected<PyRef> make_path(std::string_view text, path::CompiledPathRef compiled) {
+    PyObject* type = path_type();
+    if (type == nullptr) return PendingError::fetch();
+    auto* path_class = reinterpret_cast<PyTypeObject*>(type);
+    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(path_class, Py_tp_alloc));
+    PyObject* self = alloc(path_class, 0);
+    if (self == nullptr) return PendingError::fetch();
+    new (&as_path(self)->text) std::string(text);
+    new (&as_path(self)->compiled) path::CompiledPathRef(std::move(compiled));
+    return PyRef(self);
+}
+
+bool is_path(PyObject* object) {
+    PyObject* type = path_type();
+    return type != nullptr && Py_TYPE(object) == reinterpret_cast<PyTypeObject*>(type);
+}
+
+const path::CompiledPathRef& compiled_path_of(PyObject* path) { return as_path(path)->compiled; }
+
+}  // namespace quorbix::lib

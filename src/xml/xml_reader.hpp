@@ -50,6 +50,8 @@ class XmlReader {
     std::optional<std::string_view> decode_text(std::string_view bytes, std::string& scratch) const;
 
     TextEncoding encoding() const { return encoding_; }
+    // The whole input, from its first byte.
+    std::string_view input() const { return {begin_, static_cast<std::size_t>(end_ - begin_)}; }
     std::size_t depth() const { return depth_; }
 
   private:

@@ -1,0 +1,42 @@
+// Reading text and structure out of element bytes: the element's text, an
+// attribute's value, and its direct children.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "xml/xml_event.hpp"
+#include "xml/xml_reader.hpp"
+
+namespace quorbix::engine {
+
+// Called right after `reader` returned a Start: appends the text of the
+// element and its descendants to `out` (each text decoded from the document's
+// encoding and unescaped, pieces that fail either left out; CDATA as it
+// stands) and leaves the reader past the element's end tag.
+void collect_text(xml::XmlReader& reader, std::string& out);
+
+// The text of the first element in `bytes`; empty for a self-closing one.
+std::string item_text(std::string_view bytes);
+
+// The value of the attribute whose key's local part is `name`, unescaped when
+// it is UTF-8 and unescapes cleanly, else raw. False when absent.
+bool attribute_value(const xml::XmlEvent& tag, std::string_view name, std::string& value);
+
+// Whether the first element in `bytes` contains a child element.
+bool has_child_element(std::string_view bytes);
+
+struct ChildEntry {
+    std::string_view name;     // as written, prefix included
+    std::uint64_t start, end;  // within the parent's bytes
+};
+
+// The direct children of the first element in `bytes`, in document order.
+std::vector<ChildEntry> scan_children(std::string_view bytes);
+
+// The names of `children` in order of first occurrence, each once.
+std::vector<std::string_view> unique_child_names(const std::vector<ChildEntry>& children);
+
+}  // namespace quorbix::engine

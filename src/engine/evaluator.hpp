@@ -1,0 +1,18 @@
+// The single-path streaming evaluator: one compiled path over one document,
+// in one forward pass, with no tree.
+#pragma once
+
+#include <string_view>
+
+#include "engine/engine_match.hpp"
+#include "path/compiled_path.hpp"
+
+namespace quorbix::engine {
+
+// The matches of `path` in `document`, in document order, after the path's
+// modifiers; or AmbiguousPath. In range mode elements with an end tag are
+// reported as byte ranges of `document`; otherwise every element is copied.
+EvalOutcome evaluate_path(std::string_view document, const path::CompiledPath& path,
+                          bool range_mode);
+
+}  // namespace quorbix::engine

@@ -1,0 +1,148 @@
+#include "engine/modifier_stage.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <unordered_set>
+
+#include "engine/element_text.hpp"
+#include "xml/encoding/encoding.hpp"
+#include "xml/text/numbers.hpp"
+#include "xml/text/white_space.hpp"
+
+namespace quorbix::engine {
+namespace {
+
+using path::Modifier;
+
+std::string match_text(const EngineMatch& m, std::string_view document) {
+    switch (m.kind) {
+        case EngineMatch::Kind::ScalarText:
+            return m.bytes;
+        case EngineMatch::Kind::OwnedElement:
+            return item_text(m.bytes);
+        case EngineMatch::Kind::ElementRange:
+            return item_text(document.substr(m.start, m.end - m.start));
+    }
+    return {};
+}
+
+std::optional<double> number_of(const std::string& text) {
+    if (!xml::is_valid_utf8(text)) return std::nullopt;
+    return xml::read_double(xml::trim_white_space(text));
+}
+
+// A match with its sort keys, computed once.
+struct Keyed {
+    EngineMatch match;
+    std::string text;
+    std::optional<double> number;
+};
+
+std::vector<Keyed> keyed(Matches& matches, std::string_view document, bool numbers) {
+    std::vector<Keyed> out;
+    out.reserve(matches.size());
+    for (EngineMatch& m : matches) {
+        std::string text = match_text(m, document);
+        std::optional<double> number = numbers ? number_of(text) : std::nullopt;
+        out.push_back({std::move(m), std::move(text), number});
+    }
+    return out;
+}
+
+void unkey(std::vector<Keyed>& items, Matches& matches) {
+    matches.clear();
+    for (Keyed& k : items) matches.push_back(std::move(k.match));
+}
+
+void sort_matches(Matches& matches, std::string_view document, bool numeric) {
+    if (matches.size() < 2) return;
+    auto items = keyed(matches, document, numeric);
+    std::stable_sort(items.begin(), items.end(), [numeric](const Keyed& a, const Keyed& b) {
+        if (numeric && a.number && b.number) return *a.number < *b.number;
+        if (numeric && a.number) return true;  // numbers come first
+        if (numeric && b.number) return false;
+        return a.text < b.text;  // bytewise: std::string compares as unsigned char
+    });
+    unkey(items, matches);
+}
+
+void unique_matches(Matches& matches, std::string_view document) {
+    auto items = keyed(matches, document, false);
+    std::unordered_set<std::string_view> seen;  // views into `items`, which stays put
+    matches.clear();
+    for (Keyed& k : items)
+        if (seen.insert(k.text).second) matches.push_back(std::move(k.match));
+}
+
+double aggregate(Modifier modifier, const Matches& matches, std::string_view document) {
+    double sum = -0.0;
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+    std::size_t count = 0;
+    for (const EngineMatch& m : matches) {
+        auto number = number_of(match_text(m, document));
+        if (!number) continue;
+        ++count;
+        sum += *number;
+        // NaN never wins: fmin and fmax take the other operand.
+        low = std::fmin(low, *number);
+        high = std::fmax(high, *number);
+    }
+    switch (modifier) {
+        case Modifier::Sum:
+            return sum;
+        case Modifier::Mean:
+            return count == 0 ? std::numeric_limits<double>::quiet_NaN() : sum / count;
+        case Modifier::Min:
+            return low;
+        default:
+            return high;
+    }
+}
+
+void replace_by(Matches& matches, std::string text) {
+    matches.clear();
+    matches.push_back(EngineMatch::scalar(std::move(text)));
+}
+
+}  // namespace
+
+void apply_modifiers(const std::vector<Modifier>& modifiers, Matches& matches,
+                     std::string_view document) {
+    for (Modifier modifier : modifiers) {
+        switch (modifier) {
+            case Modifier::Reverse:
+                std::reverse(matches.begin(), matches.end());
+                break;
+            case Modifier::First:
+                if (matches.size() > 1) matches.erase(matches.begin() + 1, matches.end());
+                break;
+            case Modifier::Last:
+                if (matches.size() > 1) matches.erase(matches.begin(), matches.end() - 1);
+                break;
+            case Modifier::Count:
+                replace_by(matches, std::to_string(matches.size()));
+                break;
+            case Modifier::Sort:
+            case Modifier::SortNumeric:
+                sort_matches(matches, document, modifier == Modifier::SortNumeric);
+                break;
+            case Modifier::Unique:
+                unique_matches(matches, document);
+                break;
+            case Modifier::Flatten:
+            case Modifier::ToStr:
+                break;
+            case Modifier::Sum:
+            case Modifier::Mean:
+            case Modifier::Min:
+            case Modifier::Max:
+                replace_by(matches, xml::format_number(aggregate(modifier, matches, document)));
+                break;
+        }
+    }
+}
+
+}  // namespace quorbix::engine

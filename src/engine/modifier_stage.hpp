@@ -1,0 +1,17 @@
+// Post-processing of a path's matches by its modifiers (|@sort, |@count, ...).
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "engine/engine_match.hpp"
+#include "path/compiled_path.hpp"
+
+namespace quorbix::engine {
+
+// Applies the modifiers in the order written, each to the output of the one
+// before. `document` is what ElementRange matches point into.
+void apply_modifiers(const std::vector<path::Modifier>& modifiers, Matches& matches,
+                     std::string_view document);
+
+}  // namespace quorbix::engine

@@ -1,0 +1,28 @@
+// Whether an element's name passes a path component's name test.
+#pragma once
+
+#include <string_view>
+
+#include "path/compiled_path.hpp"
+#include "path/glob.hpp"
+#include "xml/encoding/encoding.hpp"
+
+namespace quorbix::engine {
+
+// The name without its namespace prefix: what follows the last ':'.
+inline std::string_view local_name(std::string_view qualified) {
+    std::size_t colon = qualified.rfind(':');
+    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+}
+
+// A component whose name holds a ':' is tested against the qualified name,
+// any other against the local name; patterns are matched as UTF-8 (a name
+// that is not UTF-8 reads as empty).
+inline bool name_matches(const path::PathStep& step, std::string_view qualified) {
+    std::string_view subject = step.qualified ? qualified : local_name(qualified);
+    if (step.kind == path::StepKind::ElementExact) return subject == step.name;
+    if (!xml::is_valid_utf8(subject)) subject = {};
+    return path::glob_match(step.name, subject);
+}
+
+}  // namespace quorbix::engine

@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/element_text.hpp"
+#include "engine/evaluator.hpp"
+#include "path/parser.hpp"
+
+namespace quorbix::engine {
+namespace {
+
+// The matches as one line: "S:text" for scalars, "R:bytes" for ranges,
+// "O:bytes" for owned elements, joined by " | "; or "ambiguous: name".
+std::string query(std::string_view doc, std::string_view text, bool range_mode = true) {
+    auto compiled = path::compile_path(text);
+    if (auto* e = std::get_if<std::string>(&compiled)) return "bad path: " + *e;
+    EvalOutcome outcome =
+        evaluate_path(doc, *std::get<path::CompiledPathRef>(compiled), range_mode);
+    if (auto* a = std::get_if<AmbiguousPath>(&outcome)) return "ambiguous: " + a->name;
+    std::string out;
+    for (const EngineMatch& m : std::get<Matches>(outcome)) {
+        if (!out.empty()) out += " | ";
+        switch (m.kind) {
+            case EngineMatch::Kind::ScalarText:
+                out += "S:" + m.bytes;
+                break;
+            case EngineMatch::Kind::OwnedElement:
+                out += "O:" + m.bytes;
+                break;
+            case EngineMatch::Kind::ElementRange:
+                out += "R:" + std::string(doc.substr(m.start, m.end - m.start));
+                break;
+        }
+    }
+    return out;
+}
+
+struct Case {
+    const char* doc;
+    const char* path;
+    const char* want;
+};
+
+void check(std::initializer_list<Case> cases) {
+    for (const Case& c : cases) EXPECT_EQ(query(c.doc, c.path), c.want) << c.doc << "  " << c.path;
+}
+
+TEST(Evaluator, ElementPathsAndCapture) {
+    check({
+        {"<r><a>1</a><a>2</a></r>", "r.a", "R:<a>1</a> | R:<a>2</a>"},
+        {"<r><a/></r>", "r.a", "O:<a/>"},
+        {"<r><a>1</a>", "r.a", "R:<a>1</a>"},
+        {"<r><a>1</a>", "r", "R:<r><a>1</a>"},
+        {"<r><a>1</a></r></r><a>3</a>", "a", ""},
+        {"<x:a>1</x:a>", "a", "R:<x:a>1</x:a>"},
+        {"<x:a>1</x:a>", "x:a", "R:<x:a>1</x:a>"},
+        {"<x:a>1</x:a>", "y:a", ""},
+        {"<r><ab>1</ab><b>2</b><p:ac/></r>", "r.a*", "R:<ab>1</ab> | O:<p:ac/>"},
+        {"<r><ab>1</ab><p:ac/></r>", "r.p:*", "O:<p:ac/>"},
+        {"<r><a><a>in</a></a></r>", "r.a", "R:<a><a>in</a></a>"},
+        {"<?xml version=\"1.0\"?><!-- c --><r>t</r>", "r", "R:<r>t</r>"},
+        {"<r/>", "x", ""},
+    });
+    EXPECT_EQ(query("<r><a>1</a></r>", "r.a", false), "O:<a>1</a>");
+}
+
+TEST(Evaluator, Selectors) {
+    const char* doc = "<r><a>0</a><b/><a>1</a><a>2</a></r>";
+    check({
+        {doc, "r.a.1", "R:<a>1</a>"},
+        {doc, "r.a.5", ""},
+        {doc, "r.a.#", "S:3"},
+        {doc, "r.c.#", "S:0"},
+        {doc, "x.a.#", ""},
+        {"<r><a/><a>x</a><a/></r>", "r.a.#", "S:3"},
+        {"<r><a/><a>x</a></r>", "r.a.0", "O:<a/>"},
+        {"<r><a><b>1</b></a><a><b>2</b></a></r>", "r.a.b", "ambiguous: a"},
+        {"<r><a><b>1</b></a><a><b>2</b></a></r>", "r.a.#.b", "R:<b>1</b> | R:<b>2</b>"},
+        {"<r><a><b>1</b></a><a><b>2</b></a></r>", "r.a.0.b", "R:<b>1</b>"},
+        {"<r><a><c/></a><a><b>2</b></a></r>", "r.a.0.b", ""},
+        {"<r><a>1</a><a>2</a></r>", "r.a.b", "ambiguous: a"},
+        {"<r><a/><a/></r>", "r.a.@id", "ambiguous: a"},
+        {"<r><a>1</a></r><r><a>2</a></r>", "r.a", "ambiguous: r"},
+        {"<r><a><b>1</b><b>2</b></a></r>", "r.a.b.#", "S:2"},
+        {"<r><s><a>1</a></s><s><a>2</a><a>3</a></s></r>", "r.s.#.a.#", "S:1 | S:2"},
+        {"<r><a>1</a><a>2</a></r>", "r.a|@first", "R:<a>1</a>"},
+        {"<r><a>1</a><a>2</a></r><bad", "r.a.1", "R:<a>2</a>"},
+    });
+}
+
+TEST(Evaluator, RecursiveDescent) {
+    check({
+        {"<r><x><a>1</a></x><y><a>2</a></y></r>", "**.a", "R:<a>1</a> | R:<a>2</a>"},
+        {"<r><a><a>2</a></a></r>", "**.a", "R:<a><a>2</a></a>"},
+        {"<r><x><a id='1'/></x><a id='2'/></r>", "**.a.@id", "S:1 | S:2"},
+        {"<r><x><a><b>1</b></a></x><y><a><b>2</b></a></y></r>", "**.a.b",
+         "R:<b>1</b> | R:<b>2</b>"},
+        {"<r><x><a>1</a><a>2</a></x></r>", "r.**a.b", "ambiguous: a"},
+        {"<r><a>1</a></r>", "r.**a", "R:<a>1</a>"},
+        {"<a>1</a>", "**a", "R:<a>1</a>"},
+    });
+}
+
+TEST(Evaluator, Terminals) {
+    check({
+        {"<r><a id=\"7\"/></r>", "r.a.@id", "S:7"},
+        {"<r><a id=\"7\"/></r>", "r.a.#text", "S:"},
+        {"<r><a id=\"7\"/></r>", "r.a", "O:<a id=\"7\"/>"},
+        {"<r x:id=\"1\"/>", "r.@id", "S:1"},
+        {"<r xmlns:id=\"u\"/>", "r.@id", "S:u"},
+        {"<r a=\"&lt;&bad;\"/>", "r.@a", "S:&lt;&bad;"},
+        {"<r a=\"&lt;\"/>", "r.@a", "S:<"},
+        {"<r a='1'><b>x</b></r><r2/>", "r.@a", "S:1"},
+        {"<r>a<b>b</b><![CDATA[<c>]]>&amp;</r>", "r.#text", "S:ab<c>&"},
+        {"<r>a &bad; b</r>", "r.#text", "S:"},
+        {"<r/>", "#text", "S:"},
+        {"<r a='1'/>", "@a", ""},
+        {"<r><a>1</a><a>2</a></r>", "r.a.#text", "ambiguous: a"},
+        {"<r><a>1</a><a>2</a></r>", "r.a.#.#text", "S:1 | S:2"},
+        {"<?xml version='1.0' encoding='windows-1252'?><r>caf\xE9</r>", "r.#text", "S:caf\xC3\xA9"},
+    });
+}
+
+TEST(Evaluator, Filters) {
+    const char* keyed = "<r><a k=\"1\">x</a><a k=\"2\">y</a><a k=\"2\">z</a></r>";
+    check({
+        {keyed, "r.a.#(@k==2)", "R:<a k=\"2\">y</a>"},
+        {keyed, "r.a.#(@k==2)#", "R:<a k=\"2\">y</a> | R:<a k=\"2\">z</a>"},
+        {keyed, "r.a.#(@k==2)#.#text", "S:y | S:z"},
+        {keyed, "r.a.#(@k!=2)#", "R:<a k=\"1\">x</a>"},
+        {keyed, "r.a.#(@missing!=2)#", ""},
+        {"<r><a><b>1</b></a><a><b>2</b></a></r>", "r.a.#(b==2)", "R:<a><b>2</b></a>"},
+        {"<r><a><b> 1.0 </b></a></r>", "r.a.#(b==1)", "R:<a><b> 1.0 </b></a>"},
+        {"<r><a><b> 1.0 </b></a></r>", "r.a.#(b=='1')", ""},
+        {"<r><a><b>x</b></a></r>", "r.a.#(b>2)", ""},
+        {"<r><a><b>x</b></a></r>", "r.a.#(b!=2)", "R:<a><b>x</b></a>"},
+        {"<r><a><c/></a></r>", "r.a.#(b!=2)", ""},
+        {"<r><a><b>1</b><b>2</b></a></r>", "r.a.#(b==2)", ""},  // only the first b counts
+        {"<r><a><b/></a></r>", "r.a.#(b=='')", "R:<a><b/></a>"},
+        {"<r><a><b>1</b><c>x</c><c>y</c></a></r>", "r.a.#(b==1).c", "R:<c>x</c> | R:<c>y</c>"},
+        {"<r><a><c>x</c><b>1</b><c/></a></r>", "r.a.#(b==1).c.1", "R:<c/>"},
+        {"<r><a id='3'><b>1</b></a></r>", "r.a.#(b==1).@id", "S:3"},
+        {"<r><a><b>1</b></a><a><b>1</b></a></r>", "r.a.#(b==1)#",
+         "R:<a><b>1</b></a> | R:<a><b>1</b></a>"},
+        {"<r><a>v</a><a>w</a></r>", "r.a.#(.==w)", "O:<a>w</a>"},
+        {"<r><a>v</a><a>w</a></r>", "r.a.#(#text=='w')", "O:<a>w</a>"},
+        {"<r><a><c id='3'/></a></r>", "r.a.#(c.@id==3)", "O:<a><c id='3'/></a>"},
+        {"<r><a><c/><c/></a><a><c/></a></r>", "r.a.#(c.#>1)#", "O:<a><c/><c/></a>"},
+        {"<r><a><b><c>1</c></b></a></r>", "r.a.#(b.c==1).b.c", "O:<c>1</c>"},
+        {"<r><a><b>1</b><b>2</b></a></r>", "r.a.#(b.c==1)", "ambiguous: b"},
+        {"<r><a k='1'/><a k='2'/></r>", "r.a.#(@k==2)", "O:<a k='2'/>"},
+        {"<r><a k='1'/><a k='2'/></r>", "r.a.#(@k==2).@k", "S:2"},
+        {"<r><a><t>x1</t></a><a><t>y</t></a></r>", "r.a.#(t%'x*')#.t", "R:<t>x1</t>"},
+        {"<r><a><t>x1</t></a><a><t>y</t></a></r>", "r.a.#(t!%'x*')#.t", "R:<t>y</t>"},
+    });
+    EXPECT_EQ(query(keyed, "r.a.#(@k==2)#", false), "O:<a k=\"2\">y</a> | O:<a k=\"2\">z</a>");
+    EXPECT_EQ(query("<r><a><b>1</b><c/></a></r>", "r.a.#(b==1).c", false), "O:<c/>");
+}
+
+TEST(Evaluator, Modifiers) {
+    const char* texts = "<r><v>b</v><v>a</v><v>B</v><v>ab</v></r>";
+    check({
+        {texts, "r.v.#.#text|@sort", "S:B | S:a | S:ab | S:b"},
+        {texts, "r.v|@sort", "R:<v>B</v> | R:<v>a</v> | R:<v>ab</v> | R:<v>b</v>"},
+        {texts, "r.v|@reverse|@first", "R:<v>ab</v>"},
+        {texts, "r.v|@last", "R:<v>ab</v>"},
+        {texts, "r.v|@count", "S:4"},
+        {texts, "r.x|@count", "S:0"},
+        {texts, "r.x|@first", ""},
+        {texts, "r.v|@count|@count", "S:1"},
+        {texts, "r.v|@first|@count", "S:1"},
+        {texts, "r.v|@flatten|@tostr", "R:<v>b</v> | R:<v>a</v> | R:<v>B</v> | R:<v>ab</v>"},
+        {"<r><v>10</v><v>9</v><v>x</v><v>-1</v><v>a</v></r>", "r.v.#.#text|@sort_n",
+         "S:-1 | S:9 | S:10 | S:a | S:x"},
+        {"<r><v>a</v><v>b</v><v>a</v></r>", "r.v|@unique", "R:<v>a</v> | R:<v>b</v>"},
+        {"<r><v>1</v><v>x</v><v> 2.5 </v></r>", "r.v|@sum", "S:3.5"},
+        {"<r><v>1</v><v>2</v></r>", "r.v|@sum", "S:3"},
+        {"<r><v>1</v><v>2</v></r>", "r.v|@mean", "S:1.5"},
+        {"<r><v>1e15</v><v>1</v></r>", "r.v|@sum", "S:1000000000000001"},
+        {"<r><v>0.1</v><v>0.2</v></r>", "r.v|@sum", "S:0.30000000000000004"},
+        {"<r><v>x</v></r>", "r.v|@sum", "S:0"},
+        {"<r><v>x</v></r>", "r.v|@mean", "S:nan"},
+        {"<r><v>x</v></r>", "r.v|@min", "S:inf"},
+        {"<r><v>x</v></r>", "r.v|@max", "S:-inf"},
+        {"<r><v>nan</v><v>3</v></r>", "r.v|@max", "S:3"},
+        {"<r><v>nan</v><v>3</v></r>", "r.v|@sum", "S:nan"},
+        {"<r><v>1</v><v>5</v><v>3</v></r>", "r.v.#.#text|@sort_n|@first", "S:1"},
+    });
+}
+
+TEST(Evaluator, DeepDocumentsNeedNoRecursion) {
+    const std::size_t depth = 1'000'000;
+    std::string doc;
+    for (std::size_t i = 0; i < depth; ++i) doc += "<e>";
+    doc += "<target>x</target>";
+    for (std::size_t i = 0; i < depth; ++i) doc += "</e>";
+    EXPECT_EQ(query(doc, "**.target"), "R:<target>x</target>");
+    EXPECT_EQ(query(doc, "e.#text"), "S:x");
+    EXPECT_EQ(query(doc, "**.target|@count"), "S:1");
+    // A path as long as the document is deep.
+    std::string deep_path;
+    for (int i = 0; i < 100'000; ++i) deep_path += "e.";
+    std::string nested;
+    for (int i = 0; i < 100'000; ++i) nested += "<e>";
+    nested += "v";
+    for (int i = 0; i < 100'000; ++i) nested += "</e>";
+    EXPECT_EQ(query(nested, deep_path + "#text"), "S:v");
+}
+
+TEST(ElementText, ChildrenAndText) {
+    auto children = scan_children("<r><a>1</a><b/><a><a/></a></r>");
+    ASSERT_EQ(children.size(), 3u);
+    EXPECT_EQ(children[0].name, "a");
+    EXPECT_EQ(children[1].name, "b");
+    EXPECT_EQ(children[2].start, 15u);
+    EXPECT_EQ(children[2].end, 26u);
+    auto names = unique_child_names(children);
+    EXPECT_EQ(names, (std::vector<std::string_view>{"a", "b"}));
+    EXPECT_TRUE(scan_children("<r/>").empty());
+    EXPECT_TRUE(scan_children("<r>text</r>").empty());
+    EXPECT_EQ(unique_child_names(scan_children("<r><ns:a/><a/></r>")).size(), 2u);
+
+    EXPECT_FALSE(has_child_element("<a>hello</a>"));
+    EXPECT_TRUE(has_child_element("<a><b/></a>"));
+    EXPECT_TRUE(has_child_element("<a>x<b>y</b>z</a>"));
+    EXPECT_FALSE(has_child_element("<a/>"));
+    EXPECT_FALSE(has_child_element("<a><!--c--><?p x?></a>"));
+    EXPECT_TRUE(has_child_element("<?xml version=\"1.0\"?><!--c--><root><x/></root>"));
+
+    EXPECT_EQ(item_text("<a>x<b>y</b>&amp;<![CDATA[<z>]]></a>"), "xy&<z>");
+    EXPECT_EQ(item_text("<a/>"), "");
+    EXPECT_EQ(item_text("text only"), "");
+}
+
+}  // namespace
+}  // namespace quorbix::engine

@@ -12,7 +12,8 @@ constexpr Signature signature{"compile()", parameters, 1};
 
 Expected<PyRef> compile(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* path;
-    if (auto error = bind_arguments(signature, args, nargs, kwnames, &path)) return std::move(*error);
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, &path))
+        return std::move(*error);
     auto text = str_argument(path, "path");
     if (!text.ok()) return std::move(text.error());
     // No shortcut for the empty text: it fails in the compiler like any

@@ -6,6 +6,7 @@
 #include "lib/module_functions.hpp"
 #include "lib/path_object.hpp"
 #include "lib/py_ref.hpp"
+#include "lib/result_object.hpp"
 
 namespace quorbix::lib {
 namespace {
@@ -43,10 +44,11 @@ int exec_module(PyObject* module) {
     }
     PyRef module_name(PyObject_GetAttrString(module, "__name__"));
     if (!module_name) return -1;
-    PyMethodDef* functions[] = {&compile_function, &validate_function};
+    PyMethodDef* functions[] = {&get_function,   &get_bytes_function, &get_buffer_function,
+                                &parse_function, &compile_function,   &validate_function};
     for (PyMethodDef* def : functions)
         if (!add_function(module, module_name.get(), def)) return -1;
-    PyObject* (*classes[])() = {path_type};
+    PyObject* (*classes[])() = {path_type, result_type};
     for (auto make_class : classes)
         if (!add_class(module, make_class())) return -1;
     return 0;

@@ -12,6 +12,10 @@ inline PyCFunction as_method(FastCallWithKeywords function) {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
 }
 
+extern PyMethodDef get_function;
+extern PyMethodDef get_bytes_function;
+extern PyMethodDef get_buffer_function;
+extern PyMethodDef parse_function;
 extern PyMethodDef compile_function;
 extern PyMethodDef validate_function;
 

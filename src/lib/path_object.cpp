@@ -3,18 +3,22 @@
 #include <new>
 #include <string>
 
+#include "lib/arguments.hpp"
+#include "lib/module_functions.hpp"
+#include "lib/single_path.hpp"
 #include "xml/text/quote_literal.hpp"
 
 namespace quorbix::lib {
 namespace {
 
 struct PathObject {
-    PyObject_HEAD
-    std::string text;
+    PyObject_HEAD std::string text;
     path::CompiledPathRef compiled;
 };
 
-PathObject* as_path(PyObject* object) { return reinterpret_cast<PathObject*>(object); }
+PathObject* as_path(PyObject* object) {
+    return reinterpret_cast<PathObject*>(object);
+}
 
 void path_dealloc(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
@@ -30,9 +34,48 @@ PyObject* path_repr(PyObject* self) {
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 
+constexpr const char* data_only[] = {"data"};
+
+// The stored compiled path runs as it is: no parsing, no cache lookup.
+Expected<PyRef> query(PyObject* self, const Signature& signature, DocumentKind kind,
+                      PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    PyObject* data;
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, &data))
+        return std::move(*error);
+    if (auto error = check_document_kind(data, kind)) return std::move(*error);
+    return query_document(data, kind, *as_path(self)->compiled);
+}
+
+PyObject* path_get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"Path.get()", data_only, 1};
+    return finish(query(self, signature, DocumentKind::Str, args, nargs, kwnames));
+}
+
+PyObject* path_get_bytes(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) {
+    static constexpr Signature signature{"Path.get_bytes()", data_only, 1};
+    return finish(query(self, signature, DocumentKind::Bytes, args, nargs, kwnames));
+}
+
+PyObject* path_get_buffer(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) {
+    static constexpr Signature signature{"Path.get_buffer()", data_only, 1};
+    return finish(query(self, signature, DocumentKind::Buffer, args, nargs, kwnames));
+}
+
+PyMethodDef path_methods[] = {
+    {"get", as_method(path_get), METH_FASTCALL | METH_KEYWORDS, "get($self, data)\n--\n\n"},
+    {"get_bytes", as_method(path_get_bytes), METH_FASTCALL | METH_KEYWORDS,
+     "get_bytes($self, data)\n--\n\n"},
+    {"get_buffer", as_method(path_get_buffer), METH_FASTCALL | METH_KEYWORDS,
+     "get_buffer($self, data)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot path_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(path_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(path_repr)},
+    {Py_tp_methods, path_methods},
     {0, nullptr},
 };
 
@@ -74,6 +117,8 @@ bool is_path(PyObject* object) {
     return type != nullptr && Py_TYPE(object) == reinterpret_cast<PyTypeObject*>(type);
 }
 
-const path::CompiledPathRef& compiled_path_of(PyObject* path) { return as_path(path)->compiled; }
+const path::CompiledPathRef& compiled_path_of(PyObject* path) {
+    return as_path(path)->compiled;
+}
 
 }  // namespace quorbix::lib

@@ -12,7 +12,8 @@ constexpr Signature signature{"validate()", parameters, 1};
 
 Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* data;
-    if (auto error = bind_arguments(signature, args, nargs, kwnames, &data)) return std::move(*error);
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, &data))
+        return std::move(*error);
     // The view, if the document is a buffer, is held for the validation only.
     BufferView view;
     Expected<std::string_view> document = read_any_document(data, view);
@@ -28,7 +29,7 @@ PyObject* validate_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
 
 }  // namespace
 
-PyMethodDef validate_function = {"validate", as_method(validate_entry), METH_FASTCALL | METH_KEYWORDS,
-                                 "validate(data)\n--\n\n"};
+PyMethodDef validate_function = {"validate", as_method(validate_entry),
+                                 METH_FASTCALL | METH_KEYWORDS, "validate(data)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -1,0 +1,253 @@
+// Result to Python values: exists, to_int, to_float, to_bool, to_str, type_,
+// value, int() and float().
+#include <string>
+
+#include "engine/element_text.hpp"
+#include "engine/scalar_text.hpp"
+#include "lib/result_object.hpp"
+#include "lib/result_slots.hpp"
+#include "lib/result_values.hpp"
+#include "xml/text/white_space.hpp"
+
+namespace quorbix::lib {
+
+using engine::ScalarType;
+
+Expected<std::string> scalar_text(const PyItem& item) {
+    auto text = item_text(item);
+    if (!text.ok()) return std::move(text.error());
+    if (auto message = engine::utf8_error_message(text.value()))
+        return PendingError(PyExc_ValueError, std::move(*message));
+    return std::string(xml::trim_white_space(text.value()));
+}
+
+PyRef new_str(std::string_view utf8) {
+    return PyRef(PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size())));
+}
+
+PyRef new_str_replacing(std::string_view bytes) {
+    return PyRef(
+        PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "replace"));
+}
+
+Expected<PyRef> checked(PyRef object) {
+    if (!object) return PendingError::fetch();
+    return object;
+}
+
+namespace {
+
+Expected<PyRef> scalar_value(const PyItem& item) {
+    auto text = scalar_text(item);
+    if (!text.ok()) return std::move(text.error());
+    const std::string& t = text.value();
+    switch (engine::classify_scalar(t)) {
+        case ScalarType::Int:
+            return checked(PyRef(PyLong_FromLongLong(engine::text_to_int(t))));
+        case ScalarType::Float:
+            return checked(PyRef(PyFloat_FromDouble(engine::text_to_double(t))));
+        case ScalarType::Str:
+            break;
+    }
+    return checked(new_str(t));
+}
+
+// One Result per distinct child name, holding every child of that name.
+Expected<PyRef> dict_value(const PyItem& item) {
+    BufferView view;
+    auto bytes = element_bytes(item, view);
+    if (!bytes.ok()) return std::move(bytes.error());
+    std::string_view element = bytes.value();
+    auto children = engine::scan_children(element);
+    PyRef dict(PyDict_New());
+    if (!dict) return PendingError::fetch();
+    for (std::string_view name : engine::unique_child_names(children)) {
+        if (auto message = engine::utf8_error_message(name))
+            return PendingError(PyExc_ValueError, std::move(*message));
+        PyItems matching;
+        for (const engine::ChildEntry& child : children)
+            if (child.name == name)
+                matching.push_back(PyItem::shared_element(
+                    std::string(element.substr(child.start, child.end - child.start))));
+        auto result = make_result(std::move(matching));
+        if (!result.ok()) return std::move(result.error());
+        PyRef key = new_str(name);
+        if (!key || PyDict_SetItem(dict.get(), key.get(), result.value().get()) != 0)
+            return PendingError::fetch();
+    }
+    return dict;
+}
+
+Expected<PyRef> list_value(const PyItems& items) {
+    PyRef list(PyList_New(0));
+    if (!list) return PendingError::fetch();
+    for (const PyItem& item : items) {
+        PyItems one;
+        one.push_back(item.clone());
+        auto result = make_result(std::move(one));
+        if (!result.ok()) return std::move(result.error());
+        if (PyList_Append(list.get(), result.value().get()) != 0) return PendingError::fetch();
+    }
+    return list;
+}
+
+// The text to_int and to_float read: the first item's, whatever the mode.
+Expected<std::string> first_text(const PyItems& items) {
+    if (items.empty()) return std::string();
+    return item_text(items.front());
+}
+
+Expected<PyRef> to_str_of(const PyItems& items) {
+    auto mode = mode_of(items);
+    if (!mode.ok()) return std::move(mode.error());
+    switch (mode.value()) {
+        case ResultMode::Empty:
+            return checked(new_str(""));
+        case ResultMode::ScalarLike: {
+            auto text = scalar_text(items.front());
+            if (!text.ok()) return std::move(text.error());
+            return checked(new_str(text.value()));
+        }
+        default:
+            break;
+    }
+    // Elements as their markup, texts as they are, one per line.
+    std::string joined;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) joined += '\n';
+        if (!items[i].is_element()) {
+            joined += items[i].scalar;
+            continue;
+        }
+        BufferView view;
+        auto bytes = element_bytes(items[i], view);
+        if (!bytes.ok()) return std::move(bytes.error());
+        joined += bytes.value();
+    }
+    return checked(new_str_replacing(joined));
+}
+
+Expected<PyRef> to_bool_of(const PyItems& items) {
+    auto mode = mode_of(items);
+    if (!mode.ok()) return std::move(mode.error());
+    bool truth = mode.value() != ResultMode::Empty;
+    if (mode.value() == ResultMode::ScalarLike) {
+        auto text = item_text(items.front());
+        if (!text.ok()) return std::move(text.error());
+        auto fixed = engine::boolean_text(text.value());
+        truth = fixed ? *fixed : engine::text_to_int(text.value()) != 0;
+    }
+    return PyRef(PyBool_FromLong(truth));
+}
+
+Expected<PyRef> type_of(const PyItems& items) {
+    auto mode = mode_of(items);
+    if (!mode.ok()) return std::move(mode.error());
+    PyObject* type = Py_None;
+    switch (mode.value()) {
+        case ResultMode::Empty:
+            break;
+        case ResultMode::DictElement:
+            type = reinterpret_cast<PyObject*>(&PyDict_Type);
+            break;
+        case ResultMode::Multi:
+            type = reinterpret_cast<PyObject*>(&PyList_Type);
+            break;
+        case ResultMode::ScalarLike: {
+            auto text = scalar_text(items.front());
+            if (!text.ok()) return std::move(text.error());
+            switch (engine::classify_scalar(text.value())) {
+                case ScalarType::Int:
+                    type = reinterpret_cast<PyObject*>(&PyLong_Type);
+                    break;
+                case ScalarType::Float:
+                    type = reinterpret_cast<PyObject*>(&PyFloat_Type);
+                    break;
+                case ScalarType::Str:
+                    type = reinterpret_cast<PyObject*>(&PyUnicode_Type);
+                    break;
+            }
+        }
+    }
+    return PyRef::borrow(type);
+}
+
+// int(r) and float(r): the built-in applied to r.value.
+Expected<PyRef> through_builtin(PyObject* self, const char* builtin) {
+    auto natural = value_of(items_of(self));
+    if (!natural.ok()) return std::move(natural.error());
+    PyRef builtins(PyImport_ImportModule("builtins"));
+    if (!builtins) return PendingError::fetch();
+    PyRef function(PyObject_GetAttrString(builtins.get(), builtin));
+    if (!function) return PendingError::fetch();
+    return checked(
+        PyRef(PyObject_CallFunctionObjArgs(function.get(), natural.value().get(), nullptr)));
+}
+
+}  // namespace
+
+Expected<PyRef> value_of(const PyItems& items) {
+    auto mode = mode_of(items);
+    if (!mode.ok()) return std::move(mode.error());
+    switch (mode.value()) {
+        case ResultMode::Empty:
+            return PyRef::borrow(Py_None);
+        case ResultMode::ScalarLike:
+            return scalar_value(items.front());
+        case ResultMode::DictElement:
+            return dict_value(items.front());
+        case ResultMode::Multi:
+            break;
+    }
+    return list_value(items);
+}
+
+namespace result_slots {
+
+PyObject* exists(PyObject* self, PyObject*) {
+    return PyBool_FromLong(!items_of(self).empty());
+}
+
+PyObject* to_int(PyObject* self, PyObject*) {
+    auto text = first_text(items_of(self));
+    if (!text.ok()) return finish(std::move(text.error()));
+    return PyLong_FromLongLong(engine::text_to_int(text.value()));
+}
+
+PyObject* to_float(PyObject* self, PyObject*) {
+    auto text = first_text(items_of(self));
+    if (!text.ok()) return finish(std::move(text.error()));
+    return PyFloat_FromDouble(engine::text_to_double(text.value()));
+}
+
+PyObject* to_bool(PyObject* self, PyObject*) {
+    return finish(to_bool_of(items_of(self)));
+}
+PyObject* to_str(PyObject* self, PyObject*) {
+    return finish(to_str_of(items_of(self)));
+}
+PyObject* type_(PyObject* self, void*) {
+    return finish(type_of(items_of(self)));
+}
+PyObject* value(PyObject* self, void*) {
+    return finish(value_of(items_of(self)));
+}
+
+PyObject* as_int(PyObject* self) {
+    auto converted = through_builtin(self, "int");
+    if (!converted.ok()) return finish(std::move(converted.error()));
+    long long number = PyLong_AsLongLong(converted.value().get());  // OverflowError past 64 bits
+    if (number == -1 && PyErr_Occurred()) return nullptr;
+    return PyLong_FromLongLong(number);
+}
+
+PyObject* as_float(PyObject* self) {
+    auto converted = through_builtin(self, "float");
+    if (!converted.ok()) return finish(std::move(converted.error()));
+    double number = PyFloat_AsDouble(converted.value().get());
+    if (number == -1.0 && PyErr_Occurred()) return nullptr;
+    return PyFloat_FromDouble(number);
+}
+
+}  // namespace result_slots
+}  // namespace quorbix::lib

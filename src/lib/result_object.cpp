@@ -1,0 +1,124 @@
+#include "lib/result_object.hpp"
+
+#include <new>
+
+#include "engine/element_text.hpp"
+#include "lib/result_slots.hpp"
+
+namespace quorbix::lib {
+namespace {
+
+struct ResultObject {
+    PyObject_HEAD PyItems items;
+};
+
+ResultObject* as_result(PyObject* object) {
+    return reinterpret_cast<ResultObject*>(object);
+}
+
+void result_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    as_result(self)->items.~PyItems();
+    auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+    free_slot(self);
+    Py_DECREF(type);
+}
+
+constexpr const char* result_doc =
+    "Python `Result` class \xe2\x80\x94 wraps a list of matched items. Constructed by\n"
+    "`py_get` / `py_parse` / `py_get_many` etc. and dispatches `__getitem__`,\n"
+    "`__iter__`, `to_str`, `to_int`, and so on based on the number and type of\n"
+    "items held (Empty / ScalarLike / DictElement / Multi mode).";
+
+PyMethodDef result_methods[] = {
+    {"exists", result_slots::exists, METH_NOARGS, "exists($self)\n--\n\n"},
+    {"to_int", result_slots::to_int, METH_NOARGS, "to_int($self)\n--\n\n"},
+    {"to_float", result_slots::to_float, METH_NOARGS, "to_float($self)\n--\n\n"},
+    {"to_bool", result_slots::to_bool, METH_NOARGS, "to_bool($self)\n--\n\n"},
+    {"to_str", result_slots::to_str, METH_NOARGS, "to_str($self)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef result_getset[] = {
+    {"type_", result_slots::type_, nullptr,
+     "Return the Python type that best describes the value held by this Result:\n"
+     "  - `None`  when the Result is empty (no match)\n"
+     "  - `int`   for a single numeric value parseable as integer\n"
+     "  - `float` for a single numeric value parseable as float\n"
+     "  - `str`   for a single scalar or a text-only element\n"
+     "  - `list`  when multiple items are present\n"
+     "  - `dict`  for a single element that has child elements",
+     nullptr},
+    {"value", result_slots::value, nullptr,
+     "Return the value held by this Result in its natural Python type:\n"
+     "  - `None`          when the Result is empty\n"
+     "  - `int` / `float` for numeric scalars\n"
+     "  - `str`           for text scalars\n"
+     "  - `list[Result]`  for multiple items\n"
+     "  - `dict[str, Result]` for an element with child elements",
+     nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot result_type_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(result_dealloc)},
+    {Py_tp_doc, const_cast<char*>(result_doc)},
+    {Py_tp_methods, result_methods},
+    {Py_tp_getset, result_getset},
+    {Py_tp_repr, reinterpret_cast<void*>(result_slots::repr)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(result_slots::richcompare)},
+    {Py_nb_int, reinterpret_cast<void*>(result_slots::as_int)},
+    {Py_nb_float, reinterpret_cast<void*>(result_slots::as_float)},
+    {0, nullptr},
+};
+
+// Results are made only by the module; without a hash slot beside the
+// comparison slot, instances are unhashable.
+PyType_Spec result_spec = {
+    "quorbix._quorbix.Result",
+    sizeof(ResultObject),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    result_type_slots,
+};
+
+}  // namespace
+
+PyObject* result_type() {
+    static PyObject* type = nullptr;  // see path_type: no C++ guard under the interpreter lock
+    if (type == nullptr) type = PyType_FromSpec(&result_spec);
+    return type;
+}
+
+Expected<PyRef> make_result(PyItems items) {
+    PyObject* type = result_type();
+    if (type == nullptr) return PendingError::fetch();
+    auto* result_class = reinterpret_cast<PyTypeObject*>(type);
+    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(result_class, Py_tp_alloc));
+    PyObject* self = alloc(result_class, 0);
+    if (self == nullptr) return PendingError::fetch();
+    new (&as_result(self)->items) PyItems(std::move(items));
+    return PyRef(self);
+}
+
+bool is_result(PyObject* object) {
+    PyObject* type = result_type();
+    return type != nullptr && Py_TYPE(object) == reinterpret_cast<PyTypeObject*>(type);
+}
+
+const PyItems& items_of(PyObject* result) {
+    return as_result(result)->items;
+}
+
+Expected<ResultMode> mode_of(const PyItems& items) {
+    if (items.empty()) return ResultMode::Empty;
+    if (items.size() > 1) return ResultMode::Multi;
+    if (!items[0].is_element()) return ResultMode::ScalarLike;
+    BufferView view;
+    auto bytes = element_bytes(items[0], view);
+    if (!bytes.ok()) return std::move(bytes.error());
+    return engine::has_child_element(bytes.value()) ? ResultMode::DictElement
+                                                    : ResultMode::ScalarLike;
+}
+
+}  // namespace quorbix::lib

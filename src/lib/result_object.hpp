@@ -1,0 +1,28 @@
+// The Python class Result: an immutable list of matched items whose mode is
+// derived afresh by every operation.
+#pragma once
+
+#include <Python.h>
+
+#include "lib/pending_error.hpp"
+#include "lib/py_item.hpp"
+
+namespace quorbix::lib {
+
+enum class ResultMode { Empty, ScalarLike, DictElement, Multi };
+
+// The class object, created on first use (nullptr with an exception set on
+// failure).
+PyObject* result_type();
+
+// A new Result owning `items`.
+Expected<PyRef> make_result(PyItems items);
+
+bool is_result(PyObject* object);
+const PyItems& items_of(PyObject* result);
+
+// Empty, Multi by count alone; one item is ScalarLike unless it is an element
+// with a child element.
+Expected<ResultMode> mode_of(const PyItems& items);
+
+}  // namespace quorbix::lib

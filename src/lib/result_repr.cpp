@@ -1,0 +1,150 @@
+// How a Result shows itself, and how it compares with Results, lists of
+// strings and strings.
+#include <string>
+#include <vector>
+
+#include "engine/element_text.hpp"
+#include "engine/scalar_text.hpp"
+#include "lib/result_object.hpp"
+#include "lib/result_slots.hpp"
+#include "lib/result_values.hpp"
+
+namespace quorbix::lib {
+namespace {
+
+// The first two entries joined by ", ", then ", ..." when there were more.
+std::string shortened(const std::vector<std::string>& shown, std::size_t total) {
+    std::string out;
+    for (std::size_t i = 0; i < shown.size(); ++i) out += (i > 0 ? ", " : "") + shown[i];
+    if (total > 2) out += ", ...";
+    return out;
+}
+
+Expected<std::string> utf8_of(PyObject* str) {
+    Py_ssize_t length = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(str, &length);
+    if (utf8 == nullptr) return PendingError::fetch();
+    return std::string(utf8, static_cast<std::size_t>(length));
+}
+
+Expected<std::string> repr_of(const PyItems& items);
+
+Expected<std::string> dict_repr(const PyItem& item) {
+    BufferView view;
+    auto bytes = element_bytes(item, view);
+    if (!bytes.ok()) return std::move(bytes.error());
+    auto names = engine::unique_child_names(engine::scan_children(bytes.value()));
+    std::vector<std::string> shown;
+    for (std::size_t i = 0; i < names.size() && i < 2; ++i) {
+        PyRef name = new_str_replacing(names[i]);
+        if (!name) return PendingError::fetch();
+        auto text = utf8_of(name.get());
+        if (!text.ok()) return std::move(text.error());
+        shown.push_back(std::move(text.value()));
+    }
+    return "<Result type=dict, keys=[" + shortened(shown, names.size()) + "]>";
+}
+
+Expected<std::string> list_repr(const PyItems& items) {
+    std::vector<std::string> shown;
+    for (std::size_t i = 0; i < 2; ++i) {
+        PyItems one;
+        one.push_back(items[i].clone());
+        auto text = repr_of(one);
+        if (!text.ok()) return std::move(text.error());
+        shown.push_back(std::move(text.value()));
+    }
+    return "<Result type=list, value=[" + shortened(shown, items.size()) + "]>";
+}
+
+Expected<std::string> repr_of(const PyItems& items) {
+    auto mode = mode_of(items);
+    if (!mode.ok()) return std::move(mode.error());
+    if (mode.value() == ResultMode::DictElement) return dict_repr(items.front());
+    if (mode.value() == ResultMode::Multi) return list_repr(items);
+    auto natural = value_of(items);
+    if (!natural.ok()) return std::move(natural.error());
+    PyRef shown(PyObject_Str(natural.value().get()));
+    if (!shown) return PendingError::fetch();
+    return utf8_of(shown.get());
+}
+
+// Every item's text, each required to be UTF-8.
+Expected<std::vector<std::string>> texts_of(const PyItems& items) {
+    std::vector<std::string> texts;
+    for (const PyItem& item : items) {
+        auto text = item_text(item);
+        if (!text.ok()) return std::move(text.error());
+        if (auto message = engine::utf8_error_message(text.value()))
+            return PendingError(PyExc_ValueError, std::move(*message));
+        texts.push_back(std::move(text.value()));
+    }
+    return texts;
+}
+
+Expected<bool> equals_result(const PyItems& items, PyObject* other) {
+    auto mine = texts_of(items);
+    if (!mine.ok()) return std::move(mine.error());
+    auto theirs = texts_of(items_of(other));
+    if (!theirs.ok()) return std::move(theirs.error());
+    return mine.value() == theirs.value();
+}
+
+Expected<bool> equals_list(const PyItems& items, PyObject* list) {
+    std::vector<std::string> strings;
+    Py_ssize_t n = PyList_Size(list);
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        PyObject* entry = PyList_GetItem(list, i);
+        if (!PyUnicode_Check(entry)) return false;
+        auto text = utf8_of(entry);
+        if (!text.ok()) {
+            PyErr_Clear();  // a str without a UTF-8 form equals no text
+            return false;
+        }
+        strings.push_back(std::move(text.value()));
+    }
+    auto mine = texts_of(items);
+    if (!mine.ok()) return std::move(mine.error());
+    return mine.value() == strings;
+}
+
+Expected<bool> equals_str(const PyItems& items, PyObject* str) {
+    Py_ssize_t length = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(str, &length);
+    if (utf8 == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    if (items.empty()) return false;
+    auto text = item_text(items.front());
+    if (!text.ok()) return std::move(text.error());
+    return text.value() == std::string_view(utf8, static_cast<std::size_t>(length));
+}
+
+Expected<bool> equals(PyObject* self, PyObject* other) {
+    const PyItems& items = items_of(self);
+    if (is_result(other)) return equals_result(items, other);
+    if (PyList_Check(other)) return equals_list(items, other);
+    if (PyUnicode_Check(other)) return equals_str(items, other);
+    return false;
+}
+
+}  // namespace
+
+namespace result_slots {
+
+PyObject* repr(PyObject* self) {
+    auto text = repr_of(items_of(self));
+    if (!text.ok()) return finish(std::move(text.error()));
+    return finish(checked(new_str(text.value())));
+}
+
+PyObject* richcompare(PyObject* self, PyObject* other, int op) {
+    if (op != Py_EQ && op != Py_NE) Py_RETURN_NOTIMPLEMENTED;
+    auto equal = equals(self, other);
+    if (!equal.ok()) return finish(std::move(equal.error()));
+    return PyBool_FromLong(equal.value() == (op == Py_EQ));
+}
+
+}  // namespace result_slots
+}  // namespace quorbix::lib

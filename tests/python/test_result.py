@@ -1,0 +1,171 @@
+"""The Result: modes, conversions, repr and equality."""
+
+import math
+
+import pytest
+
+from quorbix import Result, get, get_bytes, parse
+
+TYPE_DOC = (
+    "Return the Python type that best describes the value held by this Result:\n"
+    "  - `None`  when the Result is empty (no match)\n"
+    "  - `int`   for a single numeric value parseable as integer\n"
+    "  - `float` for a single numeric value parseable as float\n"
+    "  - `str`   for a single scalar or a text-only element\n"
+    "  - `list`  when multiple items are present\n"
+    "  - `dict`  for a single element that has child elements"
+)
+VALUE_DOC = (
+    "Return the value held by this Result in its natural Python type:\n"
+    "  - `None`          when the Result is empty\n"
+    "  - `int` / `float` for numeric scalars\n"
+    "  - `str`           for text scalars\n"
+    "  - `list[Result]`  for multiple items\n"
+    "  - `dict[str, Result]` for an element with child elements"
+)
+
+
+def one(text):
+    """A one-element Result whose text is `text`."""
+    return get("<a>" + text + "</a>", "a")
+
+
+def test_class_documentation():
+    assert Result.__doc__.startswith("Python `Result` class \u2014 wraps a list of matched items.")
+    assert Result.type_.__doc__ == TYPE_DOC
+    assert Result.value.__doc__ == VALUE_DOC
+    assert Result.to_int.__text_signature__ == "($self)"
+    with pytest.raises(TypeError):
+        Result()
+
+
+@pytest.mark.parametrize(
+    "text, to_int, to_float",
+    [(" 42 ", 42, 42.0), ("3.99", 3, 3.99), ("-3.99", -3, -3.99), ("1e3", 1000, 1000.0),
+     ("99999999999999999999", 9223372036854775807, 1e20), ("abc", 0, 0.0), ("", 0, 0.0),
+     ("inf", 9223372036854775807, math.inf), ("-inf", -9223372036854775808, -math.inf)],
+)
+def test_numbers(text, to_int, to_float):
+    assert one(text).to_int() == to_int
+    assert one(text).to_float() == to_float
+
+
+def test_nan_and_invalid_utf8():
+    assert math.isnan(one("nan").to_float())
+    bad = get_bytes(b"<r a='\xff\xfe'/>", "r.@a")
+    assert bad.to_int() == 0
+    with pytest.raises(ValueError) as info:
+        bad.to_str()
+    assert str(info.value) == "invalid utf-8 sequence of 1 bytes from index 0"
+    with pytest.raises(ValueError) as info:
+        get_bytes(b"<r a='ok\xe2\x82'/>", "r.@a").value
+    assert str(info.value) == "incomplete utf-8 byte sequence from index 2"
+    with pytest.raises(ValueError) as info:
+        get_bytes(b"<r a='\xf0\x9f\x92x'/>", "r.@a").type_
+    assert str(info.value) == "invalid utf-8 sequence of 3 bytes from index 0"
+
+
+@pytest.mark.parametrize(
+    "text, truth",
+    [("1", True), ("true", True), ('"T"', True), ('"TRUE"', True), ("0", False), ("false", False),
+     ('"False"', False), ("0.0", False), ("0.9", False), ("1.1", True), ("2", True), ("-1", True),
+     (" 1 ", True), (" true ", False), ("yes", False), ("True", False), ("", False)],
+)
+def test_to_bool(text, truth):
+    assert one(text).to_bool() is truth
+
+
+def test_scalar_typing():
+    r = one(" 42 ")
+    assert (r.to_str(), r.type_, r.value, r.to_bool()) == ("42", int, 42, True)
+    big = one("9223372036854775808")
+    assert (big.to_int(), big.type_, big.value) == (9223372036854775807, float, 9.223372036854776e18)
+    assert one("inf").type_ is float
+    assert [one(t).type_ for t in ("0x10", "1_000", "", "nan")] == [str, str, str, float]
+    assert one("007").value == 7 and repr(one("007")) == "7"
+
+
+def test_dict_element():
+    r = get("<r><a><b>1</b><b>2</b><c>3</c></a></r>", "r.a")
+    assert r.to_int() == 123
+    assert r.to_bool() is True
+    assert r.type_ is dict
+    value = r.value
+    assert list(value) == ["b", "c"]
+    assert value["b"] == ["1", "2"] and value["c"] == ["3"]
+    assert r.to_str() == "<a><b>1</b><b>2</b><c>3</c></a>"
+    assert repr(r) == "<Result type=dict, keys=[b, c]>"
+
+
+def test_multi():
+    r = get("<r><a><b>1</b><b>2</b><c>3</c></a></r>", "r.a.b")
+    assert r.to_str() == "<b>1</b>\n<b>2</b>"
+    assert r.to_int() == 1
+    assert r.type_ is list
+    assert [item.to_str() for item in r.value] == ["1", "2"]
+    assert repr(r) == "<Result type=list, value=[1, 2]>"
+    three = get("<r><v>1</v><v>2</v><v>3</v></r>", "r.v")
+    assert repr(three) == "<Result type=list, value=[1, 2, ...]>"
+    dicts = get("<r><v><x/></v><v><y/><z/><w/></v></r>", "r.v")
+    assert repr(dicts) == "<Result type=list, value=[<Result type=dict, keys=[x]>, <Result type=dict, keys=[y, z, ...]>]>"
+    mixed = get_bytes(b"<r><v>\xff</v><v>x</v></r>", "r.v")
+    assert mixed.to_str() == "<v>\ufffd</v>\n<v>x</v>"
+
+
+def test_empty():
+    r = get("<r/>", "x")
+    assert (r.exists(), r.to_int(), r.to_float(), r.to_bool(), r.to_str()) == (False, 0, 0.0, False, "")
+    assert r.type_ is None and r.value is None and repr(r) == "None"
+    with pytest.raises(TypeError):
+        int(r)
+
+
+def test_modes():
+    assert get("<a>hello</a>", "a").type_ is str
+    assert get("<a>x<b>y</b>z</a>", "a").type_ is dict
+    assert get("<r><a/></r>", "r.a").to_str() == ""
+    assert get("<a><!--c--><?p x?></a>", "a").type_ is str
+    assert get("<r><a/><a/></r>", "r.a").type_ is list
+    assert get("<r><a k='1'/><a k='2'/></r>", "r.a.#.@k").type_ is list
+
+
+def test_number_protocol():
+    assert int(one("12")) == 12
+    assert int(one("3.7")) == 3
+    assert float(one("2")) == 2.0
+    with pytest.raises(ValueError):
+        int(one("abc"))
+    with pytest.raises(OverflowError):
+        int(one("1e30"))
+    with pytest.raises(TypeError):
+        int(get("<r><a>1</a><a>2</a></r>", "r.a"))
+
+
+def test_repr_of_dict_keys():
+    assert repr(get("<r><a/><b/><a/></r>", "r")) == "<Result type=dict, keys=[a, b]>"
+    assert repr(get("<r><a/><b/><c/></r>", "r")) == "<Result type=dict, keys=[a, b, ...]>"
+    assert repr(get("<a>hi</a>", "a")) == "hi"
+    assert str(get("<a>hi</a>", "a")) == "hi"
+
+
+def test_equality():
+    xy = get("<r><v>x</v><v>y</v></r>", "r.v")
+    assert xy == get("<r><w>x</w><w>y</w></r>", "r.w")
+    assert xy == ["x", "y"]
+    assert xy != ["x"] and xy != ["x", 1]
+    assert xy == "x"
+    empty = get("<r/>", "x")
+    assert empty == get("<r/>", "y") and empty == [] and empty != ""
+    assert get("<a><b>x</b></a>", "a") == get("<c>x</c>", "c")
+    assert one("42") != 42 and one("42") == "42"
+    assert one("x") != None  # noqa: E711
+    with pytest.raises(TypeError):
+        one("x") < one("x")
+    with pytest.raises(TypeError):
+        {one("x")}
+    bad = get_bytes(b"<r a='\xff'/>", "r.@a")
+    assert bad != "x"
+    with pytest.raises(ValueError):
+        bad == bad
+    with pytest.raises(ValueError):
+        bad == ["x"]

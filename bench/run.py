@@ -1,12 +1,17 @@
 """Times quorbix against lxml, ElementTree and expat on the same bytes, in one run.
 
-Usage: python bench/run.py [--size MEGABYTES] [--repeat N]
+Usage: python bench/run.py [--size MEGABYTES] [--repeat N] [--only SUBSTRING]
 
-Each case runs every library on the same document; the best of N runs is
-reported as MB/s, and the ratio column says how many times faster quorbix is.
+Every case runs each library on the same document and the same question; the
+best of N runs is reported, with MB/s where the whole document is read and the
+ratio saying how many times faster quorbix is. Peak memory of a whole-document
+query is measured in fresh processes, one per library.
 """
 
 import argparse
+import resource
+import subprocess
+import sys
 import time
 import xml.etree.ElementTree as ET
 import xml.parsers.expat
@@ -20,6 +25,11 @@ except ImportError:  # pragma: no cover - the bench extra installs it
     lxml_etree = None
 
 HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+from gen_catalog import book, generate  # noqa: E402
+
+DC = "http://purl.org/dc/elements/1.1/"
+NS = {"dc": DC}
 
 
 def best_time(fn, repeat):
@@ -36,42 +46,123 @@ def expat_parse(data):
     parser.Parse(data, True)
 
 
-def cases(data):
-    """(case name, [(library, callable)]): quorbix first, then its peers."""
-    peers = []
-    if lxml_etree is not None:
-        peers.append(("lxml.etree.fromstring", lambda: lxml_etree.fromstring(data)))
-    peers.append(("ElementTree.fromstring", lambda: ET.fromstring(data)))
-    peers.append(("expat (no handlers)", lambda: expat_parse(data)))
-    yield "validate the whole document", [("quorbix.validate", lambda: quorbix.validate(data))] + peers
+def small_document():
+    import random
+
+    rng = random.Random(1)
+    body = "".join(book(rng, i) for i in range(5))
+    return f'<catalog xmlns:dc="{DC}">\n{body}</catalog>\n'.encode()
+
+
+def loop(fn, times):
+    def run():
+        for _ in range(times):
+            fn()
+
+    return run
+
+
+def cases(data, small):
+    """(name, whole document read?, [(library, callable)]): quorbix first, then its peers."""
+    lx = lxml_etree
+
+    def peers(xpath, et_query):
+        out = []
+        if lx is not None:
+            out.append(("lxml fromstring+xpath", lambda: lx.fromstring(data).xpath(xpath, namespaces=NS)))
+        out.append(("ElementTree fromstring+find", lambda: et_query(ET.fromstring(data))))
+        return out
+
+    yield "validate the whole document", True, [
+        ("quorbix.validate", lambda: quorbix.validate(data)),
+        *([("lxml.etree.fromstring", lambda: lx.fromstring(data))] if lx is not None else []),
+        ("ElementTree.fromstring", lambda: ET.fromstring(data)),
+        ("expat (no handlers)", lambda: expat_parse(data)),
+    ]
+    yield "every price: catalog.book.#.price", True, [
+        ("quorbix.get_bytes", lambda: quorbix.get_bytes(data, "catalog.book.#.price")),
+        *peers("/catalog/book/price", lambda root: root.findall("book/price")),
+    ]
+    yield "near the start: catalog.book.10.dc:title", False, [
+        ("quorbix.get_bytes", lambda: quorbix.get_bytes(data, "catalog.book.10.dc:title").to_str()),
+        # ElementTree's positional predicate is quadratic; index the list instead.
+        *peers("/catalog/book[11]/dc:title", lambda root: root.findall("book")[10].find(f"{{{DC}}}title")),
+    ]
+    yield "recursive: **.tag", True, [
+        ("quorbix.get_bytes", lambda: quorbix.get_bytes(data, "**.tag")),
+        *peers("//tag", lambda root: list(root.iter("tag"))),
+    ]
+    yield 'attribute filter: catalog.book.#(@lang=="de")#.dc:title', True, [
+        ("quorbix.get_bytes", lambda: quorbix.get_bytes(data, 'catalog.book.#(@lang=="de")#.dc:title')),
+        *peers('/catalog/book[@lang="de"]/dc:title',
+               lambda root: root.findall(f"book[@lang='de']/{{{DC}}}title")),
+    ]
+    text = small.decode()
+    calls = 10_000
+    small_peers = [("quorbix.get(...).to_str()",
+                    loop(lambda: quorbix.get(text, "catalog.book.0.dc:title").to_str(), calls))]
+    if lx is not None:
+        small_peers.append(("lxml fromstring+xpath+text", loop(
+            lambda: lx.fromstring(small).xpath("/catalog/book[1]/dc:title", namespaces=NS)[0].text, calls)))
+    small_peers.append(("ElementTree fromstring+find", loop(
+        lambda: ET.fromstring(small).find(f"book/{{{DC}}}title").text, calls)))
+    yield f"per call on a {len(small)} byte document, {calls} calls", False, small_peers
+
+
+def peak_memory(path, library):
+    """Peak RSS (MiB) of a fresh process that reads the document and answers every price."""
+    program = f"""
+import resource, sys
+data = open({str(path)!r}, "rb").read()
+before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+if {library!r} == "quorbix":
+    import quorbix
+    result = quorbix.get_bytes(data, "catalog.book.#.price")
+else:
+    from lxml import etree
+    result = etree.fromstring(data).xpath("/catalog/book/price")
+after = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+print(before / 1024, after / 1024, len(result))
+"""
+    out = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, check=True)
+    before, after, count = out.stdout.split()
+    return float(before), float(after), int(count)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--size", type=int, default=100, help="document size in MB")
     parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--only", default="", help="run the cases whose name holds this text")
     args = parser.parse_args()
 
     path = HERE / f"catalog-{args.size}mb.xml"
     if not path.exists():
-        from gen_catalog import generate
-
         generate(path, args.size)
     data = path.read_bytes()
     megabytes = len(data) / 1e6
     print(f"document: {path.name}, {megabytes:.1f} MB, best of {args.repeat}\n")
 
-    for name, runs in cases(data):
+    for name, whole, runs in cases(data, small_document()):
+        if args.only not in name:
+            continue
         print(name)
         ours = None
         for library, fn in runs:
             seconds = best_time(fn, args.repeat)
             ours = ours or seconds
-            ratio = seconds / ours
-            print(f"  {library:28s} {seconds * 1000:9.1f} ms {megabytes / seconds:9.1f} MB/s"
-                  f"   quorbix is {ratio:5.1f}x faster" if ratio != 1 else
-                  f"  {library:28s} {seconds * 1000:9.1f} ms {megabytes / seconds:9.1f} MB/s")
+            rate = f"{megabytes / seconds:9.1f} MB/s" if whole else " " * 14
+            ratio = "" if seconds == ours else f"   quorbix is {seconds / ours:6.1f}x faster"
+            print(f"  {library:30s} {seconds * 1000:10.2f} ms {rate}{ratio}")
         print()
+
+    if not args.only or "memory" in args.only:
+        print("peak memory answering every price (document read first)")
+        libraries = ["quorbix"] + (["lxml"] if lxml_etree is not None else [])
+        for library in libraries:
+            before, after, count = peak_memory(path, library)
+            print(f"  {library:30s} document loaded {before:8.1f} MiB, peak {after:8.1f} MiB "
+                  f"(+{after - before:.1f} MiB for {count} matches)")
 
 
 if __name__ == "__main__":

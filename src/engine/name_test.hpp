@@ -5,6 +5,7 @@
 
 #include "path/compiled_path.hpp"
 #include "path/glob.hpp"
+#include "xml/byte_search.hpp"
 #include "xml/encoding/encoding.hpp"
 
 namespace quorbix::engine {
@@ -18,9 +19,19 @@ inline std::string_view local_name(std::string_view qualified) {
 // A component whose name holds a ':' is tested against the qualified name,
 // any other against the local name; patterns are matched as UTF-8 (a name
 // that is not UTF-8 reads as empty).
-inline bool name_matches(const path::PathStep& step, std::string_view qualified) {
+[[gnu::always_inline]] inline bool name_matches(const path::PathStep& step,
+                                                std::string_view qualified) {
+    if (step.kind == path::StepKind::ElementExact) {
+        const std::string& name = step.name;
+        if (step.qualified || qualified.size() == name.size())
+            return xml::same_bytes(qualified, name);
+        // The local name equals a name without ':' exactly when the qualified
+        // name ends in ':' and that name.
+        std::size_t prefix = qualified.size() - name.size();
+        return qualified.size() > name.size() && qualified[prefix - 1] == ':' &&
+               xml::same_bytes(qualified.substr(prefix), name);
+    }
     std::string_view subject = step.qualified ? qualified : local_name(qualified);
-    if (step.kind == path::StepKind::ElementExact) return subject == step.name;
     if (!xml::is_valid_utf8(subject)) subject = {};
     return path::glob_match(step.name, subject);
 }

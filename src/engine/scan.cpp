@@ -87,18 +87,21 @@ std::string_view Scan::input_of(std::uint32_t source, std::uint64_t start, std::
 // document, tested against its component.
 void Scan::step_level() {
     if (top().flags.stop_after_first_item && !out_.empty()) return stop();
-    std::uint64_t start = reader().position();
-    xml::ReadResult r = reader().next_event();
-    if (!r.ok()) {  // malformed XML ends the level with what it found
+    reader().skip_text();  // a level looks only at tags
+    xml::XmlReader& r = reader();
+    std::uint64_t start = r.position();
+    if (r.read_next() !=
+        xml::ReaderError::None) {  // malformed XML ends the level with what it found
         frames_.pop_back();
         if (!frames_.empty()) after_descend();
         return;
     }
-    switch (r.event.kind) {
+    XmlEvent event = r.event();  // a copy: handlers read on and overwrite the reader's
+    switch (event.kind) {
         case EventKind::Start:
-            return on_start(r.event, start);
+            return on_start(event, start);
         case EventKind::Empty:
-            return on_empty(r.event, start);
+            return on_empty(event, start);
         case EventKind::End:
         case EventKind::Eof:
             return finish_level();

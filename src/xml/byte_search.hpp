@@ -4,7 +4,9 @@
 // inline, sixteen at a time, and long runs go to the C library.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -58,6 +60,46 @@ inline const char* find_tag_end_or_quote(const char* p, const char* end) {
     for (; p < end; ++p)
         if (*p == '>' || *p == '"' || *p == '\'') return p;
     return nullptr;
+}
+
+// Whether two byte strings are equal. Names are short, so an inline loop
+// beats a call into memcmp.
+inline bool same_bytes(std::string_view a, std::string_view b) {
+    std::size_t n = a.size();
+    if (n != b.size()) return false;
+    const char* p = a.data();
+    const char* q = b.data();
+    // Two overlapping words cover any length from one word to two.
+    auto same_words = [&](auto word) {
+        decltype(word) x0, x1, y0, y1;
+        std::memcpy(&x0, p, sizeof word);
+        std::memcpy(&y0, q, sizeof word);
+        std::memcpy(&x1, p + n - sizeof word, sizeof word);
+        std::memcpy(&y1, q + n - sizeof word, sizeof word);
+        return ((x0 ^ y0) | (x1 ^ y1)) == 0;
+    };
+    if (n >= 8) return n <= 16 ? same_words(std::uint64_t{}) : std::memcmp(p, q, n) == 0;
+    if (n >= 4) return same_words(std::uint32_t{});
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] != q[i]) return false;
+    return true;
+}
+
+// The first XML white space byte in [p, end), or `end`.
+inline const char* find_space(const char* p, const char* end) {
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(' ')),
+                                                 _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))),
+                                    _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\t')),
+                                                 _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r'))));
+        int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) return detail::first_set(p, mask);
+    }
+#endif
+    while (p < end && *p != ' ' && *p != '\n' && *p != '\t' && *p != '\r') ++p;
+    return p;
 }
 
 }  // namespace quorbix::xml

@@ -46,7 +46,7 @@ const char* find_tag_end(const char* p, const char* end) {
     for (;;) {
         p = find_tag_end_or_quote(p, end);
         if (p == nullptr || *p == '>') return p;
-        const char* close = static_cast<const char*>(std::memchr(p + 1, *p, end - p - 1));
+        const char* close = find_byte(p + 1, end, *p);
         if (close == nullptr) return nullptr;
         p = close + 1;
     }
@@ -168,8 +168,7 @@ ReaderError XmlReader::read_markup() {
 ReaderError XmlReader::read_start_tag() {
     const char* gt = find_tag_end(cur_, end_);
     if (gt == nullptr) return syntax_error();
-    const char* name_end = cur_;
-    while (name_end < gt && !is_space(*name_end)) ++name_end;
+    const char* name_end = find_space(cur_, gt);
 
     std::string_view content(cur_, gt - cur_);
     std::size_t name_length = name_end - cur_;
@@ -210,7 +209,7 @@ ReaderError XmlReader::read_end_tag() {
     if (settings_.match_end_names) {
         std::string_view open = open_names_.back();
         open_names_.pop_back();
-        if (open != name) return ReaderError::IllFormed;
+        if (!same_bytes(open, name)) return ReaderError::IllFormed;
     }
     return ReaderError::None;
 }
@@ -278,31 +277,39 @@ void XmlReader::take_declared_encoding(std::string_view pseudo_attributes) {
     }
 }
 
+// Most skipped elements are leaves whose end tag follows their text at once:
+// "</name>" is recognised in place, with the bookkeeping read_end_tag does.
+bool XmlReader::closes_here(std::string_view name) {
+    if (state_ != State::InsideMarkup || settings_.match_end_names || depth_ == 0) return false;
+    const char* p = cur_;
+    std::size_t n = name.size();
+    if (static_cast<std::size_t>(end_ - p) < n + 2 || p[0] != '/' || p[n + 1] != '>') return false;
+    if (!same_bytes(std::string_view(p + 1, n), name)) return false;
+    cur_ = p + n + 2;
+    state_ = State::InsideText;
+    --depth_;
+    set_event(EventKind::End, std::string_view(p + 1, n));
+    return true;
+}
+
 ReaderError XmlReader::skip_element(std::string_view name) {
-    bool trim_front = settings_.trim_text_front;
-    settings_.trim_text_front = false;
+    // Text inside the element is never looked at: the scan jumps from one '<'
+    // to the next, so no text event is made and trimming never applies.
     std::size_t level = 0;
-    ReaderError error = ReaderError::None;
     for (;;) {
-        ReadResult r = next_event();
-        if (!r.ok()) {
-            error = r.error;
-            break;
-        }
-        EventKind kind = r.event.kind;
-        if (kind == EventKind::Eof) {
-            error = ReaderError::IllFormed;
-            break;
-        }
-        if (kind == EventKind::Start && r.event.name() == name) {
+        skip_text();
+        if (level == 0 && closes_here(name)) return ReaderError::None;
+        ReaderError error = advance();
+        if (error != ReaderError::None) return error;
+        EventKind kind = event_.kind;
+        if (kind == EventKind::Eof) return ReaderError::IllFormed;  // the end tag is missing
+        if (kind == EventKind::Start && same_bytes(event_.name(), name)) {
             ++level;
-        } else if (kind == EventKind::End && r.event.name() == name) {
-            if (level == 0) break;
+        } else if (kind == EventKind::End && same_bytes(event_.content, name)) {
+            if (level == 0) return ReaderError::None;
             --level;
         }
     }
-    settings_.trim_text_front = trim_front;
-    return error;
 }
 
 std::optional<std::string_view> XmlReader::decode_text(std::string_view bytes,

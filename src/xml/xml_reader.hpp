@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/byte_search.hpp"
 #include "xml/reader_settings.hpp"
 #include "xml/text_encoding.hpp"
 #include "xml/xml_event.hpp"
@@ -33,6 +34,25 @@ class XmlReader {
     ReadResult next_event() {
         ReaderError error = advance();
         return ReadResult{event_, error};
+    }
+
+    // The same, for hot loops: the event stays in the reader (see `event`)
+    // until the next call.
+    ReaderError read_next() { return advance(); }
+    const XmlEvent& event() const { return event_; }
+
+    // Steps over text up to the next markup without reporting it, for callers
+    // that look only at tags; `position` then stands at that markup's '<'.
+    void skip_text() {
+        if (state_ != State::InsideText) return;
+        const char* lt = find_byte(cur_, end_, '<');
+        if (lt == nullptr) {
+            cur_ = end_;
+            state_ = State::Done;
+        } else {
+            cur_ = lt + 1;
+            state_ = State::InsideMarkup;
+        }
     }
 
     // Where the next event's markup or text begins: before a tag event is read,
@@ -76,6 +96,7 @@ class XmlReader {
         event_.name_length = name_length;
         return ReaderError::None;
     }
+    bool closes_here(std::string_view name);
     void detect_encoding();
     void take_declared_encoding(std::string_view declaration);
 

@@ -117,6 +117,19 @@ void Scan::finish_level() {
     if (!frames_.empty()) after_descend();
 }
 
+// A component with no selector that the path continues from must match once
+// per level: a second match is the error.
+bool Scan::second_match_is_ambiguous() {
+    Frame& frame = top();
+    if (is_last(frame.component)) return false;
+    if (frame.seen_match) {
+        error_ = AmbiguousPath{component().name};
+        return true;
+    }
+    frame.seen_match = true;
+    return false;
+}
+
 void Scan::on_start(const XmlEvent& event, std::uint64_t start) {
     const PathStep& step = component();
     if (!name_matches(step, event.name())) {
@@ -137,13 +150,7 @@ void Scan::on_start(const XmlEvent& event, std::uint64_t start) {
     Frame& frame = top();
     switch (step.selector) {
         case Selector::None:
-            if (!is_last(frame.component)) {
-                if (frame.seen_match) {
-                    error_ = AmbiguousPath{step.name};
-                    return;
-                }
-                frame.seen_match = true;
-            }
+            if (second_match_is_ambiguous()) return;
             return descend(event, start, frame.flags, Pending::Counted);
         case Selector::Index:
             if (frame.counter == step.index)
@@ -173,13 +180,7 @@ void Scan::on_empty(const XmlEvent& event, std::uint64_t start) {
     Frame& frame = top();
     switch (step.selector) {
         case Selector::None:
-            if (!is_last(frame.component)) {
-                if (frame.seen_match) {
-                    error_ = AmbiguousPath{step.name};
-                    return;
-                }
-                frame.seen_match = true;
-            }
+            if (second_match_is_ambiguous()) return;
             [[fallthrough]];
         case Selector::EachAll:
             ++frame.counter;

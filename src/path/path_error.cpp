@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "path/unquoted_scan.hpp"
 #include "xml/text/quote_literal.hpp"
 
 namespace quorbix::path {
@@ -12,24 +13,13 @@ namespace {
 // quoted regions are skipped as the top-level cut skips them.
 std::optional<std::size_t> unmatched_paren_position(std::string_view text) {
     int depth = 0;
-    std::optional<std::size_t> last_outer_open;
-    char quote = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\\' && i + 1 < text.size()) {
-            ++i;
-        } else if (quote != 0) {
-            if (c == quote) quote = 0;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-        } else if (c == '(') {
-            if (depth == 0) last_outer_open = i;
-            ++depth;
-        } else if (c == ')') {
-            if (--depth < 0) return i;
-        }
-    }
-    return last_outer_open;
+    std::optional<std::size_t> last_outer_open, below_zero;
+    scan_unquoted(text, 0, [&](std::size_t i) {
+        if (text[i] == '(' && depth++ == 0) last_outer_open = i;
+        if (text[i] == ')' && --depth < 0) below_zero = i;
+        return !below_zero;
+    });
+    return below_zero ? below_zero : last_outer_open;
 }
 
 std::optional<std::size_t> find(std::string_view text, std::string_view needle) {

@@ -4,6 +4,7 @@
 
 #include "path/filter.hpp"
 #include "path/glob.hpp"
+#include "path/unquoted_scan.hpp"
 
 namespace quorbix::path {
 namespace {
@@ -55,22 +56,13 @@ std::variant<PathToken, PathError> classify(std::string_view segment) {
 // parentheses counted; quoted regions and escaped characters skipped.
 std::optional<std::size_t> closing_paren(std::string_view text, std::size_t from) {
     int depth = 1;
-    char quote = 0;
-    for (std::size_t i = from; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\\') {
-            ++i;
-        } else if (quote != 0) {
-            if (c == quote) quote = 0;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-        } else if (c == '(') {
-            ++depth;
-        } else if (c == ')' && --depth == 0) {
-            return i;
-        }
-    }
-    return std::nullopt;
+    std::optional<std::size_t> close;
+    scan_unquoted(text, from, [&](std::size_t i) {
+        if (text[i] == '(') ++depth;
+        if (text[i] == ')' && --depth == 0) close = i;
+        return !close;
+    });
+    return close;
 }
 
 class Tokenizer {
@@ -175,25 +167,17 @@ class Tokenizer {
 std::variant<std::vector<std::string_view>, PathError> cut_top_level(std::string_view text) {
     std::vector<std::string_view> pieces;
     int depth = 0;
-    char quote = 0;
     std::size_t piece_start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    scan_unquoted(text, 0, [&](std::size_t i) {
         char c = text[i];
-        if (c == '\\' && i + 1 < text.size()) {
-            ++i;
-        } else if (quote != 0) {
-            if (c == quote) quote = 0;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-        } else if (c == '(') {
-            ++depth;
-        } else if (c == ')') {
-            if (--depth < 0) return PathError{PathErrorKind::UnmatchedParen, {}};
-        } else if (c == '|' && depth == 0) {
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+        if (c == '|' && depth == 0) {
             pieces.push_back(text.substr(piece_start, i - piece_start));
             piece_start = i + 1;
         }
-    }
+        return depth >= 0;
+    });
     if (depth != 0) return PathError{PathErrorKind::UnmatchedParen, {}};
     pieces.push_back(text.substr(piece_start));
     return pieces;

@@ -33,29 +33,22 @@ bool append_pair(std::uint32_t pointer, std::string& out) {
 }  // namespace
 
 bool big5(std::string_view text, std::string& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t n = text.size();
-    out.reserve(n);
-    for (std::size_t i = 0; i < n;) {
-        unsigned char b = p[i];
-        if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-            ++i;
-            continue;
-        }
-        if (!in(b, 0x81, 0xFE) || i + 1 == n) return false;
-        unsigned char trail = p[i + 1];
-        if (!in(trail, 0x40, 0x7E) && !in(trail, 0xA1, 0xFE)) return false;
-        unsigned offset = trail < 0x7F ? 0x40 : 0x62;
-        std::uint32_t pointer = (b - 0x81) * 157 + (trail - offset);
-        if (!append_pair(pointer, out)) {
-            std::uint32_t cp = tables::big5[pointer];
-            if (cp == 0) return false;
-            append_utf8(out, cp);
-        }
-        i += 2;
-    }
-    return true;
+    return decode_sequences(
+        text, out,
+        [](const unsigned char* p, std::size_t n, std::size_t i, std::string& out) -> std::size_t {
+            unsigned char lead = p[i];
+            if (!in(lead, 0x81, 0xFE) || i + 1 == n) return 0;
+            unsigned char trail = p[i + 1];
+            if (!in(trail, 0x40, 0x7E) && !in(trail, 0xA1, 0xFE)) return 0;
+            unsigned offset = trail < 0x7F ? 0x40 : 0x62;
+            std::uint32_t pointer = (lead - 0x81) * 157 + (trail - offset);
+            if (!append_pair(pointer, out)) {
+                std::uint32_t cp = tables::big5[pointer];
+                if (cp == 0) return 0;
+                append_utf8(out, cp);
+            }
+            return 2;
+        });
 }
 
 }  // namespace quorbix::xml::decoders

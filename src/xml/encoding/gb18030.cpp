@@ -24,38 +24,34 @@ std::uint32_t ranges_code_point(std::uint32_t pointer) {
 }  // namespace
 
 bool gb18030(std::string_view text, std::string& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t n = text.size();
-    out.reserve(n);
-    for (std::size_t i = 0; i < n;) {
-        unsigned char b = p[i];
-        if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-            ++i;
-        } else if (b == 0x80) {
-            append_utf8(out, 0x20AC);
-            ++i;
-        } else if (b == 0xFF || i + 1 == n) {
-            return false;
-        } else if (in(p[i + 1], 0x30, 0x39)) {
-            if (i + 3 >= n || !in(p[i + 2], 0x81, 0xFE) || !in(p[i + 3], 0x30, 0x39)) return false;
-            std::uint32_t pointer = (b - 0x81) * 12600 + (p[i + 1] - 0x30) * 1260 +
-                                    (p[i + 2] - 0x81) * 10 + (p[i + 3] - 0x30);
-            std::uint32_t cp = ranges_code_point(pointer);
-            if (cp == 0) return false;
+    return decode_sequences(
+        text, out,
+        [](const unsigned char* p, std::size_t n, std::size_t i, std::string& out) -> std::size_t {
+            unsigned char lead = p[i];
+            if (lead == 0x80) {
+                append_utf8(out, 0x20AC);
+                return 1;
+            }
+            if (lead == 0xFF || i + 1 == n) return 0;
+            std::uint32_t cp;
+            std::size_t used;
+            if (in(p[i + 1], 0x30, 0x39)) {  // four bytes
+                if (i + 3 >= n || !in(p[i + 2], 0x81, 0xFE) || !in(p[i + 3], 0x30, 0x39)) return 0;
+                std::uint32_t pointer = (lead - 0x81) * 12600 + (p[i + 1] - 0x30) * 1260 +
+                                        (p[i + 2] - 0x81) * 10 + (p[i + 3] - 0x30);
+                cp = ranges_code_point(pointer);
+                used = 4;
+            } else {
+                unsigned char trail = p[i + 1];
+                if (!in(trail, 0x40, 0x7E) && !in(trail, 0x80, 0xFE)) return 0;
+                unsigned offset = trail < 0x7F ? 0x40 : 0x41;
+                cp = tables::gb18030[(lead - 0x81) * 190 + (trail - offset)];
+                used = 2;
+            }
+            if (cp == 0) return 0;
             append_utf8(out, cp);
-            i += 4;
-        } else {
-            unsigned char trail = p[i + 1];
-            if (!in(trail, 0x40, 0x7E) && !in(trail, 0x80, 0xFE)) return false;
-            unsigned offset = trail < 0x7F ? 0x40 : 0x41;
-            std::uint32_t cp = tables::gb18030[(b - 0x81) * 190 + (trail - offset)];
-            if (cp == 0) return false;
-            append_utf8(out, cp);
-            i += 2;
-        }
-    }
-    return true;
+            return used;
+        });
 }
 
 }  // namespace quorbix::xml::decoders

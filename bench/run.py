@@ -122,7 +122,8 @@ else:
     from lxml import etree
     result = etree.fromstring(data).xpath("/catalog/book/price")
 after = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
-print(before / 1024, after / 1024, len(result))
+count = len(result) if isinstance(result, list) else len(result.value)
+print(before / 1024, after / 1024, count)
 """
     out = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, check=True)
     before, after, count = out.stdout.split()
@@ -153,7 +154,7 @@ def main():
             ours = ours or seconds
             rate = f"{megabytes / seconds:9.1f} MB/s" if whole else " " * 14
             ratio = "" if seconds == ours else f"   quorbix is {seconds / ours:6.1f}x faster"
-            print(f"  {library:30s} {seconds * 1000:10.2f} ms {rate}{ratio}")
+            print(f"  {library:30s} {seconds * 1000:10.3f} ms {rate}{ratio}")
         print()
 
     if not args.only or "memory" in args.only:

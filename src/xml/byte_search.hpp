@@ -41,24 +41,37 @@ inline const char* find_byte(const char* p, const char* end, char c) {
     return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
 }
 
-// The first '>', '"' or '\'' in [p, end), or nullptr: where a start tag ends
-// or a quoted attribute value begins.
-inline const char* find_tag_end_or_quote(const char* p, const char* end) {
+// The '>' that ends a start tag: the first one outside quoted attribute
+// values, or nullptr. Each chunk is classified once, and its '>' and quote
+// positions are walked in order with the quote state carried along.
+inline const char* find_tag_end(const char* p, const char* end) {
+    char quote = 0;
+    auto step = [&quote](char c) {  // true at the tag's end
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+            return false;
+        }
+        if (c == '>') return true;
+        quote = c;
+        return false;
+    };
 #if defined(__SSE2__)
     const __m128i gt = _mm_set1_epi8('>');
     const __m128i dq = _mm_set1_epi8('"');
     const __m128i sq = _mm_set1_epi8('\'');
     for (; end - p >= 16; p += 16) {
         __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        __m128i hits =
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
             _mm_or_si128(_mm_cmpeq_epi8(chunk, gt),
-                         _mm_or_si128(_mm_cmpeq_epi8(chunk, dq), _mm_cmpeq_epi8(chunk, sq)));
-        int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) return detail::first_set(p, mask);
+                         _mm_or_si128(_mm_cmpeq_epi8(chunk, dq), _mm_cmpeq_epi8(chunk, sq)))));
+        for (; mask != 0; mask &= mask - 1) {
+            const char* at = p + __builtin_ctz(mask);
+            if (step(*at)) return at;
+        }
     }
 #endif
     for (; p < end; ++p)
-        if (*p == '>' || *p == '"' || *p == '\'') return p;
+        if ((*p == '>' || *p == '"' || *p == '\'') && step(*p)) return p;
     return nullptr;
 }
 

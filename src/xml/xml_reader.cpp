@@ -41,17 +41,6 @@ const char* find_terminator(const char* p, const char* end, std::string_view ter
     return nullptr;
 }
 
-// The '>' that ends a start tag: the first one outside quoted values.
-const char* find_tag_end(const char* p, const char* end) {
-    for (;;) {
-        p = find_tag_end_or_quote(p, end);
-        if (p == nullptr || *p == '>') return p;
-        const char* close = find_byte(p + 1, end, *p);
-        if (close == nullptr) return nullptr;
-        p = close + 1;
-    }
-}
-
 // The '>' that ends a DOCTYPE, past quoted literals and the bracketed
 // internal subset (which may itself hold '>' in its declarations).
 const char* find_doctype_end(const char* p, const char* end) {

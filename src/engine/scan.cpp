@@ -101,7 +101,7 @@ void Scan::step_level() {
         case EventKind::Start:
             return on_start(event, start);
         case EventKind::Empty:
-            return on_empty(event, start);
+            return on_empty(event);
         case EventKind::End:
         case EventKind::Eof:
             return finish_level();
@@ -173,8 +173,7 @@ void Scan::on_start(const XmlEvent& event, std::uint64_t start) {
     }
 }
 
-void Scan::on_empty(const XmlEvent& event, std::uint64_t start) {
-    (void)start;
+void Scan::on_empty(const XmlEvent& event) {
     const PathStep& step = component();
     if (!name_matches(step, event.name())) return;
     Frame& frame = top();

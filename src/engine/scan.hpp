@@ -69,7 +69,7 @@ class Scan {
     void step_level();
     void step_bytes_root();
     void on_start(const xml::XmlEvent& event, std::uint64_t start);
-    void on_empty(const xml::XmlEvent& event, std::uint64_t start);
+    void on_empty(const xml::XmlEvent& event);
     bool second_match_is_ambiguous();
     void on_filtered_start(const xml::XmlEvent& event, std::uint64_t start);
     void stream_filter(const xml::XmlEvent& event, std::uint64_t start);

@@ -5,7 +5,10 @@
 #include <random>
 #include <string>
 
+#include "engine/element_text.hpp"
+#include "engine/evaluator.hpp"
 #include "engine/validate.hpp"
+#include "path/parser.hpp"
 #include "xml/attributes.hpp"
 #include "xml/unescape.hpp"
 #include "xml/xml_reader.hpp"
@@ -85,6 +88,82 @@ TEST(Fuzz, RandomBytesAndMutations) {
         }
         drain(input, evaluation_profile());
         drain(input, validation_profile());
+    }
+}
+
+// Every kind of path over broken documents: the evaluator must answer, never
+// crash, in both scan modes; so must the element-byte operations.
+TEST(Fuzz, QueriesOverMutatedDocuments) {
+    const char* paths[] = {
+        "catalog.book.#.p:title",
+        "catalog.book.1",
+        "**.title",
+        "**.book.@id",
+        "catalog.book.#.#text",
+        "catalog.book.#(@id==2)#.title",
+        "catalog.book.#(price>5)",
+        "catalog.book.#(title%'A*')#.@lang",
+        "catalog.*.#(p:title.#text!='x').empty",
+        "catalog.book.#(.==1)#|@sort|@unique",
+        "catalog.book.#.price|@sum",
+        "catalog.book|@first",
+        "catalog.book.#",
+        "catalog.#text",
+        "@id",
+        "#text",
+    };
+    std::vector<path::CompiledPathRef> compiled;
+    for (const char* text : paths) {
+        auto r = path::compile_path(text);
+        ASSERT_TRUE(std::holds_alternative<path::CompiledPathRef>(r)) << text;
+        compiled.push_back(std::get<path::CompiledPathRef>(r));
+    }
+    std::mt19937 rng(99);
+    const std::string alphabet = "<>/!?-[]\"'=&;# CDATAbook";
+    std::string doc = sample;
+    for (int round = 0; round < 5000; ++round) {
+        std::string input = doc;
+        if (round > 0) {
+            for (int edits = 1 + rng() % 4; edits > 0; --edits)
+                input[rng() % input.size()] = alphabet[rng() % alphabet.size()];
+            input.resize(rng() % (input.size() + 1));
+        }
+        for (const auto& path : compiled) {
+            (void)engine::evaluate_path(input, *path, true);
+            (void)engine::evaluate_path(input, *path, false);
+        }
+        (void)engine::item_text(input);
+        (void)engine::has_child_element(input);
+        (void)engine::unique_child_names(engine::scan_children(input));
+    }
+}
+
+// Random path texts: each compiles or fails with a message, and every one
+// that compiles answers over the sample and its truncations.
+TEST(Fuzz, RandomPaths) {
+    std::mt19937 rng(7);
+    const std::string alphabet = "ab.#*?@()|\\'\"=!<>%0123 ptextbook:catalog";
+    const std::vector<std::string> words = {"catalog", "book",  "#", "**", "@id",
+                                            "#text",   "#(",    ")", ")#", "|@sort",
+                                            "|@count", "title", "0", "=="};
+    std::string doc = sample;
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        for (int n = 1 + rng() % 8; n > 0; --n) {
+            if (rng() % 2)
+                text += words[rng() % words.size()];
+            else
+                text += alphabet[rng() % alphabet.size()];
+            if (rng() % 3 == 0) text += '.';
+        }
+        auto compiled = path::compile_path(text);
+        if (auto* message = std::get_if<std::string>(&compiled)) {
+            EXPECT_NE(message->find("\n  in path: "), std::string::npos) << text;
+            continue;
+        }
+        const auto& path = *std::get<path::CompiledPathRef>(compiled);
+        (void)engine::evaluate_path(doc, path, round % 2 == 0);
+        (void)engine::evaluate_path(doc.substr(0, rng() % doc.size()), path, round % 2 == 1);
     }
 }
 

@@ -137,7 +137,9 @@ void Scan::on_start(const XmlEvent& event, std::uint64_t start) {
             (void)reader().skip_element(event.name());
             return;
         }
-        // Search on inside the element, as a level of its own.
+        // A leaf holds nothing to find; anything else is searched on, as a
+        // level of its own.
+        if (reader().skip_leaf(event.name())) return;
         top().pending = Pending::None;
         Frame child = top();
         child.has_context = true;

@@ -61,6 +61,14 @@ class XmlReader {
         return static_cast<std::uint64_t>(cur_ - begin_) - (state_ == State::InsideMarkup ? 1 : 0);
     }
 
+    // Called right after a Start named `name`: when nothing but text stands
+    // before the element's end tag, reads through that end tag and answers
+    // true; otherwise leaves the reader at the first markup inside.
+    bool skip_leaf(std::string_view name) {
+        skip_text();
+        return closes_here(name);
+    }
+
     // Called right after a Start named `name`: reads up to and including the
     // End that closes it, counting nesting by that name only.
     ReaderError skip_element(std::string_view name);

@@ -138,3 +138,33 @@ def test_deep_documents():
     assert whole.type_ is dict
     assert whole.to_float() == 0.0
     assert list(whole.value) == ["e"]
+
+
+def test_random_documents_and_paths_never_crash():
+    import random
+
+    rng = random.Random(2026)
+    sample = (b'<?xml version="1.0"?><c xmlns:p="u"><b id="1" l=\'de\'><p:t>A &amp; B</p:t>'
+              b"<v>10.5</v></b><b id=\"2\"><t><![CDATA[<x>]]></t><e/></b><!-- c --></c>")
+    paths = ["c.b.#.p:t", "c.b.1", "**.t", "**.b.@id", "c.b.#.#text", "c.b.#(@id==2)#.t",
+             "c.b.#(v>5)", "c.b.#(t%'A*')#.@l", "c.*.#(.!='x').e", "c.b|@sort|@unique",
+             "c.b.#.v|@sum", "c.b|@first", "c.b.#", "@id", "#text", "c"]
+    for _ in range(300):
+        doc = bytearray(sample)
+        for _ in range(rng.randrange(1, 5)):
+            doc[rng.randrange(len(doc))] = rng.choice(b"<>/!?-[]\"'=&; \xff\xc3ab")
+        doc = bytes(doc[: rng.randrange(len(doc) + 1)])
+        for path in paths:
+            try:
+                results = [get_bytes(doc, path), get_buffer(doc, path), parse(doc)]
+            except ValueError as error:  # a mutation can make a name repeat
+                assert str(error).startswith("path is ambiguous")
+                continue
+            for result in results:
+                result.exists(), result.to_int(), result.to_float(), result.to_bool()
+                for operation in (str, repr, lambda r: r.to_str(), lambda r: r.value,
+                                  lambda r: r.type_, lambda r: r == "x", lambda r: r == r):
+                    try:
+                        operation(result)
+                    except ValueError as error:  # text that is not UTF-8
+                        assert "utf-8" in str(error)

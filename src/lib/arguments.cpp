@@ -1,6 +1,7 @@
 #include "lib/arguments.hpp"
 
 #include <string_view>
+#include <vector>
 
 #include "lib/py_ref.hpp"
 
@@ -12,8 +13,9 @@ PendingError type_error(std::string message) {
 }
 
 // 'a', 'a' and 'b', 'a', 'b', and 'c'
-std::string quoted_name_list(const std::string* names, std::size_t count) {
+std::string quoted_name_list(const std::vector<std::string>& names) {
     std::string out;
+    std::size_t count = names.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (i > 0) out += count == 2 ? " and " : (i + 1 == count ? ", and " : ", ");
         out += "'" + names[i] + "'";
@@ -25,10 +27,11 @@ std::string quoted_name_list(const std::string* names, std::size_t count) {
 
 std::optional<PendingError> bind_arguments(const Signature& signature, PyObject* const* args,
                                            Py_ssize_t nargs, PyObject* kwnames, PyObject** bound) {
-    std::string fn = signature.display_name;
+    // The name messages start with; built only when a message is.
+    auto fn = [&] { return std::string(signature.display_name); };
     std::size_t n = signature.parameter_count;
     if (static_cast<std::size_t>(nargs) > n) {
-        return type_error(fn + " takes " + std::to_string(n) + " positional arguments but " +
+        return type_error(fn() + " takes " + std::to_string(n) + " positional arguments but " +
                           std::to_string(nargs) + (nargs == 1 ? " was" : " were") + " given");
     }
     for (std::size_t i = 0; i < n; ++i)
@@ -44,22 +47,21 @@ std::optional<PendingError> bind_arguments(const Signature& signature, PyObject*
         std::size_t slot = 0;
         while (slot < n && name != signature.parameters[slot]) ++slot;
         if (slot == n)
-            return type_error(fn + " got an unexpected keyword argument '" + std::string(name) +
+            return type_error(fn() + " got an unexpected keyword argument '" + std::string(name) +
                               "'");
         if (bound[slot] != nullptr)
-            return type_error(fn + " got multiple values for argument '" + std::string(name) + "'");
+            return type_error(fn() + " got multiple values for argument '" + std::string(name) +
+                              "'");
         bound[slot] = args[nargs + k];
     }
 
-    std::string missing[8];
-    std::size_t missing_count = 0;
-    for (std::size_t i = 0; i < n && missing_count < 8; ++i)
-        if (bound[i] == nullptr) missing[missing_count++] = signature.parameters[i];
-    if (missing_count > 0) {
-        return type_error(fn + " missing " + std::to_string(missing_count) +
-                          " required positional " +
-                          (missing_count == 1 ? "argument" : "arguments") + ": " +
-                          quoted_name_list(missing, missing_count));
+    std::vector<std::string> missing;
+    for (std::size_t i = 0; i < n; ++i)
+        if (bound[i] == nullptr) missing.push_back(signature.parameters[i]);
+    if (!missing.empty()) {
+        return type_error(
+            fn() + " missing " + std::to_string(missing.size()) + " required positional " +
+            (missing.size() == 1 ? "argument" : "arguments") + ": " + quoted_name_list(missing));
     }
     return std::nullopt;
 }

@@ -40,7 +40,7 @@ bool streams(const std::vector<PathStep>& steps, std::size_t component) {
 }  // namespace
 
 Scan::Scan(std::string_view bytes, const std::vector<PathStep>& steps, Matches& out)
-    : bytes_(bytes), steps_(steps), out_(out) {
+    : steps_(steps), out_(out) {
     sources_.push_back(
         std::make_unique<Source>(Source{nullptr, {bytes, xml::evaluation_profile()}}));
 }

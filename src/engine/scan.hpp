@@ -93,7 +93,6 @@ class Scan {
     bool is_last(std::size_t component) const { return component + 1 == steps_.size(); }
     std::string_view input_of(std::uint32_t source, std::uint64_t start, std::uint64_t end);
 
-    std::string_view bytes_;
     const std::vector<path::PathStep>& steps_;
     Matches& out_;
     std::vector<std::unique_ptr<Source>> sources_;

@@ -7,43 +7,43 @@ namespace quorbix::lib {
 
 PyItem PyItem::text(std::string bytes) {
     PyItem item;
-    item.scalar = std::move(bytes);
+    item.value_ = std::move(bytes);
     return item;
 }
 
 PyItem PyItem::shared_element(std::string bytes) {
     PyItem item;
-    item.kind = Kind::Element;
-    item.source = Source::SharedBytes;
-    item.shared = std::make_shared<const std::string>(std::move(bytes));
+    item.value_ = std::make_shared<const std::string>(std::move(bytes));
     return item;
 }
 
 PyItem PyItem::whole_document(PyObject* document) {
     PyItem item;
-    item.kind = Kind::Element;
-    item.source = Source::WholeDocument;
-    item.document = PyRef::borrow(document);
+    item.value_ = DocumentRef{PyRef::borrow(document), 0, 0, true};
     return item;
 }
 
 PyItem PyItem::document_slice(PyObject* document, std::uint64_t start, std::uint64_t end) {
-    PyItem item = whole_document(document);
-    item.source = Source::DocumentSlice;
-    item.start = start;
-    item.end = end;
+    PyItem item;
+    item.value_ = DocumentRef{PyRef::borrow(document), start, end, false};
     return item;
+}
+
+PyItem::Source PyItem::source() const {
+    if (const auto* ref = std::get_if<DocumentRef>(&value_))
+        return ref->whole ? Source::WholeDocument : Source::DocumentSlice;
+    return Source::SharedBytes;
 }
 
 PyItem PyItem::clone() const {
     PyItem copy;
-    copy.kind = kind;
-    copy.source = source;
-    copy.scalar = scalar;
-    copy.shared = shared;
-    copy.document = PyRef::borrow(document.get());
-    copy.start = start;
-    copy.end = end;
+    if (const auto* ref = std::get_if<DocumentRef>(&value_))
+        copy.value_ =
+            DocumentRef{PyRef::borrow(ref->document.get()), ref->start, ref->end, ref->whole};
+    else if (const auto* shared = std::get_if<std::shared_ptr<const std::string>>(&value_))
+        copy.value_ = *shared;
+    else
+        copy.value_ = std::get<std::string>(value_);
     return copy;
 }
 
@@ -67,17 +67,19 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document) {
 }
 
 Expected<std::string_view> element_bytes(const PyItem& item, BufferView& view) {
-    if (item.source == PyItem::Source::SharedBytes) return std::string_view(*item.shared);
-    auto whole = read_any_document(item.document.get(), view);
-    if (!whole.ok() || item.source == PyItem::Source::WholeDocument) return whole;
+    if (const auto* shared = std::get_if<std::shared_ptr<const std::string>>(&item.value_))
+        return std::string_view(**shared);
+    const auto& ref = std::get<PyItem::DocumentRef>(item.value_);
+    auto whole = read_any_document(ref.document.get(), view);
+    if (!whole.ok() || ref.whole) return whole;
     std::string_view bytes = whole.value();
-    if (item.start > item.end || item.end > bytes.size())
+    if (ref.start > ref.end || ref.end > bytes.size())
         return internal_error("DocumentSlice range lies outside its document");
-    return bytes.substr(item.start, item.end - item.start);
+    return bytes.substr(ref.start, ref.end - ref.start);
 }
 
 Expected<std::string> item_text(const PyItem& item) {
-    if (!item.is_element()) return item.scalar;
+    if (!item.is_element()) return item.scalar();
     BufferView view;
     auto bytes = element_bytes(item, view);
     if (!bytes.ok()) return std::move(bytes.error());

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "engine/engine_match.hpp"
@@ -17,16 +18,10 @@
 
 namespace quorbix::lib {
 
-struct PyItem {
+class PyItem {
+  public:
     enum class Kind : std::uint8_t { Scalar, Element };
     enum class Source : std::uint8_t { SharedBytes, WholeDocument, DocumentSlice };
-
-    Kind kind = Kind::Scalar;
-    Source source = Source::SharedBytes;
-    std::string scalar;                         // Scalar: the text
-    std::shared_ptr<const std::string> shared;  // SharedBytes: the element (atomic count)
-    PyRef document;                             // WholeDocument, DocumentSlice
-    std::uint64_t start = 0, end = 0;           // DocumentSlice: [start, end) of the document
 
     static PyItem text(std::string bytes);
     static PyItem shared_element(std::string bytes);
@@ -34,7 +29,23 @@ struct PyItem {
     static PyItem document_slice(PyObject* document, std::uint64_t start, std::uint64_t end);
 
     PyItem clone() const;
-    bool is_element() const { return kind == Kind::Element; }
+    Kind kind() const { return value_.index() == 0 ? Kind::Scalar : Kind::Element; }
+    bool is_element() const { return kind() == Kind::Element; }
+    Source source() const;
+    // A Scalar's text.
+    const std::string& scalar() const { return std::get<std::string>(value_); }
+
+  private:
+    friend Expected<std::string_view> element_bytes(const PyItem& item, BufferView& view);
+
+    // A strong reference to a document object, and the element's place in it.
+    struct DocumentRef {
+        PyRef document;
+        std::uint64_t start = 0, end = 0;  // DocumentSlice: [start, end) of the document
+        bool whole = false;                // WholeDocument: all of it
+    };
+    // Scalar text; SharedBytes (an atomic count); or a document reference.
+    std::variant<std::string, std::shared_ptr<const std::string>, DocumentRef> value_;
 };
 
 using PyItems = std::vector<PyItem>;

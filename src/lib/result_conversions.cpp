@@ -116,7 +116,7 @@ Expected<PyRef> to_str_of(const PyItems& items) {
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0) joined += '\n';
         if (!items[i].is_element()) {
-            joined += items[i].scalar;
+            joined += items[i].scalar();
             continue;
         }
         BufferView view;

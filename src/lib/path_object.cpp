@@ -1,9 +1,9 @@
 #include "lib/path_object.hpp"
 
-#include <new>
 #include <string>
 
 #include "lib/arguments.hpp"
+#include "lib/heap_object.hpp"
 #include "lib/module_functions.hpp"
 #include "lib/single_path.hpp"
 #include "xml/text/quote_literal.hpp"
@@ -11,26 +11,22 @@
 namespace quorbix::lib {
 namespace {
 
-struct PathObject {
-    PyObject_HEAD std::string text;
+struct PathFields {
+    std::string text;  // the path as given to compile
     path::CompiledPathRef compiled;
 };
 
-PathObject* as_path(PyObject* object) {
-    return reinterpret_cast<PathObject*>(object);
-}
+struct PathObject {
+    PyObject ob_base;
+    PathFields fields;
+};
 
-void path_dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
-    as_path(self)->text.~basic_string();
-    as_path(self)->compiled.~shared_ptr();
-    auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
-    free_slot(self);
-    Py_DECREF(type);  // instances of heap types own a reference to their type
+PathFields& as_path(PyObject* object) {
+    return reinterpret_cast<PathObject*>(object)->fields;
 }
 
 PyObject* path_repr(PyObject* self) {
-    std::string text = "Path(" + xml::quote_literal(as_path(self)->text) + ")";
+    std::string text = "Path(" + xml::quote_literal(as_path(self).text) + ")";
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 
@@ -43,7 +39,7 @@ Expected<PyRef> query(PyObject* self, const Signature& signature, DocumentKind k
     if (auto error = bind_arguments(signature, args, nargs, kwnames, &data))
         return std::move(*error);
     if (auto error = check_document_kind(data, kind)) return std::move(*error);
-    return query_document(data, kind, *as_path(self)->compiled);
+    return query_document(data, kind, *as_path(self).compiled);
 }
 
 PyObject* path_get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -73,7 +69,7 @@ PyMethodDef path_methods[] = {
 };
 
 PyType_Slot path_slots[] = {
-    {Py_tp_dealloc, reinterpret_cast<void*>(path_dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<PathObject>)},
     {Py_tp_repr, reinterpret_cast<void*>(path_repr)},
     {Py_tp_methods, path_methods},
     {0, nullptr},
@@ -101,15 +97,8 @@ PyObject* path_type() {
 }
 
 Expected<PyRef> make_path(std::string_view text, path::CompiledPathRef compiled) {
-    PyObject* type = path_type();
-    if (type == nullptr) return PendingError::fetch();
-    auto* path_class = reinterpret_cast<PyTypeObject*>(type);
-    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(path_class, Py_tp_alloc));
-    PyObject* self = alloc(path_class, 0);
-    if (self == nullptr) return PendingError::fetch();
-    new (&as_path(self)->text) std::string(text);
-    new (&as_path(self)->compiled) path::CompiledPathRef(std::move(compiled));
-    return PyRef(self);
+    return new_instance<PathObject>(path_type(),
+                                    PathFields{std::string(text), std::move(compiled)});
 }
 
 bool is_path(PyObject* object) {
@@ -118,7 +107,7 @@ bool is_path(PyObject* object) {
 }
 
 const path::CompiledPathRef& compiled_path_of(PyObject* path) {
-    return as_path(path)->compiled;
+    return as_path(path).compiled;
 }
 
 }  // namespace quorbix::lib

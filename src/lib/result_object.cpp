@@ -1,28 +1,16 @@
 #include "lib/result_object.hpp"
 
-#include <new>
-
 #include "engine/element_text.hpp"
+#include "lib/heap_object.hpp"
 #include "lib/result_slots.hpp"
 
 namespace quorbix::lib {
 namespace {
 
 struct ResultObject {
-    PyObject_HEAD PyItems items;
+    PyObject ob_base;
+    PyItems fields;  // the items, in the order the engine produced them
 };
-
-ResultObject* as_result(PyObject* object) {
-    return reinterpret_cast<ResultObject*>(object);
-}
-
-void result_dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
-    as_result(self)->items.~PyItems();
-    auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
-    free_slot(self);
-    Py_DECREF(type);
-}
 
 constexpr const char* result_doc =
     "Python `Result` class \xe2\x80\x94 wraps a list of matched items. Constructed by\n"
@@ -61,7 +49,7 @@ PyGetSetDef result_getset[] = {
 };
 
 PyType_Slot result_type_slots[] = {
-    {Py_tp_dealloc, reinterpret_cast<void*>(result_dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<ResultObject>)},
     {Py_tp_doc, const_cast<char*>(result_doc)},
     {Py_tp_methods, result_methods},
     {Py_tp_getset, result_getset},
@@ -91,14 +79,7 @@ PyObject* result_type() {
 }
 
 Expected<PyRef> make_result(PyItems items) {
-    PyObject* type = result_type();
-    if (type == nullptr) return PendingError::fetch();
-    auto* result_class = reinterpret_cast<PyTypeObject*>(type);
-    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(result_class, Py_tp_alloc));
-    PyObject* self = alloc(result_class, 0);
-    if (self == nullptr) return PendingError::fetch();
-    new (&as_result(self)->items) PyItems(std::move(items));
-    return PyRef(self);
+    return new_instance<ResultObject>(result_type(), std::move(items));
 }
 
 bool is_result(PyObject* object) {
@@ -107,7 +88,7 @@ bool is_result(PyObject* object) {
 }
 
 const PyItems& items_of(PyObject* result) {
-    return as_result(result)->items;
+    return reinterpret_cast<ResultObject*>(result)->fields;
 }
 
 Expected<ResultMode> mode_of(const PyItems& items) {

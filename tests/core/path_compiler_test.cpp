@@ -28,12 +28,13 @@ std::string render_step(const PathStep& s) {
             out = s.name;
             break;
     }
-    if (s.recursive) out = "**" + out;
+    if (s.recursive) out.insert(0, "**");
     switch (s.selector) {
         case Selector::None:
             break;
         case Selector::Index:
-            out += "." + std::to_string(s.index);
+            out += '.';
+            out += std::to_string(s.index);
             break;
         case Selector::EachCount:
             out += ".#";
@@ -42,10 +43,10 @@ std::string render_step(const PathStep& s) {
             out += ".#*";
             break;
         case Selector::FilterFirst:
-            out += "#(" + render_steps(s.filter->lhs) + ")";
-            break;
         case Selector::FilterAll:
-            out += "#(" + render_steps(s.filter->lhs) + ")#";
+            out += "#(";
+            out += render_steps(s.filter->lhs);
+            out += s.selector == Selector::FilterAll ? ")#" : ")";
             break;
     }
     return out;
@@ -53,16 +54,22 @@ std::string render_step(const PathStep& s) {
 
 std::string render_steps(const std::vector<PathStep>& steps) {
     std::string out;
-    for (const PathStep& s : steps) out += (out.empty() ? "" : " ") + render_step(s);
+    for (const PathStep& s : steps) {
+        if (!out.empty()) out += ' ';
+        out += render_step(s);
+    }
     return out;
 }
 
 std::string render(std::string_view text) {
     auto r = compile_path(text);
-    if (auto* e = std::get_if<std::string>(&r)) return "error: " + *e;
+    if (auto* e = std::get_if<std::string>(&r)) return "error: " + std::string(*e);
     const CompiledPath& p = *std::get<CompiledPathRef>(r);
     std::string out = render_steps(p.steps);
-    for (Modifier m : p.modifiers) out += "|" + std::to_string(static_cast<int>(m));
+    for (Modifier m : p.modifiers) {
+        out += '|';
+        out += std::to_string(static_cast<int>(m));
+    }
     return out;
 }
 

@@ -1,5 +1,5 @@
 // Instances of the module's classes: a C++ part living in memory that the
-// interpreter allocates for a type created from a spec. Each class declares
+// interpreter allocates for a type made by PyType_FromSpec. Each class declares
 //   struct XObject { PyObject ob_base; XFields fields; };
 // and these two templates build and destroy the `fields` part.
 #pragma once

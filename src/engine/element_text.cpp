@@ -2,8 +2,10 @@
 
 #include <unordered_set>
 
+#include "engine/name_test.hpp"
 #include "xml/attributes.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/text_encoding.hpp"
 #include "xml/unescape.hpp"
 
 namespace quorbix::engine {
@@ -30,7 +32,10 @@ void collect_text(xml::XmlReader& reader, std::string& out) {
                     if (auto plain = xml::unescape_text(*text, unescaped)) out += *plain;
                 break;
             case EventKind::CData:
-                out += r.event.content;
+                if (reader.encoding().encoding == xml::Encoding::Utf8)
+                    out += r.event.content;  // as it stands, even when not UTF-8
+                else if (auto text = reader.decode_text(r.event.content, decoded))
+                    out += *text;
                 break;
             default:
                 break;
@@ -38,8 +43,8 @@ void collect_text(xml::XmlReader& reader, std::string& out) {
     }
 }
 
-std::string item_text(std::string_view bytes) {
-    xml::XmlReader reader(bytes, xml::evaluation_profile());
+std::string item_text(std::string_view bytes, xml::Encoding encoding) {
+    xml::XmlReader reader(bytes, xml::evaluation_profile(), encoding);
     std::string text;
     for (;;) {
         xml::ReadResult r = reader.next_event();
@@ -52,20 +57,20 @@ std::string item_text(std::string_view bytes) {
     }
 }
 
-bool attribute_value(const xml::XmlEvent& tag, std::string_view name, std::string& value) {
+bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
+                     std::string& value) {
+    bool whole_key = name.find(':') != std::string_view::npos;
+    std::string decoded_key, decoded_value, unescaped;
     xml::AttributeIter it = xml::attributes(tag);
     xml::Attribute attribute;
     while (it.next(attribute)) {
         if (!attribute.ok) continue;
-        std::string_view key = attribute.key;
-        std::size_t colon = key.rfind(':');
-        if (colon != std::string_view::npos) key.remove_prefix(colon + 1);
-        if (key != name) continue;
-        std::string scratch;
-        std::optional<std::string_view> unescaped;
-        if (xml::is_valid_utf8(attribute.value))
-            unescaped = xml::unescape_text(attribute.value, scratch);
-        value.assign(unescaped ? *unescaped : attribute.value);
+        std::string_view key = xml::decode_or_raw(attribute.key, encoding, decoded_key);
+        if ((whole_key ? key : local_name(key)) != name) continue;
+        std::string_view text = xml::decode_or_raw(attribute.value, encoding, decoded_value);
+        std::optional<std::string_view> plain;
+        if (xml::is_valid_utf8(text)) plain = xml::unescape_text(text, unescaped);
+        value.assign(plain ? *plain : text);
         return true;
     }
     return false;

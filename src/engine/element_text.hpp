@@ -14,16 +14,20 @@ namespace quorbix::engine {
 
 // Called right after `reader` returned a Start: appends the text of the
 // element and its descendants to `out` (each text decoded from the document's
-// encoding and unescaped, pieces that fail either left out; CDATA as it
-// stands) and leaves the reader past the element's end tag.
+// encoding and unescaped, pieces that fail either left out; CDATA decoded but
+// never unescaped) and leaves the reader past the element's end tag.
 void collect_text(xml::XmlReader& reader, std::string& out);
 
-// The text of the first element in `bytes`; empty for a self-closing one.
-std::string item_text(std::string_view bytes);
+// The text of the first element in `bytes`, which are in `encoding`; empty
+// for a self-closing one.
+std::string item_text(std::string_view bytes, xml::Encoding encoding);
 
-// The value of the attribute whose key's local part is `name`, unescaped when
-// it is UTF-8 and unescapes cleanly, else raw. False when absent.
-bool attribute_value(const xml::XmlEvent& tag, std::string_view name, std::string& value);
+// The value of the attribute `name` names: a name with a ':' names the whole
+// key, any other name a key's local part; the first equal key wins. Keys and
+// values are read in `encoding`; the value is unescaped when it decodes and
+// unescapes cleanly, else raw. False when absent.
+bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
+                     std::string& value);
 
 // Whether the first element in `bytes` contains a child element.
 bool has_child_element(std::string_view bytes);

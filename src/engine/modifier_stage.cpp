@@ -16,14 +16,20 @@ namespace {
 
 using path::Modifier;
 
-std::string match_text(const EngineMatch& m, std::string_view document) {
+// The scanned bytes ElementRange matches point into, and their encoding.
+struct Document {
+    std::string_view bytes;
+    xml::Encoding encoding;
+};
+
+std::string match_text(const EngineMatch& m, const Document& document) {
     switch (m.kind) {
         case EngineMatch::Kind::ScalarText:
             return m.bytes;
         case EngineMatch::Kind::OwnedElement:
-            return item_text(m.bytes);
+            return item_text(m.bytes, document.encoding);
         case EngineMatch::Kind::ElementRange:
-            return item_text(document.substr(m.start, m.end - m.start));
+            return item_text(document.bytes.substr(m.start, m.end - m.start), document.encoding);
     }
     return {};
 }
@@ -40,7 +46,7 @@ struct Keyed {
     std::optional<double> number;
 };
 
-std::vector<Keyed> keyed(Matches& matches, std::string_view document, bool numbers) {
+std::vector<Keyed> keyed(Matches& matches, const Document& document, bool numbers) {
     std::vector<Keyed> out;
     out.reserve(matches.size());
     for (EngineMatch& m : matches) {
@@ -56,7 +62,7 @@ void unkey(std::vector<Keyed>& items, Matches& matches) {
     for (Keyed& k : items) matches.push_back(std::move(k.match));
 }
 
-void sort_matches(Matches& matches, std::string_view document, bool numeric) {
+void sort_matches(Matches& matches, const Document& document, bool numeric) {
     if (matches.size() < 2) return;
     auto items = keyed(matches, document, numeric);
     std::stable_sort(items.begin(), items.end(), [numeric](const Keyed& a, const Keyed& b) {
@@ -68,7 +74,7 @@ void sort_matches(Matches& matches, std::string_view document, bool numeric) {
     unkey(items, matches);
 }
 
-void unique_matches(Matches& matches, std::string_view document) {
+void unique_matches(Matches& matches, const Document& document) {
     auto items = keyed(matches, document, false);
     std::unordered_set<std::string_view> seen;  // views into `items`, which stays put
     matches.clear();
@@ -76,7 +82,7 @@ void unique_matches(Matches& matches, std::string_view document) {
         if (seen.insert(k.text).second) matches.push_back(std::move(k.match));
 }
 
-double aggregate(Modifier modifier, const Matches& matches, std::string_view document) {
+double aggregate(Modifier modifier, const Matches& matches, const Document& document) {
     double sum = -0.0;
     double low = std::numeric_limits<double>::infinity();
     double high = -std::numeric_limits<double>::infinity();
@@ -110,7 +116,8 @@ void replace_by(Matches& matches, std::string text) {
 }  // namespace
 
 void apply_modifiers(const std::vector<Modifier>& modifiers, Matches& matches,
-                     std::string_view document) {
+                     std::string_view bytes, xml::Encoding encoding) {
+    Document document{bytes, encoding};
     for (Modifier modifier : modifiers) {
         switch (modifier) {
             case Modifier::Reverse:

@@ -6,12 +6,14 @@
 
 #include "engine/engine_match.hpp"
 #include "path/compiled_path.hpp"
+#include "xml/encoding/encoding.hpp"
 
 namespace quorbix::engine {
 
 // Applies the modifiers in the order written, each to the output of the one
-// before. `document` is what ElementRange matches point into.
+// before. `document` is what ElementRange matches point into; element texts
+// are read in `encoding`.
 void apply_modifiers(const std::vector<path::Modifier>& modifiers, Matches& matches,
-                     std::string_view document);
+                     std::string_view document, xml::Encoding encoding);
 
 }  // namespace quorbix::engine

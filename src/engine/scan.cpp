@@ -39,10 +39,11 @@ bool streams(const std::vector<PathStep>& steps, std::size_t component) {
 
 }  // namespace
 
-Scan::Scan(std::string_view bytes, const std::vector<PathStep>& steps, Matches& out)
-    : steps_(steps), out_(out) {
-    sources_.push_back(
-        std::make_unique<Source>(Source{nullptr, {bytes, xml::evaluation_profile()}}));
+Scan::Scan(std::string_view bytes, xml::Encoding encoding, const std::vector<PathStep>& steps,
+           Matches& out)
+    : steps_(steps), encoding_(encoding), out_(out) {
+    sources_.push_back(std::make_unique<Source>(
+        Source{nullptr, {bytes, xml::evaluation_profile(), encoding}}));
 }
 
 std::optional<AmbiguousPath> Scan::run_document(EvalFlags flags) {
@@ -132,7 +133,7 @@ bool Scan::second_match_is_ambiguous() {
 
 void Scan::on_start(const XmlEvent& event, std::uint64_t start) {
     const PathStep& step = component();
-    if (!name_matches(step, event.name())) {
+    if (!name_matches(step, tested_name(event.name()))) {
         if (!step.recursive) {
             (void)reader().skip_element(event.name());
             return;
@@ -177,7 +178,7 @@ void Scan::on_start(const XmlEvent& event, std::uint64_t start) {
 
 void Scan::on_empty(const XmlEvent& event) {
     const PathStep& step = component();
-    if (!name_matches(step, event.name())) return;
+    if (!name_matches(step, tested_name(event.name()))) return;
     Frame& frame = top();
     switch (step.selector) {
         case Selector::None:
@@ -216,7 +217,7 @@ void Scan::on_filtered_start(const XmlEvent& event, std::uint64_t start) {
     bool first = step.selector == Selector::FilterFirst;
 
     if (filter.attribute_name) {  // decided on the start tag, in the live stream
-        bool holds = attribute_value(event, *filter.attribute_name, scratch_) &&
+        bool holds = attribute_value(event, *filter.attribute_name, encoding_, scratch_) &&
                      xml::is_valid_utf8(scratch_) &&
                      path::filter_compare(scratch_, filter.op, filter.value);
         if (!holds) {
@@ -263,8 +264,9 @@ void Scan::stream_filter(const XmlEvent& event, std::uint64_t start) {
         if (kind == EventKind::End || kind == EventKind::Eof) break;
         if (kind != EventKind::Start && kind != EventKind::Empty) continue;
         std::string_view name = e.event.name();
-        bool filter_child = !have_value && name_matches(left, name);
-        bool candidate = next_is_element && name_matches(*next, name) &&
+        std::string_view tested = tested_name(name);
+        bool filter_child = !have_value && name_matches(left, tested);
+        bool candidate = next_is_element && name_matches(*next, tested) &&
                          (next->selector != Selector::Index || next_counter++ == next->index);
         if (kind == EventKind::Start) {
             if (filter_child)
@@ -289,7 +291,7 @@ void Scan::stream_filter(const XmlEvent& event, std::uint64_t start) {
             out_.push_back(range_mode ? EngineMatch::range(start, end)
                                       : EngineMatch::owned(r.input().substr(start, end - start)));
         } else if (next->kind == StepKind::Attribute) {
-            if (attribute_value(event, next->name, scratch_))
+            if (attribute_value(event, next->name, encoding_, scratch_))
                 out_.push_back(EngineMatch::scalar(scratch_));
         } else {
             for (EngineMatch& m : gathered) out_.push_back(std::move(m));
@@ -317,7 +319,7 @@ void Scan::descend(const XmlEvent& event, std::uint64_t start, EvalFlags flags, 
 void Scan::enter_level(const XmlEvent& context, std::size_t component, EvalFlags flags) {
     const PathStep& step = steps_[component];
     if (step.kind == StepKind::Attribute) {
-        if (attribute_value(context, step.name, scratch_))
+        if (attribute_value(context, step.name, encoding_, scratch_))
             out_.push_back(EngineMatch::scalar(scratch_));
         finish_context(reader(), true);
         return after_descend();
@@ -345,7 +347,7 @@ bool Scan::handle_empty(const XmlEvent& event, std::size_t next_component) {
     }
     const PathStep& next = steps_[next_component];
     if (next.kind == StepKind::Attribute) {
-        if (!attribute_value(event, next.name, scratch_)) return false;
+        if (!attribute_value(event, next.name, encoding_, scratch_)) return false;
         out_.push_back(EngineMatch::scalar(scratch_));
         return true;
     }
@@ -377,7 +379,7 @@ void Scan::rest_on_bytes(std::string_view bytes, std::unique_ptr<std::string> ow
     root.source = static_cast<std::uint32_t>(sources_.size());
     root.flags.top_level_stop = true;
     sources_.push_back(std::make_unique<Source>(
-        Source{std::move(owned), xml::XmlReader(bytes, xml::evaluation_profile())}));
+        Source{std::move(owned), xml::XmlReader(bytes, xml::evaluation_profile(), encoding_)}));
     frames_.push_back(root);
 }
 
@@ -416,10 +418,10 @@ void Scan::step_bytes_root() {
 bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter) {
     std::string text;
     if (filter.lhs.empty()) {
-        text = item_text(element);
+        text = item_text(element, encoding_);
     } else {
         Matches found;
-        Scan left(element, filter.lhs, found);
+        Scan left(element, encoding_, filter.lhs, found);
         EvalFlags flags;
         flags.range_mode = true;
         flags.top_level_stop = true;
@@ -434,10 +436,10 @@ bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter
                 text = std::move(first.bytes);
                 break;
             case EngineMatch::Kind::OwnedElement:
-                text = item_text(first.bytes);
+                text = item_text(first.bytes, encoding_);
                 break;
             case EngineMatch::Kind::ElementRange:
-                text = item_text(element.substr(first.start, first.end - first.start));
+                text = item_text(element.substr(first.start, first.end - first.start), encoding_);
                 break;
         }
     }

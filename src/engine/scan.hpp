@@ -13,6 +13,7 @@
 
 #include "engine/engine_match.hpp"
 #include "path/compiled_path.hpp"
+#include "xml/text_encoding.hpp"
 #include "xml/xml_reader.hpp"
 
 namespace quorbix::engine {
@@ -25,8 +26,10 @@ struct EvalFlags {
 
 class Scan {
   public:
-    // `steps` must outlive the scan; matches are appended to `out`.
-    Scan(std::string_view bytes, const std::vector<path::PathStep>& steps, Matches& out);
+    // `steps` must outlive the scan; matches are appended to `out`. The bytes
+    // are in `encoding`, and so is every element read out of them.
+    Scan(std::string_view bytes, xml::Encoding encoding, const std::vector<path::PathStep>& steps,
+         Matches& out);
 
     // The components from the first, at document level.
     std::optional<AmbiguousPath> run_document(EvalFlags flags);
@@ -92,13 +95,20 @@ class Scan {
     const path::PathStep& component() { return steps_[top().component]; }
     bool is_last(std::size_t component) const { return component + 1 == steps_.size(); }
     std::string_view input_of(std::uint32_t source, std::uint64_t start, std::uint64_t end);
+    // An element's name as the name test reads it: UTF-8.
+    std::string_view tested_name(std::string_view raw) {
+        if (encoding_ == xml::Encoding::Utf8) return raw;
+        return xml::decode_or_raw(raw, encoding_, name_scratch_);
+    }
 
     const std::vector<path::PathStep>& steps_;
+    xml::Encoding encoding_;
     Matches& out_;
     std::vector<std::unique_ptr<Source>> sources_;
     std::vector<Frame> frames_;
     std::optional<AmbiguousPath> error_;
     std::string scratch_;
+    std::string name_scratch_;
 };
 
 }  // namespace quorbix::engine

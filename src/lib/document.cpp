@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "xml/text_encoding.hpp"
+
 namespace quorbix::lib {
 namespace {
 
@@ -11,11 +13,12 @@ constexpr const char* buffer_document_refused =
     "data must be a buffer-protocol object (mmap, bytearray, memoryview)";
 constexpr const char* not_contiguous = "buffer must be C-contiguous";
 
-// No format, "B" or "c", optionally after one of the native or big-endian
-// byte-order marks: an unsigned byte.
+// No format, "B" or "c", optionally after a byte-order mark: an unsigned
+// byte. Byte order means nothing for one-byte items, so every mark will do.
 bool is_byte_format(const char* format) {
     if (format == nullptr) return true;
-    if (*format == '@' || *format == '=' || *format == '>') ++format;
+    if (*format == '@' || *format == '=' || *format == '<' || *format == '>' || *format == '!')
+        ++format;
     return (format[0] == 'B' || format[0] == 'c') && format[1] == '\0';
 }
 
@@ -82,6 +85,22 @@ Expected<std::string_view> read_any_document(PyObject* object, BufferView& view)
     if (is_bytes_document(object)) return read_bytes_document(object);
     if (is_str_document(object)) return read_str_document(object);
     return checked_buffer(object, view, any_document_refused);
+}
+
+DocumentText bytes_text(std::string_view bytes, std::string& utf8_copy) {
+    // Two bytes tell whether the document is UTF-16; nothing else pays.
+    if (auto utf16 = xml::utf16_document(bytes)) {
+        utf8_copy = xml::transcode_utf16_document(bytes, *utf16);
+        return {utf8_copy, xml::Encoding::Utf8, true};
+    }
+    return {bytes, xml::document_encoding(bytes), false};
+}
+
+Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold) {
+    auto bytes = read_any_document(object, hold.view);
+    if (!bytes.ok()) return std::move(bytes.error());
+    if (is_str_document(object)) return str_text(bytes.value());
+    return bytes_text(bytes.value(), hold.utf8_copy);
 }
 
 Expected<std::string_view> read_buffer_document(PyObject* object, BufferView& view) {

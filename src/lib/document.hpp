@@ -4,9 +4,11 @@
 
 #include <Python.h>
 
+#include <string>
 #include <string_view>
 
 #include "lib/pending_error.hpp"
+#include "xml/encoding/encoding.hpp"
 
 namespace quorbix::lib {
 
@@ -47,6 +49,35 @@ Expected<std::string_view> read_str_document(PyObject* object);
 
 // bytes, then str, then a buffer view (held in `view` until it goes).
 Expected<std::string_view> read_any_document(PyObject* object, BufferView& view);
+
+// A document's bytes as the engine reads them, and the encoding of its text.
+struct DocumentText {
+    std::string_view bytes;
+    xml::Encoding encoding = xml::Encoding::Utf8;
+    // A UTF-8 copy of a UTF-16 document: it lives only as long as the
+    // operation, so matches must be copied out of it.
+    bool transcoded = false;
+};
+
+// What keeps a document's text readable for one operation: the view of a
+// buffer document, and the UTF-8 copy of a UTF-16 one.
+struct DocumentHold {
+    BufferView view;
+    std::string utf8_copy;
+};
+
+// A str is text already: its UTF-8 form is read as UTF-8, whatever its
+// declaration says.
+inline DocumentText str_text(std::string_view utf8) {
+    return {utf8, xml::Encoding::Utf8, false};
+}
+
+// The bytes of a bytes or buffer document, read as their start says; a
+// UTF-16 document is transcoded once into `utf8_copy`.
+DocumentText bytes_text(std::string_view bytes, std::string& utf8_copy);
+
+// Any kind of document (read_any_document), as text.
+Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold);
 
 // Just a buffer document, for the buffer entry points.
 Expected<std::string_view> read_buffer_document(PyObject* object, BufferView& view);

@@ -11,21 +11,22 @@ PyItem PyItem::text(std::string bytes) {
     return item;
 }
 
-PyItem PyItem::shared_element(std::string bytes) {
+PyItem PyItem::shared_element(std::string bytes, xml::Encoding encoding) {
     PyItem item;
-    item.value_ = std::make_shared<const std::string>(std::move(bytes));
+    item.value_ = SharedRef{std::make_shared<const std::string>(std::move(bytes)), encoding};
     return item;
 }
 
 PyItem PyItem::whole_document(PyObject* document) {
     PyItem item;
-    item.value_ = DocumentRef{PyRef::borrow(document), 0, 0, true};
+    item.value_ = DocumentRef{PyRef::borrow(document), 0, 0, true, xml::Encoding::Utf8};
     return item;
 }
 
-PyItem PyItem::document_slice(PyObject* document, std::uint64_t start, std::uint64_t end) {
+PyItem PyItem::document_slice(PyObject* document, std::uint64_t start, std::uint64_t end,
+                              xml::Encoding encoding) {
     PyItem item;
-    item.value_ = DocumentRef{PyRef::borrow(document), start, end, false};
+    item.value_ = DocumentRef{PyRef::borrow(document), start, end, false, encoding};
     return item;
 }
 
@@ -38,16 +39,17 @@ PyItem::Source PyItem::source() const {
 PyItem PyItem::clone() const {
     PyItem copy;
     if (const auto* ref = std::get_if<DocumentRef>(&value_))
-        copy.value_ =
-            DocumentRef{PyRef::borrow(ref->document.get()), ref->start, ref->end, ref->whole};
-    else if (const auto* shared = std::get_if<std::shared_ptr<const std::string>>(&value_))
+        copy.value_ = DocumentRef{PyRef::borrow(ref->document.get()), ref->start, ref->end,
+                                  ref->whole, ref->encoding};
+    else if (const auto* shared = std::get_if<SharedRef>(&value_))
         copy.value_ = *shared;
     else
         copy.value_ = std::get<std::string>(value_);
     return copy;
 }
 
-PyItems items_from_matches(engine::Matches&& matches, PyObject* document) {
+PyItems items_from_matches(engine::Matches&& matches, PyObject* document,
+                           xml::Encoding encoding) {
     PyItems items;
     items.reserve(matches.size());
     for (engine::EngineMatch& m : matches) {
@@ -56,34 +58,36 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document) {
                 items.push_back(PyItem::text(std::move(m.bytes)));
                 break;
             case engine::EngineMatch::Kind::OwnedElement:
-                items.push_back(PyItem::shared_element(std::move(m.bytes)));
+                items.push_back(PyItem::shared_element(std::move(m.bytes), encoding));
                 break;
             case engine::EngineMatch::Kind::ElementRange:
-                items.push_back(PyItem::document_slice(document, m.start, m.end));
+                items.push_back(PyItem::document_slice(document, m.start, m.end, encoding));
                 break;
         }
     }
     return items;
 }
 
-Expected<std::string_view> element_bytes(const PyItem& item, BufferView& view) {
-    if (const auto* shared = std::get_if<std::shared_ptr<const std::string>>(&item.value_))
-        return std::string_view(**shared);
+Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
+    if (const auto* shared = std::get_if<PyItem::SharedRef>(&item.value_))
+        return DocumentText{*shared->bytes, shared->encoding, false};
     const auto& ref = std::get<PyItem::DocumentRef>(item.value_);
-    auto whole = read_any_document(ref.document.get(), view);
-    if (!whole.ok() || ref.whole) return whole;
+    if (ref.whole) return read_any_text(ref.document.get(), hold);
+    // Slices are made only over bytes and str documents that are not UTF-16.
+    auto whole = read_any_document(ref.document.get(), hold.view);
+    if (!whole.ok()) return std::move(whole.error());
     std::string_view bytes = whole.value();
     if (ref.start > ref.end || ref.end > bytes.size())
         return internal_error("DocumentSlice range lies outside its document");
-    return bytes.substr(ref.start, ref.end - ref.start);
+    return DocumentText{bytes.substr(ref.start, ref.end - ref.start), ref.encoding, false};
 }
 
 Expected<std::string> item_text(const PyItem& item) {
     if (!item.is_element()) return item.scalar();
-    BufferView view;
-    auto bytes = element_bytes(item, view);
-    if (!bytes.ok()) return std::move(bytes.error());
-    return engine::item_text(bytes.value());
+    DocumentHold hold;
+    auto element = element_bytes(item, hold);
+    if (!element.ok()) return std::move(element.error());
+    return engine::item_text(element.value().bytes, element.value().encoding);
 }
 
 }  // namespace quorbix::lib

@@ -8,6 +8,7 @@
 #include "lib/result_slots.hpp"
 #include "lib/result_values.hpp"
 #include "xml/text/white_space.hpp"
+#include "xml/text_encoding.hpp"
 
 namespace quorbix::lib {
 
@@ -54,24 +55,26 @@ Expected<PyRef> scalar_value(const PyItem& item) {
 
 // One Result per distinct child name, holding every child of that name.
 Expected<PyRef> dict_value(const PyItem& item) {
-    BufferView view;
-    auto bytes = element_bytes(item, view);
+    DocumentHold hold;
+    auto bytes = element_bytes(item, hold);
     if (!bytes.ok()) return std::move(bytes.error());
-    std::string_view element = bytes.value();
+    auto [element, encoding, transcoded] = bytes.value();
     auto children = engine::scan_children(element);
     PyRef dict(PyDict_New());
     if (!dict) return PendingError::fetch();
+    std::string decoded;
     for (std::string_view name : engine::unique_child_names(children)) {
-        if (auto message = engine::utf8_error_message(name))
+        std::string_view key_text = xml::decode_or_raw(name, encoding, decoded);
+        if (auto message = engine::utf8_error_message(key_text))
             return PendingError(PyExc_ValueError, std::move(*message));
         PyItems matching;
         for (const engine::ChildEntry& child : children)
             if (child.name == name)
                 matching.push_back(PyItem::shared_element(
-                    std::string(element.substr(child.start, child.end - child.start))));
+                    std::string(element.substr(child.start, child.end - child.start)), encoding));
         auto result = make_result(std::move(matching));
         if (!result.ok()) return std::move(result.error());
-        PyRef key = new_str(name);
+        PyRef key = new_str(key_text);
         if (!key || PyDict_SetItem(dict.get(), key.get(), result.value().get()) != 0)
             return PendingError::fetch();
     }
@@ -119,10 +122,11 @@ Expected<PyRef> to_str_of(const PyItems& items) {
             joined += items[i].scalar();
             continue;
         }
-        BufferView view;
-        auto bytes = element_bytes(items[i], view);
+        DocumentHold hold;
+        auto bytes = element_bytes(items[i], hold);
         if (!bytes.ok()) return std::move(bytes.error());
-        joined += bytes.value();
+        std::string decoded;
+        joined += xml::decode_or_raw(bytes.value().bytes, bytes.value().encoding, decoded);
     }
     return checked(new_str_replacing(joined));
 }

@@ -95,10 +95,10 @@ Expected<ResultMode> mode_of(const PyItems& items) {
     if (items.empty()) return ResultMode::Empty;
     if (items.size() > 1) return ResultMode::Multi;
     if (!items[0].is_element()) return ResultMode::ScalarLike;
-    BufferView view;
-    auto bytes = element_bytes(items[0], view);
+    DocumentHold hold;
+    auto bytes = element_bytes(items[0], hold);
     if (!bytes.ok()) return std::move(bytes.error());
-    return engine::has_child_element(bytes.value()) ? ResultMode::DictElement
+    return engine::has_child_element(bytes.value().bytes) ? ResultMode::DictElement
                                                     : ResultMode::ScalarLike;
 }
 

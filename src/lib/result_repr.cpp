@@ -8,6 +8,7 @@
 #include "lib/result_object.hpp"
 #include "lib/result_slots.hpp"
 #include "lib/result_values.hpp"
+#include "xml/text_encoding.hpp"
 
 namespace quorbix::lib {
 namespace {
@@ -30,13 +31,15 @@ Expected<std::string> utf8_of(PyObject* str) {
 Expected<std::string> repr_of(const PyItems& items);
 
 Expected<std::string> dict_repr(const PyItem& item) {
-    BufferView view;
-    auto bytes = element_bytes(item, view);
+    DocumentHold hold;
+    auto bytes = element_bytes(item, hold);
     if (!bytes.ok()) return std::move(bytes.error());
-    auto names = engine::unique_child_names(engine::scan_children(bytes.value()));
+    auto names = engine::unique_child_names(engine::scan_children(bytes.value().bytes));
     std::vector<std::string> shown;
+    std::string decoded;
     for (std::size_t i = 0; i < names.size() && i < 2; ++i) {
-        PyRef name = new_str_replacing(names[i]);
+        PyRef name =
+            new_str_replacing(xml::decode_or_raw(names[i], bytes.value().encoding, decoded));
         if (!name) return PendingError::fetch();
         auto text = utf8_of(name.get());
         if (!text.ok()) return std::move(text.error());

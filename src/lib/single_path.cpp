@@ -9,21 +9,26 @@
 namespace quorbix::lib {
 namespace {
 
-Expected<PyRef> result_of(engine::EvalOutcome outcome, PyObject* document) {
+Expected<PyRef> result_of(engine::EvalOutcome outcome, PyObject* document,
+                          xml::Encoding encoding) {
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome)) {
         return PendingError(PyExc_ValueError,
                             "path is ambiguous: " + ambiguous->name +
                                 " matches multiple elements but the path continues; specify .N "
                                 "(single) or .# (each)");
     }
-    return make_result(items_from_matches(std::move(std::get<engine::Matches>(outcome)), document));
+    return make_result(
+        items_from_matches(std::move(std::get<engine::Matches>(outcome)), document, encoding));
 }
 
 }  // namespace
 
-Expected<PyRef> query_result(std::string_view bytes, const path::CompiledPath& path,
+Expected<PyRef> query_result(const DocumentText& text, const path::CompiledPath& path,
                              PyObject* document) {
-    return result_of(engine::evaluate_path(bytes, path, document != nullptr), document);
+    // A transcoded copy dies with this call: its matches are copied out.
+    if (text.transcoded) document = nullptr;
+    return result_of(engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr),
+                     document, text.encoding);
 }
 
 Expected<PyRef> empty_result() {
@@ -39,23 +44,25 @@ std::optional<PendingError> check_document_kind(PyObject* data, DocumentKind kin
 }
 
 Expected<PyRef> query_document(PyObject* data, DocumentKind kind, const path::CompiledPath& path) {
+    std::string utf8_copy;
     switch (kind) {
         case DocumentKind::Str: {
             auto bytes = read_str_document(data);
             if (!bytes.ok()) return std::move(bytes.error());
-            return query_result(bytes.value(), path, data);
+            return query_result(str_text(bytes.value()), path, data);
         }
         case DocumentKind::Bytes:
-            return query_result(read_bytes_document(data), path, data);
+            return query_result(bytes_text(read_bytes_document(data), utf8_copy), path, data);
         case DocumentKind::Buffer:
             break;
     }
     BufferView view;
     auto bytes = read_buffer_document(data, view);
     if (!bytes.ok()) return std::move(bytes.error());
-    engine::EvalOutcome outcome = engine::evaluate_path(bytes.value(), path, false);
+    DocumentText text = bytes_text(bytes.value(), utf8_copy);
+    engine::EvalOutcome outcome = engine::evaluate_path(text.bytes, text.encoding, path, false);
     view.release();  // the matches own their bytes; the buffer may change from here on
-    return result_of(std::move(outcome), nullptr);
+    return result_of(std::move(outcome), nullptr, text.encoding);
 }
 
 }  // namespace quorbix::lib

@@ -7,15 +7,16 @@
 #include <optional>
 #include <string_view>
 
+#include "lib/document.hpp"
 #include "lib/pending_error.hpp"
 #include "path/compiled_path.hpp"
 
 namespace quorbix::lib {
 
-// Evaluates `path` over `bytes`. In range mode `document` is the object the
-// bytes belong to, and element matches become slices of it; in copy mode
-// (document null) every element is copied.
-Expected<PyRef> query_result(std::string_view bytes, const path::CompiledPath& path,
+// Evaluates `path` over a document's text. In range mode `document` is the
+// object the bytes belong to, and element matches become slices of it; in
+// copy mode (document null) every element is copied.
+Expected<PyRef> query_result(const DocumentText& text, const path::CompiledPath& path,
                              PyObject* document);
 
 // A new Result with no items.

@@ -15,11 +15,11 @@ Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwna
     if (auto error = bind_arguments(signature, args, nargs, kwnames, &data))
         return std::move(*error);
     // The view, if the document is a buffer, is held for the validation only.
-    BufferView view;
-    Expected<std::string_view> document = read_any_document(data, view);
+    DocumentHold hold;
+    Expected<DocumentText> document = read_any_text(data, hold);
     if (!document.ok()) return std::move(document.error());
-    bool valid = engine::validate_document(document.value());
-    view.release();
+    bool valid = engine::validate_document(document.value().bytes);
+    hold.view.release();
     return PyRef(PyBool_FromLong(valid));
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "xml/attributes.hpp"
 #include "xml/byte_search.hpp"
 #include "xml/char_class.hpp"
 #include "xml/encoding/encoding.hpp"
@@ -92,26 +91,6 @@ ReaderError XmlReader::advance() {
             break;
     }
     return set_event(EventKind::Eof, {});
-}
-
-void XmlReader::detect_encoding() {
-    auto found = [&](Encoding encoding, std::size_t mark_length) {
-        if (encoding_.source != EncodingSource::DeclDetected)
-            encoding_ = {EncodingSource::BomDetected, encoding};
-        cur_ += mark_length;
-    };
-    if (starts_with(cur_, end_, "\xFE\xFF"))
-        found(Encoding::Utf16Be, 2);
-    else if (starts_with(cur_, end_, "\xFF\xFE"))
-        found(Encoding::Utf16Le, 2);
-    else if (starts_with(cur_, end_, "\xEF\xBB\xBF"))
-        found(Encoding::Utf8, 3);
-    else if (starts_with(cur_, end_, std::string_view("\x00<\x00?", 4)))
-        found(Encoding::Utf16Be, 0);
-    else if (starts_with(cur_, end_, std::string_view("<\x00?\x00", 4)))
-        found(Encoding::Utf16Le, 0);
-    else if (starts_with(cur_, end_, "<?xm"))
-        found(Encoding::Utf8, 0);
 }
 
 ReaderError XmlReader::read_text() {
@@ -249,21 +228,9 @@ ReaderError XmlReader::read_processing_instruction() {
     cur_ = close + 2;
     bool declaration = content.size() >= 3 && content.substr(0, 3) == "xml" &&
                        (content.size() == 3 || is_space(content[3]));
-    if (!declaration) return set_event(EventKind::PI, content);
-    take_declared_encoding(content.substr(3));
-    return set_event(EventKind::Decl, content);
-}
-
-void XmlReader::take_declared_encoding(std::string_view pseudo_attributes) {
-    if (encoding_.source == EncodingSource::DeclDetected) return;
-    AttributeIter it(pseudo_attributes);
-    Attribute attribute;
-    while (it.next(attribute)) {
-        if (!attribute.ok || attribute.key != "encoding") continue;
-        if (auto encoding = encoding_for_label(attribute.value))
-            encoding_ = {EncodingSource::DeclDetected, *encoding};
-        return;
-    }
+    // The encoding was settled by the document's start; a declaration read
+    // here changes nothing.
+    return set_event(declaration ? EventKind::Decl : EventKind::PI, content);
 }
 
 // Most skipped elements are leaves whose end tag follows their text at once:

@@ -18,15 +18,21 @@ namespace quorbix::xml {
 
 class XmlReader {
   public:
+    // A document: its start says how it is encoded.
     XmlReader(std::string_view input, ReaderSettings settings)
+        : XmlReader(input, settings, read_document_start(input)) {}
+
+    // Bytes in a known encoding: a str's text, a transcoded copy, or an
+    // element of a document whose start was read already.
+    XmlReader(std::string_view input, ReaderSettings settings, Encoding encoding)
+        : XmlReader(input, settings, given_document_start(input, encoding)) {}
+
+    XmlReader(std::string_view input, ReaderSettings settings, DocumentStart start)
         : begin_(input.data()),
-          cur_(input.data()),
+          cur_(input.data() + start.mark_length),
           end_(input.data() + input.size()),
-          settings_(settings) {
-        // The first bytes are looked at once, up front, so that `position`
-        // already stands past a byte-order mark before the first event.
-        detect_encoding();
-    }
+          settings_(settings),
+          encoding_(start.encoding) {}
 
     // The next event, or an error. After Eof or a Syntax error every further
     // call gives Eof; after an IllFormed error reading goes on past the
@@ -105,8 +111,6 @@ class XmlReader {
         return ReaderError::None;
     }
     bool closes_here(std::string_view name);
-    void detect_encoding();
-    void take_declared_encoding(std::string_view declaration);
 
     const char* begin_;
     const char* cur_;  // the unread rest is [cur_, end_)

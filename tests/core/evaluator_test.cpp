@@ -5,6 +5,7 @@
 #include "engine/element_text.hpp"
 #include "engine/evaluator.hpp"
 #include "path/parser.hpp"
+#include "xml/text_encoding.hpp"
 
 namespace quorbix::engine {
 namespace {
@@ -15,7 +16,8 @@ std::string query(std::string_view doc, std::string_view text, bool range_mode =
     auto compiled = path::compile_path(text);
     if (auto* e = std::get_if<std::string>(&compiled)) return "bad path: " + *e;
     EvalOutcome outcome =
-        evaluate_path(doc, *std::get<path::CompiledPathRef>(compiled), range_mode);
+        evaluate_path(doc, xml::document_encoding(doc), *std::get<path::CompiledPathRef>(compiled),
+                      range_mode);
     if (auto* a = std::get_if<AmbiguousPath>(&outcome)) return "ambiguous: " + a->name;
     std::string out;
     for (const EngineMatch& m : std::get<Matches>(outcome)) {
@@ -227,9 +229,9 @@ TEST(ElementText, ChildrenAndText) {
     EXPECT_FALSE(has_child_element("<a><!--c--><?p x?></a>"));
     EXPECT_TRUE(has_child_element("<?xml version=\"1.0\"?><!--c--><root><x/></root>"));
 
-    EXPECT_EQ(item_text("<a>x<b>y</b>&amp;<![CDATA[<z>]]></a>"), "xy&<z>");
-    EXPECT_EQ(item_text("<a/>"), "");
-    EXPECT_EQ(item_text("text only"), "");
+    EXPECT_EQ(item_text("<a>x<b>y</b>&amp;<![CDATA[<z>]]></a>", xml::Encoding::Utf8), "xy&<z>");
+    EXPECT_EQ(item_text("<a/>", xml::Encoding::Utf8), "");
+    EXPECT_EQ(item_text("text only", xml::Encoding::Utf8), "");
 }
 
 }  // namespace

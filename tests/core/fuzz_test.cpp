@@ -9,6 +9,7 @@
 #include "engine/evaluator.hpp"
 #include "engine/validate.hpp"
 #include "path/parser.hpp"
+#include "xml/text_encoding.hpp"
 #include "xml/attributes.hpp"
 #include "xml/unescape.hpp"
 #include "xml/xml_reader.hpp"
@@ -129,10 +130,10 @@ TEST(Fuzz, QueriesOverMutatedDocuments) {
             input.resize(rng() % (input.size() + 1));
         }
         for (const auto& path : compiled) {
-            (void)engine::evaluate_path(input, *path, true);
-            (void)engine::evaluate_path(input, *path, false);
+            (void)engine::evaluate_path(input, xml::document_encoding(input), *path, true);
+            (void)engine::evaluate_path(input, xml::document_encoding(input), *path, false);
         }
-        (void)engine::item_text(input);
+        (void)engine::item_text(input, xml::document_encoding(input));
         (void)engine::has_child_element(input);
         (void)engine::unique_child_names(engine::scan_children(input));
     }
@@ -162,8 +163,9 @@ TEST(Fuzz, RandomPaths) {
             continue;
         }
         const auto& path = *std::get<path::CompiledPathRef>(compiled);
-        (void)engine::evaluate_path(doc, path, round % 2 == 0);
-        (void)engine::evaluate_path(doc.substr(0, rng() % doc.size()), path, round % 2 == 1);
+        (void)engine::evaluate_path(doc, xml::Encoding::Utf8, path, round % 2 == 0);
+        (void)engine::evaluate_path(doc.substr(0, rng() % doc.size()), xml::Encoding::Utf8, path,
+                                    round % 2 == 1);
     }
 }
 

@@ -211,6 +211,33 @@ TEST(XmlReader, ByteOrderMarksAndDetectedEncodings) {
     EXPECT_EQ(unknown.encoding().encoding, Encoding::Utf8);
 }
 
+TEST(XmlReader, OnlyTheDocumentsStartSetsTheEncoding) {
+    // A byte-order mark wins over the declaration.
+    XmlReader marked("\xEF\xBB\xBF<?xml version='1.0' encoding='KOI8-R'?><a/>",
+                     evaluation_profile());
+    EXPECT_EQ(marked.encoding().encoding, Encoding::Utf8);
+    // A declaration after the start is read as one, but changes nothing.
+    XmlReader late("<a><?xml version='1.0' encoding='KOI8-R'?></a>", evaluation_profile());
+    late.next_event();
+    EXPECT_EQ(late.next_event().event.kind, K::Decl);
+    EXPECT_EQ(late.encoding().source, EncodingSource::Implicit);
+    // Bytes read one at a time are not UTF-16, whatever they declare.
+    XmlReader utf16("<?xml version='1.0' encoding='UTF-16'?><a/>", evaluation_profile());
+    EXPECT_EQ(utf16.encoding().encoding, Encoding::Utf8);
+    // A known encoding is kept: the declaration of a str's text says nothing.
+    XmlReader given("<?xml version='1.0' encoding='ISO-8859-1'?><a/>", evaluation_profile(),
+                    Encoding::Utf8);
+    EXPECT_EQ(given.encoding().source, EncodingSource::Given);
+    EXPECT_EQ(given.encoding().encoding, Encoding::Utf8);
+    // Element bytes read in their document's encoding.
+    XmlReader element("<a>caf\xE9</a>", evaluation_profile(), Encoding::Windows1252);
+    element.next_event();
+    std::string scratch;
+    auto text = element.decode_text(element.next_event().event.content, scratch);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, "caf\xC3\xA9");
+}
+
 TEST(XmlReader, DecodeTextInUtf8ValidatesWithoutCopying) {
     XmlReader reader("<a/>", evaluation_profile());
     std::string scratch;

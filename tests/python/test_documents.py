@@ -33,6 +33,8 @@ class StrSubclass(str):
         memoryview(b"<a>1</a>").cast("B", [2, 4]),  # two dimensions, read flat
         memoryview(b"<a/>").cast("c"),
         "<é>ü</é>",
+        # ctypes' unsigned bytes, format "<B"
+        memoryview((ctypes.c_ubyte * 4).from_buffer_copy(b"<a/>")),
     ],
 )
 def test_accepted_documents(document):
@@ -46,7 +48,6 @@ def test_accepted_documents(document):
         None,
         array.array("i", [1, 2]),  # items wider than a byte
         memoryview(b"<a/>").cast("b"),  # signed bytes
-        memoryview((ctypes.c_ubyte * 4).from_buffer_copy(b"<a/>")),  # "<B"
     ],
 )
 def test_refused_documents(document):
@@ -61,8 +62,10 @@ def test_non_contiguous_buffer():
     assert str(info.value) == NOT_CONTIGUOUS
 
 
+# Byte order means nothing for one-byte items: every mark is accepted.
 @pytest.mark.parametrize("fmt, accepted", [(">B", True), ("=B", True), ("@B", True),
-                                           ("<B", False), ("!B", False), ("@b", False)])
+                                           ("<B", True), ("!B", True), ("@b", False),
+                                           ("<b", False)])
 def test_byte_order_marks_in_formats(fmt, accepted):
     testbuffer = pytest.importorskip("_testbuffer")
     exporter = testbuffer.ndarray(list(b"<a/>"), shape=[4], format=fmt)

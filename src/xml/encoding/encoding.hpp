@@ -68,6 +68,14 @@ std::string_view encoding_name(Encoding encoding);
 // `out` is overwritten on success and unspecified on failure.
 bool decode(Encoding encoding, std::string_view bytes, std::string& out);
 
+// Whether a document is UTF-16, from its byte-order mark or, without one,
+// from its first bytes ("<?" in either byte order); nothing otherwise.
+std::optional<Encoding> utf16_document(std::string_view bytes);
+
+// The UTF-8 form of a UTF-16 document (`encoding` is Utf16Be or Utf16Le), its
+// byte-order mark dropped; lone surrogates and an odd last byte become U+FFFD.
+std::string transcode_utf16_document(std::string_view bytes, Encoding encoding);
+
 // Whether every byte of `bytes` is below 0x80.
 bool is_ascii(std::string_view bytes);
 

@@ -4,6 +4,7 @@
 
 #include "path/glob.hpp"
 #include "path/parser.hpp"
+#include "path/unquoted_scan.hpp"
 #include "xml/text/numbers.hpp"
 #include "xml/text/white_space.hpp"
 
@@ -19,22 +20,25 @@ bool is_operator_start(char c) {
     return c == '!' || c == '%' || c == '<' || c == '=' || c == '>';
 }
 
-// The first operator character outside quoted regions and escapes.
+// The first operator character outside quoted regions, escapes and nested
+// filters: quotes are read as the path's structure scan reads them, and a
+// balanced inner "#( ... )" is stepped over whole.
 std::optional<std::size_t> find_operator(std::string_view text) {
-    char quote = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::optional<std::size_t> found;
+    std::size_t nested = 0;
+    scan_unquoted(text, 0, [&](std::size_t i) {
         char c = text[i];
-        if (quote != 0) {
-            if (c == quote) quote = 0;
-        } else if (c == '\\') {
-            ++i;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-        } else if (is_operator_start(c)) {
-            return i;
+        if (c == '(' && i > 0 && text[i - 1] == '#') {
+            ++nested;
+        } else if (c == ')' && nested > 0) {
+            --nested;
+        } else if (nested == 0 && is_operator_start(c)) {
+            found = i;
+            return false;
         }
-    }
-    return std::nullopt;
+        return true;
+    });
+    return found;
 }
 
 struct OperatorSpelling {

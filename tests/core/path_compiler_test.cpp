@@ -224,6 +224,19 @@ TEST(PathCompiler, HugeAndNestedTextsCompileOrFail) {
     EXPECT_EQ(std::get<CompiledPathRef>(compile_path(steps))->steps.size(), 100'000u);
 }
 
+TEST(PathCompiler, FiltersNestAndReadQuotesAsThePathDoes) {
+    EXPECT_EQ(render("a#(b#(c==1)==1)"), "a#(b#(c))");
+    EXPECT_EQ(render("a#(b#(c=='=')#.d!=1)#.e"), "a#(b#(c)# d)# e");
+    EXPECT_EQ(render("a#('\\''==1)"), "a#(''')");
+    EXPECT_EQ(render("a#(b=='x\\'y')"), "a#(b)");
+    auto value = std::get<CompiledPathRef>(compile_path("a#(b=='x\\'y')"));
+    EXPECT_EQ(std::get<std::string>(value->steps[0].filter->value), "x'y");
+    // The nesting cap holds for filters that really nest.
+    std::string nested = "c==1";
+    for (int i = 0; i < 100; ++i) nested = "b#(" + nested + ")==1";
+    EXPECT_NE(message("a#(" + nested + ")").find("unmatched ( in filter"), std::string::npos);
+}
+
 TEST(PathCache, SharesCompiledPathsPerThreadAndEmptiesWhenFull) {
     auto first = std::get<CompiledPathRef>(compile_cached("cache.a"));
     auto again = std::get<CompiledPathRef>(compile_cached("cache.a"));

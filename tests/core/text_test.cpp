@@ -67,6 +67,13 @@ TEST(FormatNumber, ShortestDigitsWrittenPositionally) {
     EXPECT_EQ(format_number(1e15 + 1), "1000000000000001");
     EXPECT_EQ(format_number(1e-7), "0.0000001");
     EXPECT_EQ(format_number(-1.25e-3), "-0.00125");
+    // Past 2^53 integral doubles print their shortest round-trip digits.
+    EXPECT_EQ(format_number(1e23), "100000000000000000000000");
+    EXPECT_EQ(format_number(1152921504606846976.0), "1152921504606847000");
+    EXPECT_EQ(format_number(-9007199254740993.0 * 4), "-36028797018963970");
+    EXPECT_EQ(format_number(1.5e300).size(), 301u);
+    EXPECT_EQ(format_number(123456.789e10), "1234567890000000");
+    EXPECT_EQ(format_number(5e-324), "0." + std::string(323, '0') + "5");
     EXPECT_EQ(format_number(1e21), "1000000000000000000000");
     EXPECT_EQ(format_number(std::numeric_limits<double>::quiet_NaN()), "nan");
     EXPECT_EQ(format_number(std::numeric_limits<double>::infinity()), "inf");

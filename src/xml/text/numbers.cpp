@@ -100,17 +100,50 @@ std::optional<double> read_double(std::string_view text) {
     return sign * value;
 }
 
+namespace {
+
+// The shortest digits that read back as `value` (its scientific form), then
+// written out positionally. The fixed form of to_chars is no help: for large
+// integers it writes the exact binary value ("99999999999999991611392" for
+// 1e23), which is as short as the round-trip digits padded with zeros.
+std::string positional(double value) {
+    char buffer[32];
+    auto written = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                 std::chars_format::scientific);
+    std::string_view form(buffer, written.ptr - buffer);  // "d[.ddd]e±xx"
+    std::size_t e = form.find('e');
+    int exponent = 0;
+    std::from_chars(form.data() + e + (form[e + 1] == '+' ? 2 : 1), form.data() + form.size(),
+                    exponent);
+    std::string digits(form.substr(0, 1));
+    if (e > 1) digits += form.substr(2, e - 2);  // drop the point
+    // The value is 0.digits times ten to the power point.
+    int point = exponent + 1;
+    std::string out = value < 0 ? "-" : "";
+    if (point <= 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-point), '0');
+        out += digits;
+    } else if (static_cast<std::size_t>(point) >= digits.size()) {
+        out += digits;
+        out.append(static_cast<std::size_t>(point) - digits.size(), '0');
+    } else {
+        out += digits.substr(0, point);
+        out += '.';
+        out += digits.substr(point);
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string format_number(double value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
     if (value == 0) return "0";
-    char buffer[400];  // the longest fixed form of a double is under 330 characters
-    std::to_chars_result written;
     if (std::fabs(value) < 1e15 && std::trunc(value) == value)
-        written = std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::int64_t>(value));
-    else
-        written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    return std::string(buffer, written.ptr);
+        return std::to_string(static_cast<std::int64_t>(value));
+    return positional(value);
 }
 
 }  // namespace quorbix::xml

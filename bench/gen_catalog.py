@@ -12,13 +12,16 @@ from pathlib import Path
 
 WORDS = ("river night garden code shadow empire winter signal harbor silver glass "
          "ember orbit maple cipher atlas echo lantern prism meadow").split()
+# The same shape in a legacy encoding: as many words, in Cyrillic.
+CYRILLIC = ("река ночь сад код тень империя зима сигнал гавань серебро стекло "
+            "уголь орбита клён шифр атлас эхо фонарь призма луг").split()
 LANGS = ("en", "de", "fr", "es", "it")
 TAGS = ("fiction", "science", "history", "poetry", "travel", "computing")
 
 
-def book(rng, i):
-    title = " ".join(rng.choice(WORDS).capitalize() for _ in range(rng.randint(2, 5)))
-    author = f"{rng.choice(WORDS).capitalize()}, {rng.choice(WORDS).capitalize()}"
+def book(rng, i, words=WORDS):
+    title = " ".join(rng.choice(words).capitalize() for _ in range(rng.randint(2, 5)))
+    author = f"{rng.choice(words).capitalize()}, {rng.choice(words).capitalize()}"
     price = f"{rng.randint(1, 120)}.{rng.randint(0, 99):02d}"
     parts = [
         f'  <book id="bk{i}" lang="{rng.choice(LANGS)}" available="{rng.choice(("yes", "no"))}">\n',
@@ -31,24 +34,26 @@ def book(rng, i):
         parts.append(f"    <tag>{rng.choice(TAGS)}</tag>\n")
     if i % 4 == 0:
         parts.append(f"    <description>{title} &amp; more: a tale of "
-                     f"{rng.choice(WORDS)} &lt;{rng.choice(WORDS)}&gt;.</description>\n")
+                     f"{rng.choice(words)} &lt;{rng.choice(words)}&gt;.</description>\n")
     if i % 5 == 0:
-        parts.append(f"    <note><![CDATA[Contains <b>{rng.choice(WORDS)}</b> markup.]]></note>\n")
+        parts.append(f"    <note><![CDATA[Contains <b>{rng.choice(words)}</b> markup.]]></note>\n")
     if i % 7 == 0:
         parts.append(f"    <!-- reviewed {rng.randint(2000, 2026)} -->\n")
     parts.append("  </book>\n")
     return "".join(parts)
 
 
-def generate(path, megabytes=100):
+def generate(path, megabytes=100, encoding="UTF-8"):
+    """UTF-8 by default; windows-1251 writes Cyrillic words in that encoding."""
     rng = random.Random(20261208)
     target = megabytes * 1_000_000
-    with open(path, "w", encoding="utf-8", newline="\n") as out:
-        out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
+    words = WORDS if encoding == "UTF-8" else CYRILLIC
+    with open(path, "w", encoding=encoding, newline="\n") as out:
+        out.write(f'<?xml version="1.0" encoding="{encoding}"?>\n')
         out.write('<catalog xmlns:dc="http://purl.org/dc/elements/1.1/">\n')
         written, i = 0, 0
         while written < target:
-            chunk = "".join(book(rng, i + k) for k in range(1000))
+            chunk = "".join(book(rng, i + k, words) for k in range(1000))
             out.write(chunk)
             written += len(chunk)
             i += 1000

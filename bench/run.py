@@ -108,6 +108,26 @@ def cases(data, small):
     yield f"per call on a {len(small)} byte document, {calls} calls", False, small_peers
 
 
+def encoding_cases(size):
+    """The same questions over documents in a legacy encoding and in UTF-16."""
+    legacy_path = HERE / f"catalog-{size}mb-windows-1251.xml"
+    if not legacy_path.exists():
+        generate(legacy_path, size, encoding="windows-1251")
+    legacy = legacy_path.read_bytes()
+    utf16 = (HERE / f"catalog-{size}mb.xml").read_text(encoding="utf-8").replace(
+        'encoding="UTF-8"', 'encoding="UTF-16"').encode("utf-16")
+    lx = lxml_etree
+    for label, data in (("windows-1251", legacy), ("UTF-16", utf16)):
+        runs = [("quorbix.get_bytes", lambda data=data: [
+            t.to_str() for t in quorbix.get_bytes(data, "catalog.book.#.dc:title.#text").value])]
+        if lx is not None:
+            runs.append(("lxml fromstring+xpath+text", lambda data=data: [
+                e.text for e in lx.fromstring(data).xpath("/catalog/book/dc:title", namespaces=NS)]))
+        runs.append(("ElementTree fromstring+findall", lambda data=data: [
+            e.text for e in ET.fromstring(data).findall(f"book/{{{DC}}}title")]))
+        yield f"{label} document ({len(data) / 1e6:.0f} MB): every title as str", data, runs
+
+
 def peak_memory(path, library):
     """Peak RSS (MiB) of a fresh process that reads the document and answers every price."""
     # The peak is read from /proc (VmHWM): it starts afresh at exec, unlike
@@ -148,18 +168,23 @@ def main():
     megabytes = len(data) / 1e6
     print(f"document: {path.name}, {megabytes:.1f} MB, best of {args.repeat}\n")
 
-    for name, whole, runs in cases(data, small_document()):
-        if args.only not in name:
-            continue
+    def report(name, size_mb, runs):
         print(name)
         ours = None
         for library, fn in runs:
             seconds = best_time(fn, args.repeat)
             ours = ours or seconds
-            rate = f"{megabytes / seconds:9.1f} MB/s" if whole else " " * 14
+            rate = f"{size_mb / seconds:9.1f} MB/s" if size_mb else " " * 14
             ratio = "" if seconds == ours else f"   quorbix is {seconds / ours:6.1f}x faster"
             print(f"  {library:30s} {seconds * 1000:10.3f} ms {rate}{ratio}")
         print()
+
+    for name, whole, runs in cases(data, small_document()):
+        if args.only in name:
+            report(name, megabytes if whole else 0, runs)
+    if not args.only or "document" in args.only:
+        for name, encoded, runs in encoding_cases(args.size):
+            report(name, len(encoded) / 1e6, runs)
 
     if not args.only or "memory" in args.only:
         print("peak memory answering every price (document read first)")

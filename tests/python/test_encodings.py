@@ -52,6 +52,7 @@ def test_texts_attributes_cdata_and_names(case, read):
     assert read(data, "catalog.book.0.note").to_str() == cdata
     assert read(data, f"catalog.book.0.{name}").to_str() == t2
     assert read(data, "catalog.book.#.title").value == [t1, t2]
+    assert read(data, "catalog.book.#.title").to_str() == f"<title>{t1}</title>\n<title>{t2}</title>"
     assert repr(read(data, "catalog.book.1.title")) == t2
 
 

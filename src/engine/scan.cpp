@@ -42,8 +42,8 @@ bool streams(const std::vector<PathStep>& steps, std::size_t component) {
 Scan::Scan(std::string_view bytes, xml::Encoding encoding, const std::vector<PathStep>& steps,
            Matches& out)
     : steps_(steps), encoding_(encoding), out_(out) {
-    sources_.push_back(std::make_unique<Source>(
-        Source{nullptr, {bytes, xml::evaluation_profile(), encoding}}));
+    sources_.push_back(
+        std::make_unique<Source>(Source{nullptr, {bytes, xml::evaluation_profile(), encoding}}));
 }
 
 std::optional<AmbiguousPath> Scan::run_document(EvalFlags flags) {

@@ -48,8 +48,7 @@ PyItem PyItem::clone() const {
     return copy;
 }
 
-PyItems items_from_matches(engine::Matches&& matches, PyObject* document,
-                           xml::Encoding encoding) {
+PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding) {
     PyItems items;
     items.reserve(matches.size());
     for (engine::EngineMatch& m : matches) {

@@ -99,7 +99,7 @@ Expected<ResultMode> mode_of(const PyItems& items) {
     auto bytes = element_bytes(items[0], hold);
     if (!bytes.ok()) return std::move(bytes.error());
     return engine::has_child_element(bytes.value().bytes) ? ResultMode::DictElement
-                                                    : ResultMode::ScalarLike;
+                                                          : ResultMode::ScalarLike;
 }
 
 }  // namespace quorbix::lib

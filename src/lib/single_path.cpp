@@ -9,8 +9,7 @@
 namespace quorbix::lib {
 namespace {
 
-Expected<PyRef> result_of(engine::EvalOutcome outcome, PyObject* document,
-                          xml::Encoding encoding) {
+Expected<PyRef> result_of(engine::EvalOutcome outcome, PyObject* document, xml::Encoding encoding) {
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome)) {
         return PendingError(PyExc_ValueError,
                             "path is ambiguous: " + ambiguous->name +

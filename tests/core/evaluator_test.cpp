@@ -15,9 +15,8 @@ namespace {
 std::string query(std::string_view doc, std::string_view text, bool range_mode = true) {
     auto compiled = path::compile_path(text);
     if (auto* e = std::get_if<std::string>(&compiled)) return "bad path: " + *e;
-    EvalOutcome outcome =
-        evaluate_path(doc, xml::document_encoding(doc), *std::get<path::CompiledPathRef>(compiled),
-                      range_mode);
+    EvalOutcome outcome = evaluate_path(doc, xml::document_encoding(doc),
+                                        *std::get<path::CompiledPathRef>(compiled), range_mode);
     if (auto* a = std::get_if<AmbiguousPath>(&outcome)) return "ambiguous: " + a->name;
     std::string out;
     for (const EngineMatch& m : std::get<Matches>(outcome)) {

@@ -9,8 +9,8 @@
 #include "engine/evaluator.hpp"
 #include "engine/validate.hpp"
 #include "path/parser.hpp"
-#include "xml/text_encoding.hpp"
 #include "xml/attributes.hpp"
+#include "xml/text_encoding.hpp"
 #include "xml/unescape.hpp"
 #include "xml/xml_reader.hpp"
 

@@ -20,8 +20,8 @@ bool utf16_to_utf8(bool big_endian, bool fatal, std::string_view in, std::string
     for (std::size_t i = 0; i < units; ++i) {
         std::uint32_t u = unit(i);
         if (u >= 0xD800 && u <= 0xDFFF) {
-            bool paired = u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 &&
-                          unit(i + 1) <= 0xDFFF;
+            bool paired =
+                u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF;
             if (!paired) {
                 if (fatal) return false;
                 append_utf8(out, replacement_character);

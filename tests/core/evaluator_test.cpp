@@ -189,6 +189,24 @@ TEST(Evaluator, Modifiers) {
     });
 }
 
+TEST(Evaluator, LegacyEncodedDocuments) {
+    // windows-1252 (the encoding ISO-8859-1 names): names, attributes, CDATA
+    // and the texts filters and modifiers compare are all read as UTF-8.
+    const char* doc =
+        "<?xml version='1.0' encoding='ISO-8859-1'?>"
+        "<r><caf\xE9 k='\xE9t\xE9'>x</caf\xE9><c><![CDATA[d\xE9j\xE0]]></c><c>\xFC</c></r>";
+    check({
+        {doc, "r.caf\xC3\xA9.@k", "S:\xC3\xA9t\xC3\xA9"},
+        {doc, "r.c.#.#text", "S:d\xC3\xA9j\xC3\xA0 | S:\xC3\xBC"},
+        {doc, "r.c.#(.==\xC3\xBC)#.#text", "S:\xC3\xBC"},
+        {doc, "r.c#(#text==\xC3\xBC)#.#text", "S:\xC3\xBC"},
+        {doc, "r.*#(@k==\xC3\xA9t\xC3\xA9).#text", "S:x"},
+        {doc, "**.c|@sort|@last", "R:<c>\xFC</c>"},
+    });
+    // In UTF-8 a CDATA section is taken as it stands, even when malformed.
+    check({{"<r><![CDATA[\xFF]]></r>", "r.#text", "S:\xFF"}});
+}
+
 TEST(Evaluator, DeepDocumentsNeedNoRecursion) {
     const std::size_t depth = 1'000'000;
     std::string doc;

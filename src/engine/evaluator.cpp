@@ -4,19 +4,51 @@
 #include "engine/scan.hpp"
 
 namespace quorbix::engine {
+namespace {
+
+bool first_modifier_is_first(const path::CompiledPath& path) {
+    return !path.modifiers.empty() && path.modifiers.front() == path::Modifier::First;
+}
+
+// The paths' lists after one pass, relative or at document level.
+MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
+                       const std::vector<const path::CompiledPath*>& paths, bool range_mode,
+                       bool relative) {
+    std::vector<Matches> lists(paths.size());
+    std::vector<ScanPath> scan_paths;
+    scan_paths.reserve(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        scan_paths.push_back({&paths[i]->steps, &lists[i], first_modifier_is_first(*paths[i]),
+                              paths[i]->final_capture});
+    Scan scan(bytes, encoding, std::move(scan_paths), range_mode);
+    auto ambiguous = relative ? scan.run_relative() : scan.run_document();
+    if (ambiguous) return std::move(*ambiguous);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        apply_modifiers(paths[i]->modifiers, lists[i], bytes, encoding);
+    return lists;
+}
+
+}  // namespace
 
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
                           const path::CompiledPath& path, bool range_mode) {
     Matches matches;
-    EvalFlags flags;
-    flags.range_mode = range_mode;
-    flags.stop_after_first_item =
-        !path.modifiers.empty() && path.modifiers.front() == path::Modifier::First;
-    flags.top_level_stop = true;
-    Scan scan(document, encoding, path.steps, matches);
-    if (auto ambiguous = scan.run_document(flags)) return std::move(*ambiguous);
+    // The single-path evaluator records every element match as itself.
+    Scan scan(document, encoding, {ScanPath{&path.steps, &matches, first_modifier_is_first(path)}},
+              range_mode);
+    if (auto ambiguous = scan.run_document()) return std::move(*ambiguous);
     apply_modifiers(path.modifiers, matches, document, encoding);
     return matches;
+}
+
+MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
+                            const std::vector<const path::CompiledPath*>& paths, bool range_mode) {
+    return run_paths(document, encoding, paths, range_mode, false);
+}
+
+MultiOutcome evaluate_paths_in_element(std::string_view element, xml::Encoding encoding,
+                                       const std::vector<const path::CompiledPath*>& paths) {
+    return run_paths(element, encoding, paths, false, true);
 }
 
 }  // namespace quorbix::engine

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "engine/engine_match.hpp"
 #include "path/compiled_path.hpp"
@@ -17,5 +19,18 @@ namespace quorbix::engine {
 // `document`; otherwise every element is copied.
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
                           const path::CompiledPath& path, bool range_mode);
+
+// Several paths over one document in one pass: one list of matches per path,
+// in the order of `paths`, each after its own modifiers; or AmbiguousPath
+// when any path is ambiguous. A last step's matches are recorded as each
+// path's `final_capture` says.
+using MultiOutcome = std::variant<std::vector<Matches>, AmbiguousPath>;
+MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
+                            const std::vector<const path::CompiledPath*>& paths, bool range_mode);
+
+// The same, relative to the first element in `element` (its children are
+// tested against each path's first component), every match copied.
+MultiOutcome evaluate_paths_in_element(std::string_view element, xml::Encoding encoding,
+                                       const std::vector<const path::CompiledPath*>& paths);
 
 }  // namespace quorbix::engine

@@ -7,6 +7,7 @@
 
 namespace quorbix::engine {
 
+using path::FinalCapture;
 using path::PathStep;
 using path::Selector;
 using path::StepKind;
@@ -24,12 +25,13 @@ std::string rebuild_empty(const XmlEvent& event) {
 
 // The streaming filter strategy decides in the scan's own pass: the filter
 // reads one plain child's text, and what follows is at most one simple step.
-bool streams(const std::vector<PathStep>& steps, std::size_t component) {
+// A last step whose path records texts (OwnedText) is decided on the bytes.
+bool streams(const std::vector<PathStep>& steps, std::size_t component, FinalCapture capture) {
     const path::FilterExpr& filter = *steps[component].filter;
     if (filter.lhs.size() != 1) return false;
     const PathStep& left = filter.lhs[0];
     if (!left.is_element() || left.selector != Selector::None || left.recursive) return false;
-    if (component + 1 == steps.size()) return true;
+    if (component + 1 == steps.size()) return capture != FinalCapture::OwnedText;
     if (component + 2 != steps.size()) return false;
     const PathStep& next = steps[component + 1];
     if (next.kind == StepKind::Attribute) return true;
@@ -39,65 +41,83 @@ bool streams(const std::vector<PathStep>& steps, std::size_t component) {
 
 }  // namespace
 
-Scan::Scan(std::string_view bytes, xml::Encoding encoding, const std::vector<PathStep>& steps,
-           Matches& out)
-    : steps_(steps), encoding_(encoding), out_(out) {
-    sources_.push_back(
-        std::make_unique<Source>(Source{nullptr, {bytes, xml::evaluation_profile(), encoding}}));
+Scan::Scan(std::string_view bytes, xml::Encoding encoding, std::vector<ScanPath> paths,
+           bool range_mode)
+    : encoding_(encoding),
+      paths_(std::move(paths)),
+      finished_(paths_.size(), false),
+      unfinished_(paths_.size()) {
+    sources_.push_back(std::make_unique<Source>(
+        Source{nullptr, {bytes, xml::evaluation_profile(), encoding}, range_mode}));
 }
 
-std::optional<AmbiguousPath> Scan::run_document(EvalFlags flags) {
-    const PathStep& first = steps_.front();
-    if (first.kind == StepKind::Text) {  // no element to read the text of
-        out_.push_back(EngineMatch::scalar({}));
-        return std::nullopt;
+std::optional<AmbiguousPath> Scan::run_document() {
+    Frame level;
+    for (std::uint32_t p = 0; p < paths_.size(); ++p) {
+        const PathStep& first = paths_[p].steps->front();
+        if (first.is_element()) {
+            states_.push_back(State{p, 0});
+            continue;
+        }
+        // A terminal at document level has no element to read: #text is
+        // empty and an attribute is absent.
+        if (first.kind == StepKind::Text) emit(p, EngineMatch::scalar({}));
+        finish_path(p);
     }
-    if (first.kind == StepKind::Attribute) {  // no element to carry it
-        finish_context(sources_[0]->reader, false);
-        return std::nullopt;
-    }
-    Frame root;
-    root.flags = flags;
-    frames_.push_back(root);
+    level.states_end = static_cast<std::uint32_t>(states_.size());
+    if (level.states_end > 0) frames_.push_back(level);
     return run();
 }
 
-std::optional<AmbiguousPath> Scan::run_relative(EvalFlags flags) {
+std::optional<AmbiguousPath> Scan::run_relative() {
     Frame root;
     root.bytes_root = true;
-    root.flags = flags;
+    for (std::uint32_t p = 0; p < paths_.size(); ++p) states_.push_back(State{p, 0});
+    root.states_end = static_cast<std::uint32_t>(states_.size());
     frames_.push_back(root);
     return run();
 }
 
 std::optional<AmbiguousPath> Scan::run() {
-    while (!frames_.empty() && !error_) {
-        if (top().bytes_root)
-            step_bytes_root();
+    while (!frames_.empty() && !error_ && unfinished_ > 0) {
+        if (unwind_)
+            unwind();
+        else if (top().bytes_root)
+            step_root();
         else
             step_level();
     }
     return std::move(error_);
 }
 
-std::string_view Scan::input_of(std::uint32_t source, std::uint64_t start, std::uint64_t end) {
-    return sources_[source]->reader.input().substr(start, end - start);
-}
-
 // One event of a level: the children of its context element, or of the
-// document, tested against its component.
+// document, tested against the components of its states.
 void Scan::step_level() {
-    if (top().flags.stop_after_first_item && !out_.empty()) return stop();
-    reader().skip_text();  // a level looks only at tags
-    xml::XmlReader& r = reader();
-    std::uint64_t start = r.position();
-    if (r.read_next() !=
-        xml::ReaderError::None) {  // malformed XML ends the level with what it found
-        frames_.pop_back();
-        if (!frames_.empty()) after_descend();
-        return;
+    Frame& f = top();
+    xml::XmlReader& r = reader_of(f);
+    // Whether anything here can still match changes only when a selection
+    // is done or a path finishes; the states are looked at again only then.
+    if (f.seen_changes != changes_) {
+        f.seen_changes = changes_;
+        bool any_active = false;
+        for (std::uint32_t i = f.states_begin; i < f.states_end && !any_active; ++i)
+            any_active = active(states_[i]);
+        if (!any_active) {  // read on to the level's end
+            finish_context(r, f.has_context);
+            return end_level(false);
+        }
     }
-    XmlEvent event = r.event();  // a copy: handlers read on and overwrite the reader's
+    r.skip_text();  // a level looks only at tags
+    std::uint64_t start = r.position();
+    if (r.read_next() != xml::ReaderError::None)  // malformed XML ends the level
+        return end_level(false);
+    // A copy, since handlers read on and overwrite the reader's; made field by
+    // field, as the reader wrote them, so each load meets its store whole.
+    const XmlEvent& read = r.event();
+    XmlEvent event;
+    event.kind = read.kind;
+    event.content = read.content;
+    event.name_length = read.name_length;
     switch (event.kind) {
         case EventKind::Start:
             return on_start(event, start);
@@ -105,156 +125,315 @@ void Scan::step_level() {
             return on_empty(event);
         case EventKind::End:
         case EventKind::Eof:
-            return finish_level();
+            return end_level(true);
         default:
             return;
     }
 }
 
-void Scan::finish_level() {
-    if (component().selector == Selector::EachCount)
-        out_.push_back(EngineMatch::scalar(std::to_string(top().counter)));
-    frames_.pop_back();
-    if (!frames_.empty()) after_descend();
-}
-
 // A component with no selector that the path continues from must match once
 // per level: a second match is the error.
-bool Scan::second_match_is_ambiguous() {
-    Frame& frame = top();
-    if (is_last(frame.component)) return false;
-    if (frame.seen_match) {
-        error_ = AmbiguousPath{component().name};
+bool Scan::ambiguous(State& s) {
+    if (is_last(s, s.component)) return false;
+    if (s.seen_match) {
+        error_ = AmbiguousPath{component_of(s).name};
         return true;
     }
-    frame.seen_match = true;
+    s.seen_match = true;
     return false;
 }
 
 void Scan::on_start(const XmlEvent& event, std::uint64_t start) {
-    const PathStep& step = component();
-    if (!name_matches(step, tested_name(event.name()))) {
-        if (!step.recursive) {
-            (void)reader().skip_element(event.name());
-            return;
+    std::string_view name = tested_name(event.name());
+    const Frame& f = top();
+    // Most elements concern no state: they are skipped at once.
+    for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
+        const PathStep& step = component_of(states_[i]);
+        if (active(states_[i]) && (step.recursive || name_matches(step, name)))
+            return act_on_start(event, start, name);
+    }
+    (void)reader_of(f).skip_element(event.name());
+}
+
+void Scan::act_on_start(const XmlEvent& event, std::uint64_t start, std::string_view name) {
+    const Frame& f = top();
+    std::uint32_t begin = f.states_begin, end = f.states_end;
+    // What the states ask of the element gathers past the actions of the
+    // open levels and the states of the open frames: in place, with nothing
+    // allocated once the scan has warmed up.
+    auto inner_begin = static_cast<std::uint32_t>(states_.size());
+    auto actions_begin = static_cast<std::uint32_t>(actions_.size());
+    std::uint32_t searches = 0;
+    for (std::uint32_t i = begin; i < end; ++i) {
+        if (!active(states_[i])) continue;
+        const PathStep& step = component_of(states_[i]);
+        if (!name_matches(step, name)) {
+            if (step.recursive) {  // searched on inside, as a level of its own
+                search(i);
+                ++searches;
+            }
+            continue;
         }
-        // A leaf holds nothing to find; anything else is searched on, as a
-        // level of its own.
-        if (reader().skip_leaf(event.name())) return;
-        top().pending = Pending::None;
-        Frame child = top();
-        child.has_context = true;
-        child.flags.top_level_stop = false;
-        child.counter = 0;
-        child.seen_match = false;
-        frames_.push_back(child);
+        State& s = states_[i];
+        switch (step.selector) {
+            case Selector::None:
+                if (ambiguous(s)) return;
+                ++s.counter;
+                select(i, event, false, s.stop);
+                break;
+            case Selector::Index:
+                if (s.counter++ == step.index) select(i, event, true, s.stop);
+                break;
+            case Selector::EachCount:
+                ++s.counter;
+                break;
+            case Selector::EachAll:
+                ++s.counter;
+                select(i, event, false, StopScope::Level);
+                break;
+            case Selector::FilterFirst:
+            case Selector::FilterAll:
+                ++s.counter;
+                filter(i, event);
+                break;
+        }
+    }
+    if (states_.size() == inner_begin && actions_.size() == actions_begin) {
+        (void)reader_of(top()).skip_element(event.name());  // an index passed over, a count
         return;
     }
-    Frame& frame = top();
-    switch (step.selector) {
-        case Selector::None:
-            if (second_match_is_ambiguous()) return;
-            return descend(event, start, frame.flags, Pending::Counted);
-        case Selector::Index:
-            if (frame.counter == step.index)
-                return descend(event, start, frame.flags, Pending::Index);
-            ++frame.counter;
-            (void)reader().skip_element(event.name());
-            return;
-        case Selector::EachCount:
-            ++frame.counter;
-            (void)reader().skip_element(event.name());
-            return;
-        case Selector::EachAll: {
-            EvalFlags flags = frame.flags;
-            flags.top_level_stop = false;
-            return descend(event, start, flags, Pending::Counted);
-        }
-        case Selector::FilterFirst:
-        case Selector::FilterAll:
-            return on_filtered_start(event, start);
+    consume(event, start, actions_begin, inner_begin, searches);
+}
+
+void Scan::search(std::uint32_t state) {
+    std::uint32_t path = states_[state].path, component = states_[state].component;
+    State& inner = states_.emplace_back();
+    inner.path = path;
+    inner.component = component;
+    inner.stop = StopScope::Level;
+}
+
+// A matched element with a start tag: the rest of the path runs inside it, or
+// it is the answer itself. `stop` is where a single selection below ends.
+void Scan::select(std::uint32_t state, const XmlEvent& event, bool single, StopScope stop) {
+    const State& s = states_[state];
+    std::uint32_t next = s.component + 1;
+    std::size_t before = out_size(s);
+    if (next == steps_of(s).size())
+        return actions_.push_back({ActionKind::Capture, single, state, before});
+    const PathStep& step = steps_of(s)[next];
+    if (step.kind == StepKind::Attribute) {  // answered from the start tag
+        if (attribute_value(event, step.name, encoding_, scratch_))
+            emit(s.path, EngineMatch::scalar(scratch_));
+        if (single && out_size(states_[state]) > before) selection_done(state);
+        return;
     }
+    if (step.kind == StepKind::Text)
+        return actions_.push_back({ActionKind::Text, single, state, before});
+    std::uint32_t path = s.path;
+    State& inner = states_.emplace_back();  // `s` is not used past this point
+    inner.path = path;
+    inner.component = next;
+    inner.stop = stop;
+    if (single) actions_.push_back({ActionKind::Grown, true, state, before});
+}
+
+void Scan::filter(std::uint32_t state, const XmlEvent& event) {
+    const State& s = states_[state];
+    const PathStep& step = component_of(s);
+    const path::FilterExpr& f = *step.filter;
+    bool first = step.selector == Selector::FilterFirst;
+    if (f.attribute_name) {  // decided on the start tag, in the live stream
+        bool holds = attribute_value(event, *f.attribute_name, encoding_, scratch_) &&
+                     xml::is_valid_utf8(scratch_) && path::filter_compare(scratch_, f.op, f.value);
+        if (holds) select(state, event, first, first ? s.stop : StopScope::Level);
+        return;
+    }
+    bool stream = streams(steps_of(s), s.component, paths_[s.path].capture);
+    actions_.push_back({stream ? ActionKind::Stream : ActionKind::Filter, first, state, 0});
 }
 
 void Scan::on_empty(const XmlEvent& event) {
-    const PathStep& step = component();
-    if (!name_matches(step, tested_name(event.name()))) return;
-    Frame& frame = top();
-    switch (step.selector) {
-        case Selector::None:
-            if (second_match_is_ambiguous()) return;
-            [[fallthrough]];
-        case Selector::EachAll:
-            ++frame.counter;
-            handle_empty(event, frame.component + 1);
-            return;
-        case Selector::Index: {
-            bool selected = frame.counter++ == step.index;
-            if (selected && handle_empty(event, frame.component + 1)) end_single_selection();
-            return;
-        }
-        case Selector::EachCount:
-            ++frame.counter;
-            return;
-        case Selector::FilterFirst:
-        case Selector::FilterAll: {
-            auto rebuilt = std::make_unique<std::string>(rebuild_empty(event));
-            if (!filter_holds(*rebuilt, *step.filter)) {
-                ++frame.counter;
-                return;
+    std::string_view name = tested_name(event.name());
+    const Frame& f = top();
+    std::uint32_t begin = f.states_begin, end = f.states_end;
+    for (std::uint32_t i = begin; i < end; ++i) {
+        if (!active(states_[i])) continue;
+        const PathStep& step = component_of(states_[i]);
+        if (!name_matches(step, name)) continue;
+        State& s = states_[i];
+        switch (step.selector) {
+            case Selector::None:
+                if (ambiguous(s)) return;
+                [[fallthrough]];
+            case Selector::EachAll:
+                ++s.counter;
+                self_closing(s, s.component + 1, event);
+                break;
+            case Selector::Index:
+                if (s.counter++ == step.index && self_closing(s, s.component + 1, event))
+                    selection_done(i);
+                break;
+            case Selector::EachCount:
+                ++s.counter;
+                break;
+            case Selector::FilterFirst:
+            case Selector::FilterAll: {
+                ++s.counter;
+                auto rebuilt = std::make_unique<std::string>(rebuild_empty(event));
+                bool holds = filter_holds(*rebuilt, *step.filter);
+                if (error_) return;
+                if (!holds) break;
+                std::string_view bytes = *rebuilt;
+                rest_on_bytes(i, bytes, std::move(rebuilt), step.selector == Selector::FilterFirst);
+                break;
             }
-            std::string_view bytes = *rebuilt;
-            bool first = step.selector == Selector::FilterFirst;
-            return rest_on_bytes(bytes, std::move(rebuilt),
-                                 first ? Pending::Selected : Pending::Counted);
         }
     }
 }
 
-void Scan::on_filtered_start(const XmlEvent& event, std::uint64_t start) {
-    const PathStep& step = component();
-    const path::FilterExpr& filter = *step.filter;
-    bool first = step.selector == Selector::FilterFirst;
-
-    if (filter.attribute_name) {  // decided on the start tag, in the live stream
-        bool holds = attribute_value(event, *filter.attribute_name, encoding_, scratch_) &&
-                     xml::is_valid_utf8(scratch_) &&
-                     path::filter_compare(scratch_, filter.op, filter.value);
-        if (!holds) {
-            ++top().counter;
-            (void)reader().skip_element(event.name());
-            return;
+// A self-closing match and what `component` (the one after the matched
+// step) asks of it; true when something was appended.
+bool Scan::self_closing(const State& s, std::uint32_t component, const XmlEvent& event) {
+    const auto& steps = steps_of(s);
+    if (component == steps.size()) {
+        switch (paths_[s.path].capture) {
+            case FinalCapture::Span:
+                emit(s.path, EngineMatch::owned(rebuild_empty(event)));
+                break;
+            case FinalCapture::OwnedText:
+            case FinalCapture::CountOnly:
+                emit(s.path, EngineMatch::scalar({}));
+                break;
         }
-        EvalFlags flags = top().flags;
-        if (!first) flags.top_level_stop = false;
-        return descend(event, start, flags, first ? Pending::Index : Pending::Counted);
+        return true;
     }
-    if (streams(steps_, top().component)) return stream_filter(event, start);
+    const PathStep& step = steps[component];
+    if (step.kind == StepKind::Attribute) {
+        if (!attribute_value(event, step.name, encoding_, scratch_)) return false;
+        emit(s.path, EngineMatch::scalar(scratch_));
+        return true;
+    }
+    if (step.kind == StepKind::Text) {
+        emit(s.path, EngineMatch::scalar({}));
+        return true;
+    }
+    return false;  // an element step: a self-closing element has no children
+}
 
-    // Buffered: capture the element, test the filter on its bytes, and run the
-    // rest of the path over them.
-    (void)reader().skip_element(event.name());
-    std::string_view element = input_of(top().source, start, reader().position());
-    if (!filter_holds(element, filter)) {
-        if (!error_) ++top().counter;
+// Reads the element whose Start was just handled, once for every state that
+// acted on it: states that descend read its children as one inner level;
+// the actions waiting for its end then run.
+void Scan::consume(const XmlEvent& event, std::uint64_t start, std::uint32_t actions_begin,
+                   std::uint32_t inner_begin, std::uint32_t searches) {
+    xml::XmlReader& r = reader_of(top());
+    auto inner_end = static_cast<std::uint32_t>(states_.size());
+    bool acts = actions_.size() > actions_begin;
+    // A leaf holds nothing a search could find.
+    if (searches > 0 && inner_end - inner_begin == searches && r.skip_leaf(event.name())) {
+        states_.resize(inner_begin);
+        if (acts) run_actions(actions_begin, start, r.position(), nullptr);
         return;
     }
-    rest_on_bytes(element, nullptr, first ? Pending::Selected : Pending::Counted);
+    if (inner_end > inner_begin) {  // the actions wait for the inner level's end
+        Frame& level = frames_.emplace_back();
+        level.has_context = true;
+        level.source = frames_[frames_.size() - 2].source;
+        level.states_begin = inner_begin;
+        level.states_end = inner_end;
+        level.context_start = start;
+        level.actions_begin = actions_begin;
+        level.actions_end = static_cast<std::uint32_t>(actions_.size());
+        return;
+    }
+    if (actions_.size() == actions_begin + 1 && actions_.back().kind == ActionKind::Stream) {
+        Action stream = actions_.back();
+        actions_.pop_back();
+        return stream_filter(stream, event, start);
+    }
+    // Texts alone are collected from the live stream; the bytes are not taken.
+    bool texts_only = true;
+    for (std::uint32_t i = actions_begin; i < actions_.size() && texts_only; ++i) {
+        const Action& a = actions_[i];
+        texts_only = a.kind == ActionKind::Text ||
+                     (a.kind == ActionKind::Capture &&
+                      paths_[states_[a.state].path].capture != FinalCapture::Span);
+    }
+    if (texts_only) {
+        std::string text;
+        collect_text(r, text);
+        return run_actions(actions_begin, start, r.position(), &text);
+    }
+    (void)r.skip_element(event.name());  // a missing end tag ends the element at the input's end
+    run_actions(actions_begin, start, r.position(), nullptr);
 }
 
-void Scan::stream_filter(const XmlEvent& event, std::uint64_t start) {
-    Frame& frame = top();
-    const PathStep& step = steps_[frame.component];
-    const path::FilterExpr& filter = *step.filter;
-    const PathStep& left = filter.lhs[0];
-    const PathStep* next = is_last(frame.component) ? nullptr : &steps_[frame.component + 1];
+// The actions on an element that has been read through: its bytes are
+// [start, end) of the current source; `text` is its text when collected.
+void Scan::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t end_position,
+                       std::string* text) {
+    std::uint32_t source = top().source;
+    std::string_view bytes = sources_[source]->reader.input().substr(start, end_position - start);
+    std::string own_text;
+    if (text != nullptr) own_text = std::move(*text);
+    bool have_text = text != nullptr;
+    // The element's text for the action at `i`: the last action takes it.
+    auto element_text = [&](std::uint32_t i, std::uint32_t last) {
+        if (!have_text) own_text = item_text(bytes, encoding_);
+        have_text = true;
+        return i + 1 == last ? std::move(own_text) : own_text;
+    };
+    // Running them pushes frames and states, never actions: the list stays put.
+    auto last = static_cast<std::uint32_t>(actions_.size());
+    for (std::uint32_t i = first; i < last && !error_; ++i) {
+        const Action* a = &actions_[i];
+        const State& s = states_[a->state];
+        if (finished_[s.path]) continue;
+        switch (a->kind) {
+            case ActionKind::Capture:
+                switch (paths_[s.path].capture) {
+                    case FinalCapture::Span:
+                        emit_element(s.path, source, start, end_position);
+                        break;
+                    case FinalCapture::OwnedText:
+                        emit(s.path, EngineMatch::scalar(element_text(i, last)));
+                        break;
+                    case FinalCapture::CountOnly:
+                        emit(s.path, EngineMatch::scalar({}));
+                        break;
+                }
+                if (a->single) selection_done(a->state);
+                break;
+            case ActionKind::Text:
+                emit(s.path, EngineMatch::scalar(element_text(i, last)));
+                if (a->single) selection_done(a->state);
+                break;
+            case ActionKind::Grown:
+                if (out_size(s) > a->size_before) selection_done(a->state);
+                break;
+            case ActionKind::Filter:
+            case ActionKind::Stream:
+                if (filter_holds(bytes, *component_of(s).filter))
+                    rest_on_bytes(a->state, bytes, nullptr, a->single);
+                break;
+        }
+    }
+    actions_.resize(first);
+}
+
+void Scan::stream_filter(const Action& action, const XmlEvent& event, std::uint64_t start) {
+    const State& s = states_[action.state];
+    const auto& steps = steps_of(s);
+    const path::FilterExpr& f = *steps[s.component].filter;
+    const PathStep& left = f.lhs[0];
+    const PathStep* next = is_last(s, s.component) ? nullptr : &steps[s.component + 1];
     bool next_is_element = next != nullptr && next->is_element();
-    bool range_mode = frame.flags.range_mode;
-    xml::XmlReader& r = reader();
+    std::uint32_t source = top().source;
+    xml::XmlReader& r = reader_of(top());
 
     std::string value;
     bool have_value = false;
-    Matches gathered;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> gathered;  // candidates of `next`
     std::uint64_t next_counter = 0;
     for (;;) {
         std::uint64_t child_start = r.position();
@@ -275,144 +454,22 @@ void Scan::stream_filter(const XmlEvent& event, std::uint64_t start) {
                 (void)r.skip_element(name);
         }
         have_value = have_value || filter_child;
-        if (candidate) {
-            std::uint64_t child_end = r.position();
-            gathered.push_back(range_mode ? EngineMatch::range(child_start, child_end)
-                                          : EngineMatch::owned(r.input().substr(
-                                                child_start, child_end - child_start)));
-        }
+        if (candidate) gathered.emplace_back(child_start, r.position());
     }
     std::uint64_t end = r.position();
 
     if (!xml::is_valid_utf8(value)) value.clear();
-    bool holds = have_value && path::filter_compare(value, filter.op, filter.value);
-    if (holds) {
-        if (next == nullptr) {
-            out_.push_back(range_mode ? EngineMatch::range(start, end)
-                                      : EngineMatch::owned(r.input().substr(start, end - start)));
-        } else if (next->kind == StepKind::Attribute) {
-            if (attribute_value(event, next->name, encoding_, scratch_))
-                out_.push_back(EngineMatch::scalar(scratch_));
-        } else {
-            for (EngineMatch& m : gathered) out_.push_back(std::move(m));
-        }
+    bool holds = have_value && path::filter_compare(value, f.op, f.value);
+    if (!holds) return;
+    if (next == nullptr) {
+        emit_element(s.path, source, start, end);
+    } else if (next->kind == StepKind::Attribute) {
+        if (attribute_value(event, next->name, encoding_, scratch_))
+            emit(s.path, EngineMatch::scalar(scratch_));
+    } else {
+        for (auto [from, to] : gathered) emit_element(s.path, source, from, to);
     }
-    ++top().counter;
-    if (holds && step.selector == Selector::FilterFirst) end_single_selection();
-}
-
-// A matched element with a start tag: the rest of the path runs inside it, or
-// it is the answer itself.
-void Scan::descend(const XmlEvent& event, std::uint64_t start, EvalFlags flags, Pending pending) {
-    Frame& frame = top();
-    frame.pending = pending;
-    frame.size_before = out_.size();
-    if (is_last(frame.component)) {
-        capture(event, start);
-        return after_descend();
-    }
-    enter_level(event, frame.component + 1, flags);
-}
-
-// Runs `component` with `context` (just read) as its context element: a
-// terminal is answered at once, an element step becomes a level.
-void Scan::enter_level(const XmlEvent& context, std::size_t component, EvalFlags flags) {
-    const PathStep& step = steps_[component];
-    if (step.kind == StepKind::Attribute) {
-        if (attribute_value(context, step.name, encoding_, scratch_))
-            out_.push_back(EngineMatch::scalar(scratch_));
-        finish_context(reader(), true);
-        return after_descend();
-    }
-    if (step.kind == StepKind::Text) {
-        std::string text;
-        collect_text(reader(), text);
-        out_.push_back(EngineMatch::scalar(std::move(text)));
-        return after_descend();
-    }
-    Frame level;
-    level.has_context = true;
-    level.source = top().source;
-    level.component = component;
-    level.flags = flags;
-    frames_.push_back(level);
-}
-
-// A self-closing match and what the component after it asks of it; true when
-// something was appended.
-bool Scan::handle_empty(const XmlEvent& event, std::size_t next_component) {
-    if (next_component == steps_.size()) {
-        out_.push_back(EngineMatch::owned(rebuild_empty(event)));
-        return true;
-    }
-    const PathStep& next = steps_[next_component];
-    if (next.kind == StepKind::Attribute) {
-        if (!attribute_value(event, next.name, encoding_, scratch_)) return false;
-        out_.push_back(EngineMatch::scalar(scratch_));
-        return true;
-    }
-    if (next.kind == StepKind::Text) {
-        out_.push_back(EngineMatch::scalar({}));
-        return true;
-    }
-    return false;  // an element step: a self-closing element has no children
-}
-
-void Scan::capture(const XmlEvent& event, std::uint64_t start) {
-    xml::XmlReader& r = reader();
-    (void)r.skip_element(event.name());  // a missing end tag ends the range at the input's end
-    std::uint64_t end = r.position();
-    if (top().flags.range_mode)
-        out_.push_back(EngineMatch::range(start, end));
-    else
-        out_.push_back(EngineMatch::owned(r.input().substr(start, end - start)));
-}
-
-void Scan::rest_on_bytes(std::string_view bytes, std::unique_ptr<std::string> owned,
-                         Pending pending) {
-    Frame& frame = top();
-    frame.pending = pending;
-    frame.size_before = out_.size();
-    Frame root;
-    root.bytes_root = true;
-    root.component = frame.component + 1;
-    root.source = static_cast<std::uint32_t>(sources_.size());
-    root.flags.top_level_stop = true;
-    sources_.push_back(std::make_unique<Source>(
-        Source{std::move(owned), xml::XmlReader(bytes, xml::evaluation_profile(), encoding_)}));
-    frames_.push_back(root);
-}
-
-// The start of a scan over captured element bytes: finds the element, then
-// runs the remaining components inside it as one level.
-void Scan::step_bytes_root() {
-    Frame& root = top();
-    auto end_root = [this] {
-        bool owns_source = top().source != 0;
-        frames_.pop_back();
-        if (owns_source) sources_.pop_back();
-        if (!frames_.empty()) after_descend();
-    };
-    if (root.started) return end_root();
-    if (root.component == steps_.size()) {
-        out_.push_back(EngineMatch::owned(reader().input()));
-        return end_root();
-    }
-    for (;;) {
-        xml::ReadResult r = reader().next_event();
-        if (!r.ok()) continue;
-        if (r.event.kind == EventKind::Eof) return end_root();
-        if (r.event.kind == EventKind::Empty) {
-            handle_empty(r.event, root.component);
-            return end_root();
-        }
-        if (r.event.kind == EventKind::Start) {
-            root.started = true;
-            root.pending = Pending::None;
-            EvalFlags flags = root.flags;
-            return enter_level(r.event, root.component, flags);
-        }
-    }
+    if (action.single) selection_done(action.state);
 }
 
 bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter) {
@@ -420,12 +477,11 @@ bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter
     if (filter.lhs.empty()) {
         text = item_text(element, encoding_);
     } else {
+        // The left side runs relative to the element, as a scan of its own;
+        // filters nest at most a fixed depth, so this recursion is bounded.
         Matches found;
-        Scan left(element, encoding_, filter.lhs, found);
-        EvalFlags flags;
-        flags.range_mode = true;
-        flags.top_level_stop = true;
-        if (auto ambiguous = left.run_relative(flags)) {
+        Scan left(element, encoding_, {ScanPath{&filter.lhs, &found}}, true);
+        if (auto ambiguous = left.run_relative()) {
             error_ = std::move(ambiguous);
             return false;
         }
@@ -447,32 +503,150 @@ bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter
     return path::filter_compare(text, filter.op, filter.value);
 }
 
-// The match a level handed down has been dealt with; the level goes on, or
-// ends if it made a single selection that produced output.
-void Scan::after_descend() {
-    Frame& frame = top();
-    if (frame.bytes_root) return;  // the root ends at its next step
-    Pending pending = frame.pending;
-    frame.pending = Pending::None;
-    if (pending == Pending::None) return;
-    ++frame.counter;
-    bool selected = pending == Pending::Selected ||
-                    (pending == Pending::Index && out_.size() > frame.size_before);
-    if (selected) end_single_selection();
+// Runs the components after `state`'s over an element's bytes, with a fresh
+// reader; `selects` marks the state's single selection done when it ends.
+void Scan::rest_on_bytes(std::uint32_t state, std::string_view bytes,
+                         std::unique_ptr<std::string> owned, bool selects) {
+    sources_.push_back(std::make_unique<Source>(Source{
+        std::move(owned), xml::XmlReader(bytes, xml::evaluation_profile(), encoding_), false}));
+    Frame root;
+    root.bytes_root = true;
+    root.owns_source = true;
+    root.source = static_cast<std::uint32_t>(sources_.size() - 1);
+    root.selects = selects;
+    root.selected_state = state;
+    root.states_begin = static_cast<std::uint32_t>(states_.size());
+    State rest{states_[state].path, states_[state].component + 1};
+    rest.stop = StopScope::Bytes;
+    states_.push_back(rest);
+    root.states_end = root.states_begin + 1;
+    frames_.push_back(root);
 }
 
-void Scan::end_single_selection() {
-    if (top().flags.top_level_stop) return stop();
-    finish_context(reader(), top().has_context);
+// The start of a scan over element bytes: the first element is the context;
+// terminals are answered on it, element steps read its children as a level.
+void Scan::step_root() {
+    if (top().started) return pop_frame();
+    top().started = true;
+    std::uint32_t begin = top().states_begin, end = top().states_end;
+    xml::XmlReader& r = reader_of(top());
+    for (std::uint32_t i = begin; i < end; ++i) {  // nothing left to run: the element itself
+        State& s = states_[i];
+        if (s.component < steps_of(s).size()) continue;
+        emit(s.path, EngineMatch::owned(r.input()));
+        s.done = true;
+    }
+    for (;;) {
+        std::uint64_t start = r.position();
+        xml::ReadResult e = r.next_event();
+        if (!e.ok()) continue;
+        if (e.event.kind == EventKind::Eof) return;
+        if (e.event.kind == EventKind::Empty) {
+            for (std::uint32_t i = begin; i < end; ++i)
+                if (active(states_[i])) self_closing(states_[i], states_[i].component, e.event);
+            return;
+        }
+        if (e.event.kind != EventKind::Start) continue;
+        auto inner_begin = static_cast<std::uint32_t>(states_.size());
+        for (std::uint32_t i = begin; i < end; ++i) {
+            if (!active(states_[i])) continue;
+            State s = states_[i];
+            const PathStep& step = component_of(s);
+            if (step.kind == StepKind::Attribute) {
+                if (attribute_value(e.event, step.name, encoding_, scratch_))
+                    emit(s.path, EngineMatch::scalar(scratch_));
+            } else if (step.kind == StepKind::Text) {
+                emit(s.path, EngineMatch::scalar(item_text(r.input(), encoding_)));
+            } else {
+                states_.push_back(s);
+            }
+        }
+        auto inner_end = static_cast<std::uint32_t>(states_.size());
+        if (inner_end == inner_begin) return;
+        Frame level;
+        level.has_context = true;
+        level.source = top().source;
+        level.states_begin = inner_begin;
+        level.states_end = inner_end;
+        level.context_start = start;
+        level.actions_begin = level.actions_end = static_cast<std::uint32_t>(actions_.size());
+        frames_.push_back(level);
+        return;
+    }
+}
+
+// A level's end: count selectors report, and the element it read waits for
+// nothing more.
+void Scan::end_level(bool count) {
+    if (count) {
+        const Frame& f = top();
+        for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
+            const State& s = states_[i];
+            if (component_of(s).selector == Selector::EachCount && !finished_[s.path])
+                emit(s.path, EngineMatch::scalar(std::to_string(s.counter)));
+        }
+    }
+    pop_frame();
+}
+
+void Scan::pop_frame() {
+    Frame f = frames_.back();
     frames_.pop_back();
-    if (!frames_.empty()) after_descend();
+    states_.resize(f.states_begin);
+    if (f.bytes_root) {
+        if (f.owns_source) sources_.pop_back();
+        if (f.selects) selection_done(f.selected_state);
+        return;
+    }
+    // The context element has been read through: what waited for it runs.
+    if (f.actions_end > f.actions_begin)
+        run_actions(f.actions_begin, f.context_start, sources_[f.source]->reader.position(),
+                    nullptr);
 }
 
-// Ends the scan, or only the scan of captured bytes it runs in.
-void Scan::stop() {
-    while (!frames_.empty() && !top().bytes_root) frames_.pop_back();
-    if (frames_.empty()) return;
-    top().started = true;  // the root then ends at its next step
+// A single selection produced output: its state takes nothing more, and
+// with it ends its level, the scan of captured bytes it runs in, or its path.
+void Scan::selection_done(std::uint32_t state) {
+    State& s = states_[state];
+    s.done = true;
+    ++changes_;
+    switch (s.stop) {
+        case StopScope::Level:
+            break;  // the level reads on to its end once nothing in it is active
+        case StopScope::Bytes:
+            unwind_ = true;
+            break;
+        case StopScope::Path:
+            finish_path(s.path);
+            break;
+    }
+}
+
+// Ends the scan of captured bytes the top frame runs in: its levels are
+// dropped, and its root ends at its next step.
+void Scan::unwind() {
+    unwind_ = false;
+    while (!frames_.empty() && !top().bytes_root) {
+        const Frame& f = top();
+        states_.resize(f.states_begin);
+        actions_.resize(f.actions_begin);
+        frames_.pop_back();
+    }
+    if (!frames_.empty()) top().started = true;
+}
+
+void Scan::emit_element(std::uint32_t path, std::uint32_t source, std::uint64_t start,
+                        std::uint64_t end) {
+    const Source& s = *sources_[source];
+    emit(path, s.range_mode ? EngineMatch::range(start, end)
+                            : EngineMatch::owned(s.reader.input().substr(start, end - start)));
+}
+
+void Scan::finish_path(std::uint32_t path) {
+    if (finished_[path]) return;
+    finished_[path] = true;
+    ++changes_;
+    --unfinished_;
 }
 
 void Scan::finish_context(xml::XmlReader& r, bool has_context) {

@@ -1,7 +1,9 @@
-// The machine behind the evaluator. The path's components are matched level
-// by level, one level per open element being searched; the levels live on an
-// explicit stack, never on the call stack, so neither a deep document nor a
-// long path can exhaust it.
+// The machine behind both evaluators: any number of paths answered in one
+// pass of one reader. Each path is followed level by level, one level per
+// open element being searched, by a state per path and level; the levels
+// live on an explicit stack, never on the call stack, so neither a deep
+// document nor a long path can exhaust it. One path is the single-path
+// evaluator; several are the multi-path one. The selection rules exist once.
 #pragma once
 
 #include <cstdint>
@@ -18,95 +20,157 @@
 
 namespace quorbix::engine {
 
-struct EvalFlags {
-    bool range_mode = false;             // elements become ranges instead of copies
-    bool stop_after_first_item = false;  // end the scan once anything matched (|@first)
-    bool top_level_stop = false;         // a single selection that produced output ends the scan
+// One path a scan answers.
+struct ScanPath {
+    const std::vector<path::PathStep>* steps;  // never empty; outlives the scan
+    Matches* out;                              // where its matches are appended
+    bool first = false;  // its first modifier is `first`: it is done once anything matched
+    // How a match of its last step is recorded. The single-path evaluator
+    // records every element as itself (Span).
+    path::FinalCapture capture = path::FinalCapture::Span;
 };
 
 class Scan {
   public:
-    // `steps` must outlive the scan; matches are appended to `out`. The bytes
-    // are in `encoding`, and so is every element read out of them.
-    Scan(std::string_view bytes, xml::Encoding encoding, const std::vector<path::PathStep>& steps,
-         Matches& out);
+    // The bytes are in `encoding`, and so is every element read out of them.
+    // In range mode elements of `bytes` with an end tag are reported as
+    // ranges of it; elements read out of captured bytes are always copied.
+    Scan(std::string_view bytes, xml::Encoding encoding, std::vector<ScanPath> paths,
+         bool range_mode);
 
-    // The components from the first, at document level.
-    std::optional<AmbiguousPath> run_document(EvalFlags flags);
+    // Every path from its first component, at document level.
+    std::optional<AmbiguousPath> run_document();
 
-    // The components from the first, relative to the first element in the
-    // bytes (its children are tested against the first component); with no
-    // components, the element itself.
-    std::optional<AmbiguousPath> run_relative(EvalFlags flags);
+    // Every path from its first component, relative to the first element in
+    // the bytes (its children are tested against the first component).
+    std::optional<AmbiguousPath> run_relative();
 
   private:
-    // What a level does when the match it handed down comes back.
-    enum class Pending : std::uint8_t {
-        None,      // a recursive search below a non-matching element
-        Counted,   // a match; count it
-        Index,     // a single selection: ends the level if the output grew
-        Selected,  // a single selection that already counts as output
+    // Where a done single selection stops: nowhere (below a fan-out), the
+    // captured bytes it runs in, or its path as a whole.
+    enum class StopScope : std::uint8_t { Level, Bytes, Path };
+
+    // One path at one level: the component it tests against the level's
+    // children.
+    struct State {
+        std::uint32_t path = 0;
+        std::uint32_t component = 0;
+        std::uint64_t counter = 0;  // children that passed the name test
+        bool seen_match = false;    // for the ambiguity rule
+        bool done = false;          // a single selection produced output here
+        StopScope stop = StopScope::Path;
     };
 
+    // What a state asks of a matched element once it has been read through:
+    // the rules that need its end or its bytes.
+    enum class ActionKind : std::uint8_t {
+        Capture,  // the element is the path's match
+        Text,     // the next component is #text: the element's text
+        Filter,   // a filter decided on the element's bytes
+        Stream,   // a filter decided while the children stream past
+        Grown,    // a single selection whose output comes from inside
+    };
+    // Trivial, so that a list of them costs nothing to set up per element.
+    struct Action {
+        ActionKind kind;
+        bool single;              // a single selection: done once it produced output
+        std::uint32_t state;      // index in states_
+        std::size_t size_before;  // Grown: the path's match count before the element
+    };
+
+    // One entry of the stack: a level over an element's children (or the
+    // document's), or the start of a scan of captured element bytes.
     struct Frame {
-        bool bytes_root = false;  // the start of a scan of captured element bytes
+        bool bytes_root = false;
         bool has_context = false;
         bool started = false;  // bytes roots: the element was entered
-        Pending pending = Pending::None;
+        bool owns_source = false;
         std::uint32_t source = 0;
-        std::size_t component = 0;
-        EvalFlags flags;
-        std::uint64_t counter = 0;  // children that passed the name test
-        bool seen_match = false;
-        std::size_t size_before = 0;
+        std::uint32_t states_begin = 0, states_end = 0;
+        // Levels: the actions on the context element, run at its end.
+        std::uint32_t actions_begin = 0, actions_end = 0;
+        std::uint64_t context_start = 0;
+        // Levels: the count of changes when their states were last looked at.
+        std::uint64_t seen_changes = ~std::uint64_t{0};
+        // Bytes roots: the state whose first-match filter held; done when
+        // the root ends.
+        std::uint32_t selected_state = 0;
+        bool selects = false;
     };
 
     // The bytes a reader runs over: the document, or an element captured for
-    // the rest of the path after a filter.
+    // the rest of a path after a filter.
     struct Source {
         std::unique_ptr<std::string> owned;  // a rebuilt self-closing element
         xml::XmlReader reader;
+        bool range_mode = false;
     };
 
     std::optional<AmbiguousPath> run();
+    void push_root(std::string_view bytes, std::unique_ptr<std::string> owned, StopScope stop);
+    void step_root();
     void step_level();
-    void step_bytes_root();
     void on_start(const xml::XmlEvent& event, std::uint64_t start);
+    [[gnu::noinline]] void act_on_start(const xml::XmlEvent& event, std::uint64_t start,
+                                        std::string_view name);
     void on_empty(const xml::XmlEvent& event);
-    bool second_match_is_ambiguous();
-    void on_filtered_start(const xml::XmlEvent& event, std::uint64_t start);
-    void stream_filter(const xml::XmlEvent& event, std::uint64_t start);
+    void end_level(bool count);
+    void pop_frame();
 
-    void descend(const xml::XmlEvent& event, std::uint64_t start, EvalFlags flags, Pending pending);
-    void enter_level(const xml::XmlEvent& context, std::size_t component, EvalFlags flags);
-    bool handle_empty(const xml::XmlEvent& event, std::size_t next_component);
-    void capture(const xml::XmlEvent& event, std::uint64_t start);
-    void rest_on_bytes(std::string_view bytes, std::unique_ptr<std::string> owned, Pending pending);
+    bool active(const State& s) const { return !s.done && !finished_[s.path]; }
+    [[gnu::noinline]] bool ambiguous(State& s);
+    void select(std::uint32_t state, const xml::XmlEvent& event, bool single, StopScope stop);
+    [[gnu::noinline]] void search(std::uint32_t state);
+    [[gnu::noinline]] void filter(std::uint32_t state, const xml::XmlEvent& event);
+    bool self_closing(const State& s, std::uint32_t component, const xml::XmlEvent& event);
+    void consume(const xml::XmlEvent& event, std::uint64_t start, std::uint32_t actions_begin,
+                 std::uint32_t inner_begin, std::uint32_t searches);
+    void run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t end_position,
+                     std::string* text);
+    void stream_filter(const Action& action, const xml::XmlEvent& event, std::uint64_t start);
     bool filter_holds(std::string_view element, const path::FilterExpr& filter);
-
-    void after_descend();
-    void end_single_selection();
-    void finish_level();
-    void stop();
+    void rest_on_bytes(std::uint32_t state, std::string_view bytes,
+                       std::unique_ptr<std::string> owned, bool selects);
+    void selection_done(std::uint32_t state);
+    void unwind();
+    void emit(std::uint32_t path, EngineMatch match) {
+        paths_[path].out->push_back(std::move(match));
+        if (paths_[path].first) finish_path(path);
+    }
+    void emit_element(std::uint32_t path, std::uint32_t source, std::uint64_t start,
+                      std::uint64_t end);
+    void finish_path(std::uint32_t path);
     void finish_context(xml::XmlReader& reader, bool has_context);
 
     Frame& top() { return frames_.back(); }
-    xml::XmlReader& reader() { return sources_[top().source]->reader; }
-    const path::PathStep& component() { return steps_[top().component]; }
-    bool is_last(std::size_t component) const { return component + 1 == steps_.size(); }
-    std::string_view input_of(std::uint32_t source, std::uint64_t start, std::uint64_t end);
+    xml::XmlReader& reader_of(const Frame& f) { return sources_[f.source]->reader; }
+    const std::vector<path::PathStep>& steps_of(const State& s) const {
+        return *paths_[s.path].steps;
+    }
+    const path::PathStep& component_of(const State& s) const { return steps_of(s)[s.component]; }
+    bool is_last(const State& s, std::uint32_t component) const {
+        return component + 1 == steps_of(s).size();
+    }
+    std::size_t out_size(const State& s) const { return paths_[s.path].out->size(); }
     // An element's name as the name test reads it: UTF-8.
     std::string_view tested_name(std::string_view raw) {
         if (encoding_ == xml::Encoding::Utf8) return raw;
         return xml::decode_or_raw(raw, encoding_, name_scratch_);
     }
 
-    const std::vector<path::PathStep>& steps_;
     xml::Encoding encoding_;
-    Matches& out_;
+    std::vector<ScanPath> paths_;
+    std::vector<std::uint8_t> finished_;  // per path: takes no further matches
+    std::size_t unfinished_ = 0;
     std::vector<std::unique_ptr<Source>> sources_;
     std::vector<Frame> frames_;
+    std::vector<State> states_;  // the states of every frame, innermost last
+    // The actions waiting for open context elements to end, innermost last;
+    // past them, those of the element being handled.
+    std::vector<Action> actions_;
     std::optional<AmbiguousPath> error_;
+    std::uint64_t changes_ = 0;  // selections done and paths finished so far
+    bool unwind_ = false;        // a single selection ended the scan of captured bytes
     std::string scratch_;
     std::string name_scratch_;
 };

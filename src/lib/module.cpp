@@ -44,8 +44,10 @@ int exec_module(PyObject* module) {
     }
     PyRef module_name(PyObject_GetAttrString(module, "__name__"));
     if (!module_name) return -1;
-    PyMethodDef* functions[] = {&get_function,   &get_bytes_function, &get_buffer_function,
-                                &parse_function, &compile_function,   &validate_function};
+    PyMethodDef* functions[] = {
+        &get_function,      &get_bytes_function,      &get_buffer_function,
+        &get_many_function, &get_many_bytes_function, &get_many_buffer_function,
+        &parse_function,    &compile_function,        &validate_function};
     for (PyMethodDef* def : functions)
         if (!add_function(module, module_name.get(), def)) return -1;
     PyObject* (*classes[])() = {path_type, result_type};

@@ -15,6 +15,9 @@ inline PyCFunction as_method(FastCallWithKeywords function) {
 extern PyMethodDef get_function;
 extern PyMethodDef get_bytes_function;
 extern PyMethodDef get_buffer_function;
+extern PyMethodDef get_many_function;
+extern PyMethodDef get_many_bytes_function;
+extern PyMethodDef get_many_buffer_function;
 extern PyMethodDef parse_function;
 extern PyMethodDef compile_function;
 extern PyMethodDef validate_function;

@@ -10,12 +10,8 @@ namespace quorbix::lib {
 namespace {
 
 Expected<PyRef> result_of(engine::EvalOutcome outcome, PyObject* document, xml::Encoding encoding) {
-    if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome)) {
-        return PendingError(PyExc_ValueError,
-                            "path is ambiguous: " + ambiguous->name +
-                                " matches multiple elements but the path continues; specify .N "
-                                "(single) or .# (each)");
-    }
+    if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
+        return ambiguous_path_error(*ambiguous);
     return make_result(
         items_from_matches(std::move(std::get<engine::Matches>(outcome)), document, encoding));
 }
@@ -28,6 +24,13 @@ Expected<PyRef> query_result(const DocumentText& text, const path::CompiledPath&
     if (text.transcoded) document = nullptr;
     return result_of(engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr),
                      document, text.encoding);
+}
+
+PendingError ambiguous_path_error(const engine::AmbiguousPath& ambiguous) {
+    return PendingError(PyExc_ValueError,
+                        "path is ambiguous: " + ambiguous.name +
+                            " matches multiple elements but the path continues; specify .N "
+                            "(single) or .# (each)");
 }
 
 Expected<PyRef> empty_result() {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/engine_match.hpp"
 #include "lib/document.hpp"
 #include "lib/pending_error.hpp"
 #include "path/compiled_path.hpp"
@@ -18,6 +19,9 @@ namespace quorbix::lib {
 // copy mode (document null) every element is copied.
 Expected<PyRef> query_result(const DocumentText& text, const path::CompiledPath& path,
                              PyObject* document);
+
+// The ValueError for an ambiguous path.
+PendingError ambiguous_path_error(const engine::AmbiguousPath& ambiguous);
 
 // A new Result with no items.
 Expected<PyRef> empty_result();

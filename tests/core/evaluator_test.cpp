@@ -36,6 +36,45 @@ std::string query(std::string_view doc, std::string_view text, bool range_mode =
     return out;
 }
 
+// Several paths in one pass: each list rendered as `query` renders one, the
+// lists joined by " || ".
+std::string render(std::string_view doc, const Matches& matches) {
+    std::string out;
+    for (const EngineMatch& m : matches) {
+        if (!out.empty()) out += " | ";
+        switch (m.kind) {
+            case EngineMatch::Kind::ScalarText:
+                out += "S:" + m.bytes;
+                break;
+            case EngineMatch::Kind::OwnedElement:
+                out += "O:" + m.bytes;
+                break;
+            case EngineMatch::Kind::ElementRange:
+                out += "R:" + std::string(doc.substr(m.start, m.end - m.start));
+                break;
+        }
+    }
+    return out;
+}
+
+std::string many(std::string_view doc, std::vector<std::string> texts, bool in_element = false) {
+    std::vector<path::CompiledPathRef> held;
+    std::vector<const path::CompiledPath*> paths;
+    for (const std::string& text : texts) {
+        held.push_back(std::get<path::CompiledPathRef>(path::compile_path(text)));
+        paths.push_back(held.back().get());
+    }
+    MultiOutcome outcome = in_element ? evaluate_paths_in_element(doc, xml::Encoding::Utf8, paths)
+                                      : evaluate_paths(doc, xml::Encoding::Utf8, paths, true);
+    if (auto* a = std::get_if<AmbiguousPath>(&outcome)) return "ambiguous: " + a->name;
+    std::string out;
+    for (const Matches& list : std::get<std::vector<Matches>>(outcome)) {
+        if (!out.empty()) out += " || ";
+        out += render(doc, list);
+    }
+    return out;
+}
+
 struct Case {
     const char* doc;
     const char* path;
@@ -205,6 +244,36 @@ TEST(Evaluator, LegacyEncodedDocuments) {
     });
     // In UTF-8 a CDATA section is taken as it stands, even when malformed.
     check({{"<r><![CDATA[\xFF]]></r>", "r.#text", "S:\xFF"}});
+}
+
+TEST(MultiPath, PathsShareOnePass) {
+    const char* ab = "<r><a>1</a><b>2</b></r>";
+    EXPECT_EQ(many(ab, {"r.a", "r.b"}), "R:<a>1</a> || R:<b>2</b>");
+    EXPECT_EQ(many(ab, {"r.b", "r.a"}), "R:<b>2</b> || R:<a>1</a>");
+    EXPECT_EQ(many(ab, {"r.a", "r.x"}), "R:<a>1</a> || ");
+    EXPECT_EQ(many("<r><a>1</a><a>2</a><b/></r>", {"r.a.b", "r.b"}), "ambiguous: a");
+    const char* three = "<r><a>1</a><a>2</a><a>3</a></r>";
+    EXPECT_EQ(many(three, {"r.a.0", "r.a.#"}), "R:<a>1</a> || S:3");
+    // A path that records texts answers |@first with the text.
+    EXPECT_EQ(many(three, {"r.a|@first", "r.a|@count"}), "S:1 || S:3");
+    EXPECT_EQ(many("<r><a>1</a><b>2</b><c><", {"r.a|@first", "r.b|@first"}), "S:1 || S:2");
+    // Several paths act on one element: it is read once for all of them.
+    const char* doc = "<r><a k='1'><b>x</b><b>y</b></a><a k='2'><b>z</b></a></r>";
+    EXPECT_EQ(many(doc, {"r.a", "r.a.#.b", "r.a.#.@k", "r.a.#.#text", "r.a.#(b==z)#.@k",
+                         "r.a.#(@k==1)#.b.1", "**.b|@count"}),
+              "R:<a k='1'><b>x</b><b>y</b></a> | R:<a k='2'><b>z</b></a> || "
+              "R:<b>x</b> | R:<b>y</b> | R:<b>z</b> || S:1 | S:2 || S:xy | S:z || S:2 || "
+              "R:<b>y</b> || S:3");
+    EXPECT_EQ(many(doc, {"r.a.#(b.0.#text==z)#", "r.a.#(b==x)#.b.#", "r.a.1.b.0"}),
+              "O:<a k='2'><b>z</b></a> || S:2 || R:<b>z</b>");
+}
+
+TEST(MultiPath, RelativeToOneElement) {
+    const char* element = "<a k='1'><b>x</b><c><b>y</b></c><d/></a>";
+    EXPECT_EQ(many(element, {"b", "@k", "#text", "**.b", "c.b", "d", "x"}, true),
+              "O:<b>x</b> || S:1 || S:xy || O:<b>x</b> | O:<b>y</b> || O:<b>y</b> || O:<d/> || ");
+    EXPECT_EQ(many("<a k='1'/>", {"@k", "#text", "b"}, true), "S:1 || S: || ");
+    EXPECT_EQ(many("<?xml version='1.0'?><!--c--><a><b>1</b></a>", {"b"}, true), "O:<b>1</b>");
 }
 
 TEST(Evaluator, DeepDocumentsNeedNoRecursion) {

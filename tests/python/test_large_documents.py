@@ -2,7 +2,7 @@
 
 import pytest
 
-from quorbix import get_bytes
+from quorbix import get_bytes, get_many_bytes
 
 pytestmark = pytest.mark.slow
 
@@ -20,3 +20,5 @@ def test_matches_beyond_4_gib():
     assert get_bytes(doc, "r.b").to_str() == "<b><c>7</c></b>"
     assert get_bytes(doc, "r.b.c").to_int() == 7
     assert get_bytes(doc, "r.a.1.#text") == "last"
+    a, c = get_many_bytes(doc, ["r.a", "r.b.c"])
+    assert a == ["first", "last"] and c.to_int() == 7

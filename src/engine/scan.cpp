@@ -472,10 +472,42 @@ void Scan::stream_filter(const Action& action, const XmlEvent& event, std::uint6
     if (action.single) selection_done(action.state);
 }
 
+// The text of the first child of the first element in `element` that passes
+// `step`'s name test (empty when it is self-closing); false when none does.
+bool Scan::first_child_text(std::string_view element, const PathStep& step, std::string& text) {
+    xml::XmlReader r(element, xml::evaluation_profile(), encoding_);
+    bool inside = false;
+    for (;;) {
+        xml::ReadResult e = r.next_event();
+        if (!e.ok()) continue;
+        EventKind kind = e.event.kind;
+        if (kind == EventKind::End || kind == EventKind::Eof) return false;
+        if (kind != EventKind::Start && kind != EventKind::Empty) continue;
+        if (!inside) {
+            if (kind == EventKind::Empty) return false;  // a self-closing element has no children
+            inside = true;
+            continue;
+        }
+        // Not tested_name: the caller's tested name may live in its scratch.
+        std::string scratch;
+        if (!name_matches(step, xml::decode_or_raw(e.event.name(), encoding_, scratch))) {
+            if (kind == EventKind::Start) (void)r.skip_element(e.event.name());
+            continue;
+        }
+        if (kind == EventKind::Start) collect_text(r, text);
+        return true;
+    }
+}
+
 bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter) {
     std::string text;
+    const PathStep* left = filter.lhs.size() == 1 ? &filter.lhs[0] : nullptr;
     if (filter.lhs.empty()) {
         text = item_text(element, encoding_);
+    } else if (left != nullptr && left->is_element() && left->selector == Selector::None &&
+               !left->recursive) {
+        // One plain child: the first of that name is read, nothing is built.
+        if (!first_child_text(element, *left, text)) return false;
     } else {
         // The left side runs relative to the element, as a scan of its own;
         // filters nest at most a fixed depth, so this recursion is bounded.

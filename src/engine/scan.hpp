@@ -129,6 +129,7 @@ class Scan {
                      std::string* text);
     void stream_filter(const Action& action, const xml::XmlEvent& event, std::uint64_t start);
     bool filter_holds(std::string_view element, const path::FilterExpr& filter);
+    bool first_child_text(std::string_view element, const path::PathStep& step, std::string& text);
     void rest_on_bytes(std::uint32_t state, std::string_view bytes,
                        std::unique_ptr<std::string> owned, bool selects);
     void selection_done(std::uint32_t state);

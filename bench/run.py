@@ -61,6 +61,23 @@ def loop(fn, times):
     return run
 
 
+TEN_QUESTIONS = [
+    "catalog.book.#", "catalog.book.#.price|@sum", "catalog.book.#.price|@max",
+    'catalog.book.#(@lang=="de")#|@count', "**.tag|@count", "catalog.book.#(price>119.5)#.@id",
+    "catalog.book.#.note|@count", 'catalog.book.#(author%"Ember*")#.dc:title|@count',
+    "catalog.book.#.description|@count", "catalog.book.#.price|@min",
+]
+FIRST_QUESTIONS = ["catalog.book.#.dc:title|@first", "catalog.book.#.price|@first",
+                   "catalog.book.#.@id|@first"]
+
+
+def first_answers_cases(data, small):
+    """|@first questions answered near the start: the rest is never read."""
+    for label, doc in (("small", small.decode()), ("whole", data.decode())):
+        yield (f"|@first near the start, {len(doc) / 1e6:.1f} MB str (get_many)", False,
+               [("quorbix.get_many", lambda doc=doc: quorbix.get_many(doc, FIRST_QUESTIONS))])
+
+
 def cases(data, small):
     """(name, whole document read?, [(library, callable)]): quorbix first, then its peers."""
     lx = lxml_etree
@@ -96,6 +113,23 @@ def cases(data, small):
         *peers('/catalog/book[@lang="de"]/dc:title',
                lambda root: root.findall(f"book[@lang='de']/{{{DC}}}title")),
     ]
+    # Ten questions about the whole document: one pass for all of them.
+    def lxml_ten(data):
+        root = lx.fromstring(data)
+        prices = [float(t) for t in root.xpath("/catalog/book/price/text()")]
+        return [root.xpath("count(/catalog/book)"), sum(prices), max(prices),
+                root.xpath('count(/catalog/book[@lang="de"])'), root.xpath("count(//tag)"),
+                root.xpath("/catalog/book[price>119.5]/@id"), root.xpath("count(/catalog/book/note)"),
+                root.xpath('count(/catalog/book[starts-with(author,"Ember")]/dc:title)', namespaces=NS),
+                root.xpath("count(/catalog/book/description)"), min(prices)]
+
+    ten_runs = [("quorbix.get_many_bytes", lambda: quorbix.get_many_bytes(data, TEN_QUESTIONS)),
+                ("quorbix.get_bytes, one of them", lambda: quorbix.get_bytes(data, TEN_QUESTIONS[1])),
+                ("quorbix.get_bytes x 10", lambda: [quorbix.get_bytes(data, p) for p in TEN_QUESTIONS])]
+    if lx is not None:
+        ten_runs.append(("lxml fromstring + 10 queries", lambda: lxml_ten(data)))
+    yield "10 questions in one pass (get_many_bytes)", True, ten_runs
+
     text = small.decode()
     calls = 10_000
     small_peers = [("quorbix.get(...).to_str()",
@@ -182,6 +216,9 @@ def main():
     for name, whole, runs in cases(data, small_document()):
         if args.only in name:
             report(name, megabytes if whole else 0, runs)
+    for name, whole, runs in first_answers_cases(data, small_document()):
+        if args.only in name:
+            report(name, 0, runs)
     if not args.only or "document" in args.only:
         for name, encoded, runs in encoding_cases(args.size):
             report(name, len(encoded) / 1e6, runs)

@@ -56,7 +56,7 @@ std::optional<AmbiguousPath> Scan::run_document() {
     for (std::uint32_t p = 0; p < paths_.size(); ++p) {
         const PathStep& first = paths_[p].steps->front();
         if (first.is_element()) {
-            states_.push_back(State{p, 0});
+            push_state(p, 0, StopScope::Path);
             continue;
         }
         // A terminal at document level has no element to read: #text is
@@ -72,7 +72,7 @@ std::optional<AmbiguousPath> Scan::run_document() {
 std::optional<AmbiguousPath> Scan::run_relative() {
     Frame root;
     root.bytes_root = true;
-    for (std::uint32_t p = 0; p < paths_.size(); ++p) states_.push_back(State{p, 0});
+    for (std::uint32_t p = 0; p < paths_.size(); ++p) push_state(p, 0, StopScope::Path);
     root.states_end = static_cast<std::uint32_t>(states_.size());
     frames_.push_back(root);
     return run();
@@ -150,14 +150,15 @@ void Scan::on_start(const XmlEvent& event, std::uint64_t start) {
     for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
         const PathStep& step = component_of(states_[i]);
         if (active(states_[i]) && (step.recursive || name_matches(step, name)))
-            return act_on_start(event, start, name);
+            return act_on_start(event, start, name, i);
     }
     (void)reader_of(f).skip_element(event.name());
 }
 
-void Scan::act_on_start(const XmlEvent& event, std::uint64_t start, std::string_view name) {
-    const Frame& f = top();
-    std::uint32_t begin = f.states_begin, end = f.states_end;
+// `first` is the first state that acts on the element: those before it do not.
+void Scan::act_on_start(const XmlEvent& event, std::uint64_t start, std::string_view name,
+                        std::uint32_t first) {
+    std::uint32_t begin = first, end = top().states_end;
     // What the states ask of the element gathers past the actions of the
     // open levels and the states of the open frames: in place, with nothing
     // allocated once the scan has warmed up.
@@ -206,11 +207,7 @@ void Scan::act_on_start(const XmlEvent& event, std::uint64_t start, std::string_
 }
 
 void Scan::search(std::uint32_t state) {
-    std::uint32_t path = states_[state].path, component = states_[state].component;
-    State& inner = states_.emplace_back();
-    inner.path = path;
-    inner.component = component;
-    inner.stop = StopScope::Level;
+    push_state(states_[state].path, states_[state].component, StopScope::Level);
 }
 
 // A matched element with a start tag: the rest of the path runs inside it, or
@@ -231,10 +228,7 @@ void Scan::select(std::uint32_t state, const XmlEvent& event, bool single, StopS
     if (step.kind == StepKind::Text)
         return actions_.push_back({ActionKind::Text, single, state, before});
     std::uint32_t path = s.path;
-    State& inner = states_.emplace_back();  // `s` is not used past this point
-    inner.path = path;
-    inner.component = next;
-    inner.stop = stop;
+    push_state(path, next, stop);  // `s` is not used past this point
     if (single) actions_.push_back({ActionKind::Grown, true, state, before});
 }
 
@@ -548,9 +542,7 @@ void Scan::rest_on_bytes(std::uint32_t state, std::string_view bytes,
     root.selects = selects;
     root.selected_state = state;
     root.states_begin = static_cast<std::uint32_t>(states_.size());
-    State rest{states_[state].path, states_[state].component + 1};
-    rest.stop = StopScope::Bytes;
-    states_.push_back(rest);
+    push_state(states_[state].path, states_[state].component + 1, StopScope::Bytes);
     root.states_end = root.states_begin + 1;
     frames_.push_back(root);
 }

@@ -53,6 +53,9 @@ class Scan {
     // One path at one level: the component it tests against the level's
     // children.
     struct State {
+        // The component's step, kept at hand: the name test reads it for
+        // every child. Null past the last component.
+        const path::PathStep* step = nullptr;
         std::uint32_t path = 0;
         std::uint32_t component = 0;
         std::uint64_t counter = 0;  // children that passed the name test
@@ -112,7 +115,7 @@ class Scan {
     void step_level();
     void on_start(const xml::XmlEvent& event, std::uint64_t start);
     [[gnu::noinline]] void act_on_start(const xml::XmlEvent& event, std::uint64_t start,
-                                        std::string_view name);
+                                        std::string_view name, std::uint32_t first);
     void on_empty(const xml::XmlEvent& event);
     void end_level(bool count);
     void pop_frame();
@@ -148,7 +151,17 @@ class Scan {
     const std::vector<path::PathStep>& steps_of(const State& s) const {
         return *paths_[s.path].steps;
     }
-    const path::PathStep& component_of(const State& s) const { return steps_of(s)[s.component]; }
+    const path::PathStep& component_of(const State& s) const { return *s.step; }
+    // Adds a state for `path` at `component` and returns it.
+    State& push_state(std::uint32_t path, std::uint32_t component, StopScope stop) {
+        State& s = states_.emplace_back();
+        const auto& steps = *paths_[path].steps;
+        s.step = component < steps.size() ? &steps[component] : nullptr;
+        s.path = path;
+        s.component = component;
+        s.stop = stop;
+        return s;
+    }
     bool is_last(const State& s, std::uint32_t component) const {
         return component + 1 == steps_of(s).size();
     }

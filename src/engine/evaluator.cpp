@@ -28,17 +28,29 @@ MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
     return lists;
 }
 
+// One path, recorded as the single-path evaluator records it: every element
+// match as itself.
+EvalOutcome run_path(std::string_view bytes, xml::Encoding encoding, const path::CompiledPath& path,
+                     bool range_mode, bool relative) {
+    Matches matches;
+    Scan scan(bytes, encoding, {ScanPath{&path.steps, &matches, first_modifier_is_first(path)}},
+              range_mode);
+    auto ambiguous = relative ? scan.run_relative() : scan.run_document();
+    if (ambiguous) return std::move(*ambiguous);
+    apply_modifiers(path.modifiers, matches, bytes, encoding);
+    return matches;
+}
+
 }  // namespace
 
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
                           const path::CompiledPath& path, bool range_mode) {
-    Matches matches;
-    // The single-path evaluator records every element match as itself.
-    Scan scan(document, encoding, {ScanPath{&path.steps, &matches, first_modifier_is_first(path)}},
-              range_mode);
-    if (auto ambiguous = scan.run_document()) return std::move(*ambiguous);
-    apply_modifiers(path.modifiers, matches, document, encoding);
-    return matches;
+    return run_path(document, encoding, path, range_mode, false);
+}
+
+EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding encoding,
+                                     const path::CompiledPath& path) {
+    return run_path(element, encoding, path, false, true);
 }
 
 MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,

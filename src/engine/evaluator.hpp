@@ -20,6 +20,12 @@ namespace quorbix::engine {
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
                           const path::CompiledPath& path, bool range_mode);
 
+// The same, relative to the first element in `element`: its children are
+// tested against the first component (a terminal reads the element itself);
+// every match is copied.
+EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding encoding,
+                                     const path::CompiledPath& path);
+
 // Several paths over one document in one pass: one list of matches per path,
 // in the order of `paths`, each after its own modifiers; or AmbiguousPath
 // when any path is ambiguous. A last step's matches are recorded as each

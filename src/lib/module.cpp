@@ -6,7 +6,9 @@
 #include "lib/module_functions.hpp"
 #include "lib/path_object.hpp"
 #include "lib/py_ref.hpp"
+#include "lib/result_iterators.hpp"
 #include "lib/result_object.hpp"
+#include "lib/result_views.hpp"
 
 namespace quorbix::lib {
 namespace {
@@ -50,7 +52,10 @@ int exec_module(PyObject* module) {
         &parse_function,    &compile_function,        &validate_function};
     for (PyMethodDef* def : functions)
         if (!add_function(module, module_name.get(), def)) return -1;
-    PyObject* (*classes[])() = {path_type, result_type};
+    PyObject* (*classes[])() = {
+        path_type,           result_type,           char_iter_type,       item_iter_type,
+        child_key_iter_type, child_value_iter_type, child_item_iter_type, child_iter_type,
+        keys_view_type,      values_view_type,      items_view_type,      children_view_type};
     for (auto make_class : classes)
         if (!add_class(module, make_class())) return -1;
     return 0;

@@ -4,6 +4,7 @@
 
 #include "engine/element_text.hpp"
 #include "engine/scalar_text.hpp"
+#include "lib/child_scan.hpp"
 #include "lib/result_object.hpp"
 #include "lib/result_slots.hpp"
 #include "lib/result_values.hpp"
@@ -54,25 +55,17 @@ Expected<PyRef> scalar_value(const PyItem& item) {
 }
 
 // One Result per distinct child name, holding every child of that name.
-Expected<PyRef> dict_value(const PyItem& item) {
-    DocumentHold hold;
-    auto bytes = element_bytes(item, hold);
-    if (!bytes.ok()) return std::move(bytes.error());
-    auto [element, encoding, transcoded] = bytes.value();
-    auto children = engine::scan_children(element);
+Expected<PyRef> dict_value(const PyItems& items) {
+    auto scan = ChildScan::of(items, false);
+    if (!scan.ok()) return std::move(scan.error());
     PyRef dict(PyDict_New());
     if (!dict) return PendingError::fetch();
-    std::string decoded;
-    for (std::string_view name : engine::unique_child_names(children)) {
-        std::string_view key_text = xml::decode_or_raw(name, encoding, decoded);
+    std::string scratch;
+    for (std::string_view name : scan.value().names()) {
+        std::string_view key_text = scan.value().decoded(name, scratch);
         if (auto message = engine::utf8_error_message(key_text))
             return PendingError(PyExc_ValueError, std::move(*message));
-        PyItems matching;
-        for (const engine::ChildEntry& child : children)
-            if (child.name == name)
-                matching.push_back(PyItem::shared_element(
-                    std::string(element.substr(child.start, child.end - child.start)), encoding));
-        auto result = make_result(std::move(matching));
+        auto result = scan.value().value_of(name);
         if (!result.ok()) return std::move(result.error());
         PyRef key = new_str(key_text);
         if (!key || PyDict_SetItem(dict.get(), key.get(), result.value().get()) != 0)
@@ -199,7 +192,7 @@ Expected<PyRef> value_of(const PyItems& items) {
         case ResultMode::ScalarLike:
             return scalar_value(items.front());
         case ResultMode::DictElement:
-            return dict_value(items.front());
+            return dict_value(items);
         case ResultMode::Multi:
             break;
     }

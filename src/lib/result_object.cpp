@@ -2,7 +2,9 @@
 
 #include "engine/element_text.hpp"
 #include "lib/heap_object.hpp"
+#include "lib/module_functions.hpp"
 #include "lib/result_slots.hpp"
+#include "lib/result_views.hpp"
 
 namespace quorbix::lib {
 namespace {
@@ -24,6 +26,22 @@ PyMethodDef result_methods[] = {
     {"to_float", result_slots::to_float, METH_NOARGS, "to_float($self)\n--\n\n"},
     {"to_bool", result_slots::to_bool, METH_NOARGS, "to_bool($self)\n--\n\n"},
     {"to_str", result_slots::to_str, METH_NOARGS, "to_str($self)\n--\n\n"},
+    {"get", as_method(result_slots::nested_get), METH_FASTCALL | METH_KEYWORDS,
+     "get($self, path)\n--\n\n"},
+    {"get_many", as_method(result_slots::nested_get_many), METH_FASTCALL | METH_KEYWORDS,
+     "get_many($self, paths)\n--\n\n"},
+    {"keys", result_slots::keys, METH_NOARGS,
+     "keys($self)\n--\n\nReturn a view of the dict-mode Result's child element keys (unique,\n"
+     "first-occurrence order). Errors with `TypeError` for non-dict modes."},
+    {"values", result_slots::values, METH_NOARGS,
+     "values($self)\n--\n\nReturn a view of the dict-mode Result's child values. For each "
+     "unique\nkey, the value is a Result over all direct children with that tag."},
+    {"items", result_slots::items, METH_NOARGS,
+     "items($self)\n--\n\nReturn a view of the dict-mode Result's `(key, value_Result)` pairs."},
+    {"children", result_slots::children, METH_NOARGS,
+     "children($self)\n--\n\nReturn a view of the dict-mode Result's `(name, value_Result)` "
+     "pairs for\nevery direct child element, in document order. Unlike `items()`, repeated\n"
+     "tag names are not collapsed: each child element yields its own pair."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -56,6 +74,11 @@ PyType_Slot result_type_slots[] = {
     {Py_tp_repr, reinterpret_cast<void*>(result_slots::repr)},
     {Py_tp_richcompare, reinterpret_cast<void*>(result_slots::richcompare)},
     {Py_nb_int, reinterpret_cast<void*>(result_slots::as_int)},
+    {Py_nb_bool, reinterpret_cast<void*>(result_slots::truth)},
+    {Py_sq_length, reinterpret_cast<void*>(result_slots::length)},
+    {Py_mp_length, reinterpret_cast<void*>(result_slots::length)},
+    {Py_mp_subscript, reinterpret_cast<void*>(result_slots::item)},
+    {Py_tp_iter, reinterpret_cast<void*>(result_slots::iter)},
     {Py_nb_float, reinterpret_cast<void*>(result_slots::as_float)},
     {0, nullptr},
 };
@@ -89,6 +112,20 @@ bool is_result(PyObject* object) {
 
 const PyItems& items_of(PyObject* result) {
     return reinterpret_cast<ResultObject*>(result)->fields;
+}
+
+const char* mode_name(ResultMode mode) {
+    switch (mode) {
+        case ResultMode::Empty:
+            return "empty";
+        case ResultMode::ScalarLike:
+            return "scalar";
+        case ResultMode::DictElement:
+            break;
+        case ResultMode::Multi:
+            return "multi";
+    }
+    return "dict";
 }
 
 Expected<ResultMode> mode_of(const PyItems& items) {

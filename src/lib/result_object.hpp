@@ -11,6 +11,9 @@ namespace quorbix::lib {
 
 enum class ResultMode { Empty, ScalarLike, DictElement, Multi };
 
+// The word messages use for a mode: "empty", "scalar", "multi".
+const char* mode_name(ResultMode mode);
+
 // The class object, created on first use (nullptr with an exception set on
 // failure).
 PyObject* result_type();

@@ -5,6 +5,7 @@
 
 #include "engine/element_text.hpp"
 #include "engine/scalar_text.hpp"
+#include "lib/child_scan.hpp"
 #include "lib/result_object.hpp"
 #include "lib/result_slots.hpp"
 #include "lib/result_values.hpp"
@@ -30,16 +31,14 @@ Expected<std::string> utf8_of(PyObject* str) {
 
 Expected<std::string> repr_of(const PyItems& items);
 
-Expected<std::string> dict_repr(const PyItem& item) {
-    DocumentHold hold;
-    auto bytes = element_bytes(item, hold);
-    if (!bytes.ok()) return std::move(bytes.error());
-    auto names = engine::unique_child_names(engine::scan_children(bytes.value().bytes));
+Expected<std::string> dict_repr(const PyItems& items) {
+    auto scan = ChildScan::of(items, false);
+    if (!scan.ok()) return std::move(scan.error());
+    const auto& names = scan.value().names();
     std::vector<std::string> shown;
-    std::string decoded;
+    std::string scratch;
     for (std::size_t i = 0; i < names.size() && i < 2; ++i) {
-        PyRef name =
-            new_str_replacing(xml::decode_or_raw(names[i], bytes.value().encoding, decoded));
+        PyRef name = new_str_replacing(scan.value().decoded(names[i], scratch));
         if (!name) return PendingError::fetch();
         auto text = utf8_of(name.get());
         if (!text.ok()) return std::move(text.error());
@@ -63,7 +62,7 @@ Expected<std::string> list_repr(const PyItems& items) {
 Expected<std::string> repr_of(const PyItems& items) {
     auto mode = mode_of(items);
     if (!mode.ok()) return std::move(mode.error());
-    if (mode.value() == ResultMode::DictElement) return dict_repr(items.front());
+    if (mode.value() == ResultMode::DictElement) return dict_repr(items);
     if (mode.value() == ResultMode::Multi) return list_repr(items);
     auto natural = value_of(items);
     if (!natural.ok()) return std::move(natural.error());

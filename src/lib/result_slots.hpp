@@ -17,6 +17,15 @@ PyObject* value(PyObject* self, void*);
 PyObject* as_int(PyObject* self);
 PyObject* as_float(PyObject* self);
 
+// Container behaviour and nested queries.
+Py_ssize_t length(PyObject* self);
+int truth(PyObject* self);
+PyObject* item(PyObject* self, PyObject* key);
+PyObject* iter(PyObject* self);
+PyObject* nested_get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* nested_get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames);
+
 // repr and comparison.
 PyObject* repr(PyObject* self);
 PyObject* richcompare(PyObject* self, PyObject* other, int op);

@@ -1,0 +1,65 @@
+#include "lib/child_scan.hpp"
+
+#include "lib/internal_error.hpp"
+#include "lib/result_object.hpp"
+#include "xml/text_encoding.hpp"
+
+namespace quorbix::lib {
+
+Expected<ChildScan> ChildScan::of(const PyItems& items, bool copy) {
+    auto mode = mode_of(items);
+    if (!mode.ok()) return std::move(mode.error());
+    if (mode.value() != ResultMode::DictElement)
+        return internal_error("DictElement mode implies element bytes are available");
+    DocumentHold hold;
+    auto bytes = element_bytes(items.front(), hold);
+    if (!bytes.ok()) return std::move(bytes.error());
+    ChildScan scan;
+    scan.encoding_ = bytes.value().encoding;
+    if (copy || hold.view.held() || bytes.value().transcoded) {
+        scan.copy_ = std::make_unique<std::string>(bytes.value().bytes);
+        scan.element_ = *scan.copy_;
+    } else {
+        scan.element_ = bytes.value().bytes;  // bytes and str documents never change
+    }
+    scan.children_ = engine::scan_children(scan.element_);
+    scan.names_ = engine::unique_child_names(scan.children_);
+    return scan;
+}
+
+std::string_view ChildScan::decoded(std::string_view name, std::string& scratch) const {
+    return xml::decode_or_raw(name, encoding_, scratch);
+}
+
+Expected<std::string> ChildScan::text_of(std::string_view name) const {
+    std::string scratch;
+    std::string_view text = decoded(name, scratch);
+    if (!xml::is_valid_utf8(text)) return internal_error("XML tag names are valid UTF-8");
+    return std::string(text);
+}
+
+bool ChildScan::has_child(std::string_view utf8) const {
+    std::string scratch;
+    for (const engine::ChildEntry& child : children_)
+        if (decoded(child.name, scratch) == utf8) return true;
+    return false;
+}
+
+Expected<PyRef> ChildScan::value_of(std::string_view name) const {
+    PyItems items;
+    for (const engine::ChildEntry& child : children_)
+        if (child.name == name)
+            items.push_back(PyItem::shared_element(
+                std::string(element_.substr(child.start, child.end - child.start)), encoding_));
+    return make_result(std::move(items));
+}
+
+Expected<PyRef> ChildScan::child_result(std::size_t i) const {
+    const engine::ChildEntry& child = children_[i];
+    PyItems items;
+    items.push_back(PyItem::shared_element(
+        std::string(element_.substr(child.start, child.end - child.start)), encoding_));
+    return make_result(std::move(items));
+}
+
+}  // namespace quorbix::lib

@@ -1,0 +1,51 @@
+// A DictElement's children, read once: the element's bytes (a private copy or
+// the document's own), its direct children and their unique names. Views and
+// iterators build one at each use; values are cut out of it lazily.
+#pragma once
+
+#include <Python.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/element_text.hpp"
+#include "lib/pending_error.hpp"
+#include "lib/py_item.hpp"
+#include "xml/encoding/encoding.hpp"
+
+namespace quorbix::lib {
+
+class ChildScan {
+  public:
+    // The children of a Result's single element, its bytes copied (`copy`)
+    // when the scan must outlive the operation. An internal error when the
+    // Result is no longer a DictElement.
+    static Expected<ChildScan> of(const PyItems& items, bool copy);
+
+    const std::vector<engine::ChildEntry>& children() const { return children_; }
+    // The unique child names as written (in the document's encoding).
+    const std::vector<std::string_view>& names() const { return names_; }
+    // A name as the document's encoding reads it: UTF-8 unless it does not
+    // decode. `scratch` holds the decoded text.
+    std::string_view decoded(std::string_view name, std::string& scratch) const;
+    // A name as text; an internal error when it is not UTF-8 after all.
+    Expected<std::string> text_of(std::string_view name) const;
+    // Whether a child is named `utf8`, compared as text.
+    bool has_child(std::string_view utf8) const;
+    // The Result of every child named `name` (bytes as written), each child
+    // copied into a buffer of its own.
+    Expected<PyRef> value_of(std::string_view name) const;
+    // The one-item Result of child `i`.
+    Expected<PyRef> child_result(std::size_t i) const;
+
+  private:
+    std::unique_ptr<std::string> copy_;  // at a fixed address: the entries point into it
+    std::string_view element_;
+    xml::Encoding encoding_ = xml::Encoding::Utf8;
+    std::vector<engine::ChildEntry> children_;
+    std::vector<std::string_view> names_;
+};
+
+}  // namespace quorbix::lib

@@ -1,0 +1,239 @@
+#include "lib/result_iterators.hpp"
+
+#include <optional>
+#include <vector>
+
+#include "engine/scalar_text.hpp"
+#include "lib/child_scan.hpp"
+#include "lib/heap_object.hpp"
+#include "lib/result_object.hpp"
+#include "lib/result_values.hpp"
+
+namespace quorbix::lib {
+namespace {
+
+// An iterator object: its fields, changed only by `next`, which yields a new
+// reference, or null at the end (without an exception) or on an error.
+template <class Fields>
+struct IterObject {
+    PyObject ob_base;
+    Fields fields;
+};
+
+template <class Fields, PyObject* (*Step)(Fields&)>
+PyObject* iter_next(PyObject* self) {
+    return Step(reinterpret_cast<IterObject<Fields>*>(self)->fields);
+}
+
+PyObject* iter_self(PyObject* self) {
+    Py_INCREF(self);
+    return self;
+}
+
+// The class of an iterator: final, not instantiable from Python, outside the
+// garbage collector (its fields cannot lead back to it).
+template <class Fields, PyObject* (*Step)(Fields&)>
+PyObject* iterator_class(const char* name, const char* doc) {
+    static PyType_Slot slots[] = {
+        {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<IterObject<Fields>>)},
+        {Py_tp_doc, const_cast<char*>(doc)},
+        {Py_tp_iter, reinterpret_cast<void*>(iter_self)},
+        {Py_tp_iternext, reinterpret_cast<void*>(iter_next<Fields, Step>)},
+        {0, nullptr},
+    };
+    static PyType_Spec spec = {name, sizeof(IterObject<Fields>), 0,
+                               Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
+    return PyType_FromSpec(&spec);
+}
+
+PyObject* raised(PendingError error) {
+    error.raise();
+    return nullptr;
+}
+
+PyObject* released(Expected<PyRef> result) {
+    if (!result.ok()) return raised(std::move(result.error()));
+    return result.value().release();
+}
+
+// ResultCharIter: the text is checked once, at the first step; an invalid
+// text raises its error at every step and the position never moves.
+struct CharFields {
+    std::string text;
+    std::size_t position = 0;
+    bool checked = false;
+    std::optional<std::string> error;
+};
+
+PyObject* next_char(CharFields& f) {
+    if (f.position >= f.text.size()) return nullptr;
+    if (!f.checked) {
+        f.error = engine::utf8_error_message(f.text);
+        f.checked = true;
+    }
+    if (f.error) return raised(PendingError(PyExc_ValueError, *f.error));
+    auto lead = static_cast<unsigned char>(f.text[f.position]);
+    std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    PyObject* ch =
+        PyUnicode_FromStringAndSize(f.text.data() + f.position, static_cast<Py_ssize_t>(length));
+    if (ch != nullptr) f.position += length;
+    return ch;
+}
+
+struct ItemFields {
+    PyRef parent;
+    std::size_t cursor = 0;
+};
+
+PyObject* next_item(ItemFields& f) {
+    const PyItems& items = items_of(f.parent.get());  // the count is read at every step
+    if (f.cursor >= items.size()) return nullptr;
+    PyItems one;
+    one.push_back(items[f.cursor++].clone());
+    return released(make_result(std::move(one)));
+}
+
+struct KeyFields {
+    std::vector<std::string> names;
+    std::size_t cursor = 0;
+};
+
+PyObject* next_key(KeyFields& f) {
+    if (f.cursor >= f.names.size()) return nullptr;
+    return released(checked(new_str(f.names[f.cursor++])));
+}
+
+struct ValueFields {
+    ChildScan scan;
+    std::size_t cursor = 0;
+};
+
+PyObject* next_value(ValueFields& f) {
+    if (f.cursor >= f.scan.names().size()) return nullptr;
+    return released(f.scan.value_of(f.scan.names()[f.cursor++]));
+}
+
+struct PairFields {
+    ChildScan scan;
+    std::vector<std::string> names;  // decoded, one per unique name
+    std::size_t cursor = 0;
+};
+
+PyObject* pair(PyRef key, Expected<PyRef> value) {
+    if (!key) return raised(PendingError::fetch());
+    if (!value.ok()) return raised(std::move(value.error()));
+    return PyTuple_Pack(2, key.get(), value.value().get());
+}
+
+PyObject* next_pair(PairFields& f) {
+    if (f.cursor >= f.names.size()) return nullptr;
+    std::size_t i = f.cursor++;
+    return pair(new_str(f.names[i]), f.scan.value_of(f.scan.names()[i]));
+}
+
+struct ChildFields {
+    ChildScan scan;
+    std::size_t cursor = 0;
+};
+
+PyObject* next_child(ChildFields& f) {
+    if (f.cursor >= f.scan.children().size()) return nullptr;
+    std::size_t i = f.cursor++;
+    auto name = f.scan.text_of(f.scan.children()[i].name);
+    if (!name.ok()) return raised(std::move(name.error()));
+    return pair(new_str(name.value()), f.scan.child_result(i));
+}
+
+// The unique names of a scan as text.
+Expected<std::vector<std::string>> names_of(const ChildScan& scan) {
+    std::vector<std::string> names;
+    for (std::string_view name : scan.names()) {
+        auto text = scan.text_of(name);
+        if (!text.ok()) return std::move(text.error());
+        names.push_back(std::move(text.value()));
+    }
+    return names;
+}
+
+}  // namespace
+
+// Made under the interpreter lock; plain pointers rather than guarded statics
+// (see path_type).
+#define QUORBIX_ITERATOR_CLASS(function, Fields, step, name, doc)            \
+    PyObject* function() {                                                   \
+        static PyObject* type = nullptr;                                     \
+        if (type == nullptr) type = iterator_class<Fields, step>(name, doc); \
+        return type;                                                         \
+    }
+
+QUORBIX_ITERATOR_CLASS(char_iter_type, CharFields, next_char, "quorbix._quorbix.ResultCharIter",
+                       "Yields each Unicode code point of a Scalar/TextElement Result one at a\n"
+                       "time. The text bytes are materialized once at iter creation; iteration\n"
+                       "itself walks UTF-8 code points without further allocation per step.")
+QUORBIX_ITERATOR_CLASS(item_iter_type, ItemFields, next_item, "quorbix._quorbix.ResultItemIter",
+                       "Yields a single-item `Result` for each entry of a Multi-mode parent.\n"
+                       "Holds only a cursor and a borrowed reference to the parent Result; each\n"
+                       "step clones one `PyItem` (cheap) and wraps it in a fresh `Result`.")
+QUORBIX_ITERATOR_CLASS(child_key_iter_type, KeyFields, next_key,
+                       "quorbix._quorbix.ResultChildKeyIter",
+                       "Yields each unique child tag name of a DictElement-mode Result.")
+QUORBIX_ITERATOR_CLASS(
+    child_value_iter_type, ValueFields, next_value, "quorbix._quorbix.ResultChildValueIter",
+    "Yields a `Result` per unique child tag, containing every direct child with\n"
+    "that tag. Bytes for matching children are sliced out of the parent bytes\n"
+    "only when each value is produced.")
+QUORBIX_ITERATOR_CLASS(child_item_iter_type, PairFields, next_pair,
+                       "quorbix._quorbix.ResultChildItemIter",
+                       "Yields `(key_str, value_Result)` tuples, one per unique child tag.")
+QUORBIX_ITERATOR_CLASS(
+    child_iter_type, ChildFields, next_child, "quorbix._quorbix.ResultChildIter",
+    "Yields `(name_str, value_Result)` for every direct child element in document\n"
+    "order. Unlike `ResultChildItemIter`, repeated tag names are not collapsed:\n"
+    "each child element produces its own pair, so the interleaving of differently\n"
+    "named siblings is preserved.")
+
+#undef QUORBIX_ITERATOR_CLASS
+
+Expected<PyRef> make_char_iter(std::string text) {
+    return new_instance<IterObject<CharFields>>(
+        char_iter_type(), CharFields{std::move(text), 0, false, std::nullopt});
+}
+
+Expected<PyRef> make_item_iter(PyObject* parent) {
+    return new_instance<IterObject<ItemFields>>(item_iter_type(),
+                                                ItemFields{PyRef::borrow(parent)});
+}
+
+Expected<PyRef> make_child_key_iter(const PyItems& items) {
+    auto scan = ChildScan::of(items, false);
+    if (!scan.ok()) return std::move(scan.error());
+    auto names = names_of(scan.value());
+    if (!names.ok()) return std::move(names.error());
+    return new_instance<IterObject<KeyFields>>(child_key_iter_type(),
+                                               KeyFields{std::move(names.value())});
+}
+
+Expected<PyRef> make_child_value_iter(const PyItems& items) {
+    auto scan = ChildScan::of(items, true);
+    if (!scan.ok()) return std::move(scan.error());
+    return new_instance<IterObject<ValueFields>>(child_value_iter_type(),
+                                                 ValueFields{std::move(scan.value())});
+}
+
+Expected<PyRef> make_child_item_iter(const PyItems& items) {
+    auto scan = ChildScan::of(items, true);
+    if (!scan.ok()) return std::move(scan.error());
+    auto names = names_of(scan.value());
+    if (!names.ok()) return std::move(names.error());
+    return new_instance<IterObject<PairFields>>(
+        child_item_iter_type(), PairFields{std::move(scan.value()), std::move(names.value())});
+}
+
+Expected<PyRef> make_child_iter(const PyItems& items) {
+    auto scan = ChildScan::of(items, true);
+    if (!scan.ok()) return std::move(scan.error());
+    return new_instance<IterObject<ChildFields>>(child_iter_type(),
+                                                 ChildFields{std::move(scan.value())});
+}
+
+}  // namespace quorbix::lib

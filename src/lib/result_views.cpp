@@ -1,0 +1,185 @@
+#include "lib/result_views.hpp"
+
+#include <string>
+
+#include "lib/child_scan.hpp"
+#include "lib/heap_object.hpp"
+#include "lib/result_iterators.hpp"
+#include "lib/result_object.hpp"
+#include "lib/result_values.hpp"
+#include "xml/text/quote_literal.hpp"
+
+namespace quorbix::lib {
+namespace {
+
+struct ViewObject {
+    PyObject ob_base;
+    PyRef fields;  // the parent Result
+};
+
+const PyItems& parent_items(PyObject* view) {
+    return items_of(reinterpret_cast<ViewObject*>(view)->fields.get());
+}
+
+template <Expected<PyRef> (*Make)(const PyItems&)>
+PyObject* view_iter(PyObject* self) {
+    return finish(Make(parent_items(self)));
+}
+
+// The number of unique names, or of children.
+template <bool EveryChild>
+Py_ssize_t view_len(PyObject* self) {
+    auto scan = ChildScan::of(parent_items(self), false);
+    if (!scan.ok()) {
+        scan.error().raise();
+        return -1;
+    }
+    const ChildScan& s = scan.value();
+    return static_cast<Py_ssize_t>(EveryChild ? s.children().size() : s.names().size());
+}
+
+// `x in r.keys()`: a str that names a child; anything else is simply absent.
+int keys_contains(PyObject* self, PyObject* key) {
+    if (!PyUnicode_Check(key)) return 0;
+    Py_ssize_t length = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(key, &length);
+    if (utf8 == nullptr) {
+        PyErr_Clear();
+        return 0;
+    }
+    auto scan = ChildScan::of(parent_items(self), false);
+    if (!scan.ok()) {
+        scan.error().raise();
+        return -1;
+    }
+    return scan.value().has_child(std::string_view(utf8, static_cast<std::size_t>(length)));
+}
+
+PyObject* keys_repr(PyObject* self) {
+    auto scan = ChildScan::of(parent_items(self), false);
+    if (!scan.ok()) return finish(std::move(scan.error()));
+    std::string shown = "result_keys([";
+    for (std::size_t i = 0; i < scan.value().names().size(); ++i) {
+        auto name = scan.value().text_of(scan.value().names()[i]);
+        if (i > 0) shown += ", ";
+        shown += xml::quote_literal(name.ok() ? name.value() : std::string());
+    }
+    shown += "])";
+    return finish(checked(new_str(shown)));
+}
+
+template <const char* Text>
+PyObject* fixed_repr(PyObject*) {
+    return PyUnicode_FromString(Text);
+}
+
+constexpr char values_shown[] = "result_values([...])";
+constexpr char items_shown[] = "result_items([...])";
+constexpr char children_shown[] = "result_children([...])";
+
+PyObject* view_class(const char* name, const char* doc, PyType_Slot* own_slots) {
+    PyType_Slot slots[8];
+    std::size_t n = 0;
+    slots[n++] = {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<ViewObject>)};
+    slots[n++] = {Py_tp_doc, const_cast<char*>(doc)};
+    for (PyType_Slot* s = own_slots; s->slot != 0; ++s) slots[n++] = *s;
+    slots[n] = {0, nullptr};
+    PyType_Spec spec = {name, sizeof(ViewObject), 0,
+                        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
+    return PyType_FromSpec(&spec);
+}
+
+// A view of a DictElement Result; a TypeError naming `method` for any other.
+Expected<PyRef> view_of(PyObject* self, PyObject* type, const char* method) {
+    auto mode = mode_of(items_of(self));
+    if (!mode.ok()) return std::move(mode.error());
+    if (mode.value() != ResultMode::DictElement)
+        return PendingError(PyExc_TypeError,
+                            std::string("Result.") + method +
+                                "() requires a dict-like Result (single element with children); "
+                                "got " +
+                                mode_name(mode.value()));
+    return new_instance<ViewObject>(type, PyRef::borrow(self));
+}
+
+}  // namespace
+
+PyObject* keys_view_type() {
+    static PyObject* type = nullptr;
+    static PyType_Slot slots[] = {
+        {Py_tp_iter, reinterpret_cast<void*>(view_iter<make_child_key_iter>)},
+        {Py_sq_length, reinterpret_cast<void*>(view_len<false>)},
+        {Py_sq_contains, reinterpret_cast<void*>(keys_contains)},
+        {Py_tp_repr, reinterpret_cast<void*>(keys_repr)},
+        {0, nullptr},
+    };
+    if (type == nullptr)
+        type = view_class("quorbix._quorbix.ResultKeysView",
+                          "dict.keys()-like view over a DictElement Result. Re-iterable; each "
+                          "call to\n__iter__ produces a fresh, lazy iterator.",
+                          slots);
+    return type;
+}
+
+PyObject* values_view_type() {
+    static PyObject* type = nullptr;
+    static PyType_Slot slots[] = {
+        {Py_tp_iter, reinterpret_cast<void*>(view_iter<make_child_value_iter>)},
+        {Py_sq_length, reinterpret_cast<void*>(view_len<false>)},
+        {Py_tp_repr, reinterpret_cast<void*>(fixed_repr<values_shown>)},
+        {0, nullptr},
+    };
+    if (type == nullptr)
+        type = view_class("quorbix._quorbix.ResultValuesView",
+                          "dict.values()-like view over a DictElement Result.", slots);
+    return type;
+}
+
+PyObject* items_view_type() {
+    static PyObject* type = nullptr;
+    static PyType_Slot slots[] = {
+        {Py_tp_iter, reinterpret_cast<void*>(view_iter<make_child_item_iter>)},
+        {Py_sq_length, reinterpret_cast<void*>(view_len<false>)},
+        {Py_tp_repr, reinterpret_cast<void*>(fixed_repr<items_shown>)},
+        {0, nullptr},
+    };
+    if (type == nullptr)
+        type = view_class("quorbix._quorbix.ResultItemsView",
+                          "dict.items()-like view over a DictElement Result.", slots);
+    return type;
+}
+
+PyObject* children_view_type() {
+    static PyObject* type = nullptr;
+    static PyType_Slot slots[] = {
+        {Py_tp_iter, reinterpret_cast<void*>(view_iter<make_child_iter>)},
+        {Py_sq_length, reinterpret_cast<void*>(view_len<true>)},
+        {Py_tp_repr, reinterpret_cast<void*>(fixed_repr<children_shown>)},
+        {0, nullptr},
+    };
+    if (type == nullptr)
+        type = view_class("quorbix._quorbix.ResultChildrenView",
+                          "Order-preserving view over every direct child element of a "
+                          "DictElement\nResult. Re-iterable; each call to `__iter__` produces a "
+                          "fresh, lazy iterator.",
+                          slots);
+    return type;
+}
+
+namespace result_slots {
+
+PyObject* keys(PyObject* self, PyObject*) {
+    return finish(view_of(self, keys_view_type(), "keys"));
+}
+PyObject* values(PyObject* self, PyObject*) {
+    return finish(view_of(self, values_view_type(), "values"));
+}
+PyObject* items(PyObject* self, PyObject*) {
+    return finish(view_of(self, items_view_type(), "items"));
+}
+PyObject* children(PyObject* self, PyObject*) {
+    return finish(view_of(self, children_view_type(), "children"));
+}
+
+}  // namespace result_slots
+}  // namespace quorbix::lib

@@ -130,6 +130,19 @@ def cases(data, small):
         ten_runs.append(("lxml fromstring + 10 queries", lambda: lxml_ten(data)))
     yield "10 questions in one pass (get_many_bytes)", True, ten_runs
 
+    prices = [("quorbix: for r in get_bytes(...): r.to_float()",
+               lambda: [r.to_float() for r in quorbix.get_bytes(data, "catalog.book.#.price")])]
+    if lx is not None:
+        prices.append(("lxml fromstring+xpath, float(e.text)",
+                       lambda: [float(e.text) for e in lx.fromstring(data).xpath("/catalog/book/price")]))
+    yield "every price as a float, iterating the Result", True, prices
+
+    wide = ("<r>" + "".join(f"<c{i % 10_000}>{i}</c{i % 10_000}>" for i in range(10_000)) + "</r>").encode()
+    wide_runs = [("quorbix: dict(r.items())", lambda: dict(quorbix.get_bytes(wide, "r").items()))]
+    if lx is not None:
+        wide_runs.append(("lxml: {e.tag: e for e in root}", lambda: {e.tag: e for e in lx.fromstring(wide)}))
+    yield "an element with 10,000 children as a dict", False, wide_runs
+
     text = small.decode()
     calls = 10_000
     small_peers = [("quorbix.get(...).to_str()",

@@ -1,5 +1,7 @@
 #include "lib/child_scan.hpp"
 
+#include <unordered_map>
+
 #include "lib/internal_error.hpp"
 #include "lib/result_object.hpp"
 #include "xml/text_encoding.hpp"
@@ -23,7 +25,16 @@ Expected<ChildScan> ChildScan::of(const PyItems& items, bool copy) {
         scan.element_ = bytes.value().bytes;  // bytes and str documents never change
     }
     scan.children_ = engine::scan_children(scan.element_);
-    scan.names_ = engine::unique_child_names(scan.children_);
+    std::unordered_map<std::string_view, std::uint32_t> group_of;
+    for (std::uint32_t c = 0; c < scan.children_.size(); ++c) {
+        std::string_view name = scan.children_[c].name;
+        auto [it, added] = group_of.emplace(name, static_cast<std::uint32_t>(scan.names_.size()));
+        if (added) {
+            scan.names_.push_back(name);
+            scan.groups_.emplace_back();
+        }
+        scan.groups_[it->second].push_back(c);
+    }
     return scan;
 }
 
@@ -45,20 +56,21 @@ bool ChildScan::has_child(std::string_view utf8) const {
     return false;
 }
 
-Expected<PyRef> ChildScan::value_of(std::string_view name) const {
+PyItem ChildScan::child_item(std::size_t i) const {
+    const engine::ChildEntry& child = children_[i];
+    return PyItem::shared_element(
+        std::string(element_.substr(child.start, child.end - child.start)), encoding_);
+}
+
+Expected<PyRef> ChildScan::value_of(std::size_t i) const {
     PyItems items;
-    for (const engine::ChildEntry& child : children_)
-        if (child.name == name)
-            items.push_back(PyItem::shared_element(
-                std::string(element_.substr(child.start, child.end - child.start)), encoding_));
+    for (std::uint32_t c : groups_[i]) items.push_back(child_item(c));
     return make_result(std::move(items));
 }
 
 Expected<PyRef> ChildScan::child_result(std::size_t i) const {
-    const engine::ChildEntry& child = children_[i];
     PyItems items;
-    items.push_back(PyItem::shared_element(
-        std::string(element_.substr(child.start, child.end - child.start)), encoding_));
+    items.push_back(child_item(i));
     return make_result(std::move(items));
 }
 

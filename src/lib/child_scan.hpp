@@ -34,18 +34,23 @@ class ChildScan {
     Expected<std::string> text_of(std::string_view name) const;
     // Whether a child is named `utf8`, compared as text.
     bool has_child(std::string_view utf8) const;
-    // The Result of every child named `name` (bytes as written), each child
-    // copied into a buffer of its own.
-    Expected<PyRef> value_of(std::string_view name) const;
+    // The Result of every child named `names()[i]`, each child copied into a
+    // buffer of its own.
+    Expected<PyRef> value_of(std::size_t i) const;
     // The one-item Result of child `i`.
     Expected<PyRef> child_result(std::size_t i) const;
 
   private:
+    PyItem child_item(std::size_t i) const;
+
     std::unique_ptr<std::string> copy_;  // at a fixed address: the entries point into it
     std::string_view element_;
     xml::Encoding encoding_ = xml::Encoding::Utf8;
     std::vector<engine::ChildEntry> children_;
     std::vector<std::string_view> names_;
+    // Per unique name, the indexes of its children: grouped in the one scan,
+    // so that every value is cut out without looking at the others.
+    std::vector<std::vector<std::uint32_t>> groups_;
 };
 
 }  // namespace quorbix::lib

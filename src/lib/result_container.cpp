@@ -80,10 +80,11 @@ Expected<PyRef> child_key(const PyItems& items, PyObject* key) {
     if (!name.ok()) return std::move(name.error());
     auto scan = ChildScan::of(items, false);
     if (!scan.ok()) return std::move(scan.error());
-    for (std::string_view written : scan.value().names()) {
-        auto text = scan.value().text_of(written);
-        if (text.ok() && text.value() == name.value()) return scan.value().value_of(written);
-    }
+    const auto& names = scan.value().names();
+    std::string scratch;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (scan.value().decoded(names[i], scratch) == name.value())
+            return scan.value().value_of(i);
     return key_error(key);
 }
 

@@ -61,11 +61,12 @@ Expected<PyRef> dict_value(const PyItems& items) {
     PyRef dict(PyDict_New());
     if (!dict) return PendingError::fetch();
     std::string scratch;
-    for (std::string_view name : scan.value().names()) {
-        std::string_view key_text = scan.value().decoded(name, scratch);
+    const auto& names = scan.value().names();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string_view key_text = scan.value().decoded(names[i], scratch);
         if (auto message = engine::utf8_error_message(key_text))
             return PendingError(PyExc_ValueError, std::move(*message));
-        auto result = scan.value().value_of(name);
+        auto result = scan.value().value_of(i);
         if (!result.ok()) return std::move(result.error());
         PyRef key = new_str(key_text);
         if (!key || PyDict_SetItem(dict.get(), key.get(), result.value().get()) != 0)

@@ -110,7 +110,7 @@ struct ValueFields {
 
 PyObject* next_value(ValueFields& f) {
     if (f.cursor >= f.scan.names().size()) return nullptr;
-    return released(f.scan.value_of(f.scan.names()[f.cursor++]));
+    return released(f.scan.value_of(f.cursor++));
 }
 
 struct PairFields {
@@ -128,7 +128,7 @@ PyObject* pair(PyRef key, Expected<PyRef> value) {
 PyObject* next_pair(PairFields& f) {
     if (f.cursor >= f.names.size()) return nullptr;
     std::size_t i = f.cursor++;
-    return pair(new_str(f.names[i]), f.scan.value_of(f.scan.names()[i]));
+    return pair(new_str(f.names[i]), f.scan.value_of(i));
 }
 
 struct ChildFields {

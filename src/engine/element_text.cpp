@@ -1,6 +1,5 @@
 #include "engine/element_text.hpp"
 
-#include <unordered_set>
 
 #include "engine/name_test.hpp"
 #include "xml/attributes.hpp"
@@ -125,14 +124,6 @@ std::vector<ChildEntry> scan_children(std::string_view bytes) {
                 break;
         }
     }
-}
-
-std::vector<std::string_view> unique_child_names(const std::vector<ChildEntry>& children) {
-    std::vector<std::string_view> names;
-    std::unordered_set<std::string_view> seen;
-    for (const ChildEntry& child : children)
-        if (seen.insert(child.name).second) names.push_back(child.name);
-    return names;
 }
 
 }  // namespace quorbix::engine

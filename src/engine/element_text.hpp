@@ -40,7 +40,4 @@ struct ChildEntry {
 // The direct children of the first element in `bytes`, in document order.
 std::vector<ChildEntry> scan_children(std::string_view bytes);
 
-// The names of `children` in order of first occurrence, each once.
-std::vector<std::string_view> unique_child_names(const std::vector<ChildEntry>& children);
-
 }  // namespace quorbix::engine

@@ -2,12 +2,10 @@
 
 from importlib.metadata import PackageNotFoundError, version
 
-from . import _quorbix
 from ._quorbix import *  # noqa: F401,F403
+from ._quorbix import __all__ as __all__
 
 try:
     __version__ = version("quorbix")
 except PackageNotFoundError:  # run from a source tree that was never installed
     __version__ = "0+unknown"
-
-__all__ = list(_quorbix.__all__)

@@ -1,0 +1,215 @@
+"""Path queries over XML documents in one streaming pass, without a tree."""
+
+from collections.abc import Iterator
+from typing import Any, ClassVar, SupportsIndex, final, overload
+
+from _typeshed import ReadableBuffer
+
+__all__ = [
+    "get",
+    "get_bytes",
+    "get_buffer",
+    "get_many",
+    "get_many_bytes",
+    "get_many_buffer",
+    "parse",
+    "compile",
+    "validate",
+    "Path",
+    "Result",
+    "ResultCharIter",
+    "ResultItemIter",
+    "ResultChildKeyIter",
+    "ResultChildValueIter",
+    "ResultChildItemIter",
+    "ResultChildIter",
+    "ResultKeysView",
+    "ResultValuesView",
+    "ResultItemsView",
+    "ResultChildrenView",
+]
+
+def get(data: str, path: str) -> Result:
+    """Answer `path` over the XML text `data` in one pass; the Result refers
+    back into `data`. Malformed paths raise ValueError."""
+
+def get_bytes(data: bytes, path: str) -> Result:
+    """Answer `path` over the XML bytes `data` (encoding from its byte-order
+    mark or declaration); the Result refers back into `data`."""
+
+def get_buffer(data: ReadableBuffer, path: str) -> Result:
+    """Answer `path` over a buffer (bytearray, memoryview, mmap); the view is
+    held for the scan only and the Result owns copies of its matches."""
+
+def get_many(data: str, paths: list[str | Path]) -> list[Result]:
+    """Answer every path over `data` in one pass: one Result per entry."""
+
+def get_many_bytes(data: bytes, paths: list[str | Path]) -> list[Result]:
+    """Answer every path over the bytes `data` in one pass."""
+
+def get_many_buffer(data: ReadableBuffer, paths: list[str | Path]) -> list[Result]:
+    """Answer every path over a buffer in one pass; the Results own copies."""
+
+def parse(data: str | ReadableBuffer) -> Result:
+    """A Result standing for the whole document; nothing is read until it is used."""
+
+def compile(path: str) -> Path:
+    """Compile `path` once for many queries; malformed paths raise ValueError."""
+
+def validate(data: str | ReadableBuffer) -> bool:
+    """Whether `data` has balanced, matching tags and exactly one root element
+    (entities and attributes are not checked)."""
+
+@final
+class Path:
+    """A compiled path: answers queries without reading its text again."""
+
+    def get(self, data: str) -> Result:
+        """Answer this path over the XML text `data`."""
+
+    def get_bytes(self, data: bytes) -> Result:
+        """Answer this path over the XML bytes `data`."""
+
+    def get_buffer(self, data: ReadableBuffer) -> Result:
+        """Answer this path over a buffer; the Result owns copies."""
+
+@final
+class Result:
+    """The matches of a query. Empty, one scalar or text element, one element
+    with children (dict-like), or several matches (list-like)."""
+
+    __hash__: ClassVar[None]  # type: ignore[assignment]
+
+    def exists(self) -> bool:
+        """Whether anything matched."""
+
+    def to_int(self) -> int:
+        """The first match's text as an int (0 when it is not a number)."""
+
+    def to_float(self) -> float:
+        """The first match's text as a float (0.0 when it is not a number)."""
+
+    def to_bool(self) -> bool:
+        """The match as a bool: "true"/"false" and their kin, else a number."""
+
+    def to_str(self) -> str:
+        """The text of a scalar; elements with children and lists as markup."""
+
+    @property
+    def type_(self) -> type | None:
+        """The type `value` has: None, int, float, str, list or dict."""
+
+    @property
+    def value(self) -> Any:
+        """The match in its natural type: None, int, float, str,
+        list[Result] or dict[str, Result]."""
+
+    def get(self, path: str) -> Result:
+        """Answer `path` relative to this element (its children first)."""
+
+    def get_many(self, paths: list[str | Path]) -> list[Result]:
+        """Answer every path relative to this element in one pass."""
+
+    def keys(self) -> ResultKeysView:
+        """The unique child names of a dict-like Result."""
+
+    def values(self) -> ResultValuesView:
+        """A Result per unique child name, holding every child of that name."""
+
+    def items(self) -> ResultItemsView:
+        """(name, Result) pairs, one per unique child name."""
+
+    def children(self) -> ResultChildrenView:
+        """(name, Result) pairs, one per child element, in document order."""
+
+    def __len__(self) -> int:
+        """The number of matches (1 for a single element, however many children)."""
+
+    def __bool__(self) -> bool: ...
+    @overload
+    def __getitem__(self, key: str, /) -> Result:
+        """A dict-like Result's children of that name."""
+
+    @overload
+    def __getitem__(self, key: SupportsIndex | slice, /) -> Result | str:
+        """A match of a list-like Result, or characters of a scalar."""
+
+    def __iter__(self) -> Iterator[Any]:
+        """Characters of a scalar, child names of a dict-like Result, or
+        one Result per match of a list-like one."""
+
+    def __int__(self) -> int: ...
+    def __float__(self) -> float: ...
+    def __eq__(self, value: object, /) -> bool: ...
+    def __ne__(self, value: object, /) -> bool: ...
+
+@final
+class ResultCharIter(Iterator[str]):
+    """The characters of a scalar Result."""
+
+    def __iter__(self) -> ResultCharIter: ...
+    def __next__(self) -> str: ...
+
+@final
+class ResultItemIter(Iterator[Result]):
+    """One single-match Result per match of a list-like Result."""
+
+    def __iter__(self) -> ResultItemIter: ...
+    def __next__(self) -> Result: ...
+
+@final
+class ResultChildKeyIter(Iterator[str]):
+    """The unique child names of a dict-like Result."""
+
+    def __iter__(self) -> ResultChildKeyIter: ...
+    def __next__(self) -> str: ...
+
+@final
+class ResultChildValueIter(Iterator[Result]):
+    """A Result per unique child name."""
+
+    def __iter__(self) -> ResultChildValueIter: ...
+    def __next__(self) -> Result: ...
+
+@final
+class ResultChildItemIter(Iterator[tuple[str, Result]]):
+    """(name, Result) per unique child name."""
+
+    def __iter__(self) -> ResultChildItemIter: ...
+    def __next__(self) -> tuple[str, Result]: ...
+
+@final
+class ResultChildIter(Iterator[tuple[str, Result]]):
+    """(name, Result) per child element, in document order."""
+
+    def __iter__(self) -> ResultChildIter: ...
+    def __next__(self) -> tuple[str, Result]: ...
+
+@final
+class ResultKeysView:
+    """The unique child names of a dict-like Result, read afresh at each use."""
+
+    def __iter__(self) -> ResultChildKeyIter: ...
+    def __len__(self) -> int: ...
+    def __contains__(self, key: object, /) -> bool: ...
+
+@final
+class ResultValuesView:
+    """A Result per unique child name, read afresh at each use."""
+
+    def __iter__(self) -> ResultChildValueIter: ...
+    def __len__(self) -> int: ...
+
+@final
+class ResultItemsView:
+    """(name, Result) pairs per unique child name, read afresh at each use."""
+
+    def __iter__(self) -> ResultChildItemIter: ...
+    def __len__(self) -> int: ...
+
+@final
+class ResultChildrenView:
+    """(name, Result) pairs per child element, in document order."""
+
+    def __iter__(self) -> ResultChildIter: ...
+    def __len__(self) -> int: ...

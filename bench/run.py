@@ -1,14 +1,18 @@
-"""Times quorbix against lxml, ElementTree and expat on the same bytes, in one run.
+"""Times quorbix against lxml and expat (and, with --all, ElementTree) on the same bytes.
 
-Usage: python bench/run.py [--size MEGABYTES] [--repeat N] [--only SUBSTRING]
+Usage: python bench/run.py [--size MEGABYTES] [--repeat N] [--only SUBSTRING] [--all]
+                           [--plot FILE]
 
-Every case runs each library on the same document and the same question; the
-best of N runs is reported, with MB/s where the whole document is read and the
-ratio saying how many times faster quorbix is. Peak memory of a whole-document
-query is measured in fresh processes, one per library.
+Every case runs each library on the same document and the same question, N
+rounds each; the best and the median are reported, with MB/s where the whole
+document is read and the ratio (of the best times) saying how many times faster
+quorbix is. Peak memory of a whole-document query is measured in fresh
+processes, one per library. --plot writes a chart of MB/s per question and
+library (matplotlib, the bench extra).
 """
 
 import argparse
+import statistics
 import subprocess
 import sys
 import time
@@ -31,13 +35,14 @@ DC = "http://purl.org/dc/elements/1.1/"
 NS = {"dc": DC}
 
 
-def best_time(fn, repeat):
-    best = float("inf")
+def timings(fn, repeat):
+    """The best and the median of `repeat` rounds, in seconds."""
+    rounds = []
     for _ in range(repeat):
         start = time.perf_counter()
         fn()
-        best = min(best, time.perf_counter() - start)
-    return best
+        rounds.append(time.perf_counter() - start)
+    return min(rounds), statistics.median(rounds)
 
 
 def expat_parse(data):
@@ -201,30 +206,75 @@ print(before, after, count)
     return float(before), float(after), int(count)
 
 
+def status(text):
+    print(text, file=sys.stderr, flush=True)
+
+
+def plot(rows, path):
+    """A horizontal bar chart of MB/s per question, one bar per library (its
+    first way of answering each question)."""
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    firsts = {}
+    for question, library, rate in rows:
+        family = library.replace(":", " ").replace(".", " ").split()[0]
+        firsts.setdefault((question, family), rate)
+    rows = [(question, family, rate) for (question, family), rate in firsts.items()]
+
+    questions = list(dict.fromkeys(question for question, _, _ in rows))
+    libraries = list(dict.fromkeys(library for _, library, _ in rows))
+    height = 0.8 / len(libraries)
+    fig, ax = plt.subplots(figsize=(10, 1 + 0.9 * len(questions)))
+    for k, library in enumerate(libraries):
+        rates = {q: rate for q, lib, rate in rows if lib == library}
+        ys = [i + k * height for i, q in enumerate(questions) if q in rates]
+        ax.barh(ys, [rates[q] for q in questions if q in rates], height, label=library)
+    ax.set_yticks([i + 0.4 - height / 2 for i in range(len(questions))], questions, fontsize=8)
+    ax.invert_yaxis()
+    ax.set_xlabel("MB/s (higher is better)")
+    ax.set_title("The same question over the same bytes: parse or scan, then answer")
+    ax.legend(fontsize=8)
+    fig.tight_layout()
+    fig.savefig(path, dpi=110)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--size", type=int, default=100, help="document size in MB")
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--only", default="", help="run the cases whose name holds this text")
+    parser.add_argument("--all", action="store_true", help="ElementTree too (slow)")
+    parser.add_argument("--plot", metavar="FILE", help="write a chart of MB/s per question")
     args = parser.parse_args()
 
     path = HERE / f"catalog-{args.size}mb.xml"
     if not path.exists():
+        status(f"generating {path.name} ...")
         generate(path, args.size)
     data = path.read_bytes()
     megabytes = len(data) / 1e6
-    print(f"document: {path.name}, {megabytes:.1f} MB, best of {args.repeat}\n")
+    print(f"document: {path.name}, {megabytes:.1f} MB, best and median of {args.repeat}\n",
+          flush=True)
+    rows = []
 
     def report(name, size_mb, runs):
-        print(name)
+        runs = [(lib, fn) for lib, fn in runs if args.all or not lib.startswith("ElementTree")]
+        print(name, flush=True)
         ours = None
         for library, fn in runs:
-            seconds = best_time(fn, args.repeat)
-            ours = ours or seconds
-            rate = f"{size_mb / seconds:9.1f} MB/s" if size_mb else " " * 14
-            ratio = "" if seconds == ours else f"   quorbix is {seconds / ours:6.1f}x faster"
-            print(f"  {library:30s} {seconds * 1000:10.3f} ms {rate}{ratio}")
-        print()
+            status(f"  timing {library} ...")
+            best, median = timings(fn, args.repeat)
+            ours = ours or best
+            rate = f"{size_mb / best:9.1f} MB/s" if size_mb else " " * 14
+            ratio = "" if best == ours else f"   quorbix is {best / ours:6.1f}x faster"
+            print(f"  {library:34s} {best * 1000:10.3f} ms (median {median * 1000:10.3f}) "
+                  f"{rate}{ratio}", flush=True)
+            if size_mb:
+                rows.append((name, library, size_mb / best))
+        print(flush=True)
 
     for name, whole, runs in cases(data, small_document()):
         if args.only in name:
@@ -242,7 +292,11 @@ def main():
         for library in libraries:
             before, after, count = peak_memory(path, library)
             print(f"  {library:30s} document loaded {before:8.1f} MiB, peak {after:8.1f} MiB "
-                  f"(+{after - before:.1f} MiB for {count} matches)")
+                  f"(+{after - before:.1f} MiB for {count} matches)", flush=True)
+
+    if args.plot:
+        plot(rows, args.plot)
+        status(f"chart written to {args.plot}")
 
 
 if __name__ == "__main__":

@@ -38,6 +38,9 @@ inline const char* find_byte(const char* p, const char* end, char c) {
         if (mask != 0) return detail::first_set(p, mask);
     }
 #endif
+    // An empty range may have no address at all (an empty string_view), and
+    // memchr must not be handed a null pointer even for no bytes.
+    if (p == end) return nullptr;
     return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
 }
 

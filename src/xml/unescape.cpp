@@ -48,6 +48,7 @@ std::optional<char> predefined_entity(std::string_view name) {
 }  // namespace
 
 std::optional<std::string_view> unescape_text(std::string_view raw, std::string& scratch) {
+    if (raw.empty()) return raw;  // it may have no address, which memchr must not see
     const char* p = raw.data();
     const char* end = p + raw.size();
     const char* amp = static_cast<const char*>(std::memchr(p, '&', raw.size()));

@@ -68,8 +68,10 @@ std::string many(std::string_view doc, std::vector<std::string> texts, bool in_e
                                       : evaluate_paths(doc, xml::Encoding::Utf8, paths, true);
     if (auto* a = std::get_if<AmbiguousPath>(&outcome)) return "ambiguous: " + a->name;
     std::string out;
+    bool first = true;
     for (const Matches& list : std::get<std::vector<Matches>>(outcome)) {
-        if (!out.empty()) out += " || ";
+        if (!first) out += " || ";
+        first = false;
         out += render(doc, list);
     }
     return out;
@@ -266,6 +268,15 @@ TEST(MultiPath, PathsShareOnePass) {
               "R:<b>y</b> || S:3");
     EXPECT_EQ(many(doc, {"r.a.#(b.0.#text==z)#", "r.a.#(b==x)#.b.#", "r.a.1.b.0"}),
               "O:<a k='2'><b>z</b></a> || S:2 || R:<b>z</b>");
+}
+
+TEST(Evaluator, EmptyDocumentsWithoutAnAddress) {
+    // An empty string_view has no address: nothing may be searched through it.
+    std::string_view nothing;
+    EXPECT_EQ(query(nothing, "r.a"), "");
+    EXPECT_EQ(query(nothing, "r.#"), "S:0");  // the document level is entered, and ends
+    EXPECT_EQ(many(nothing, {"r", "**.a|@count"}), " || S:0");
+    EXPECT_EQ(many(nothing, {"a", "@k"}, true), " || ");
 }
 
 TEST(MultiPath, RelativeToOneElement) {

@@ -35,11 +35,11 @@ inline PathsAndDocument split(std::string_view input) {
         return out;
     }
     out.document = input.substr(blank + 2);
-    while (!head.empty()) {
+    do {  // at least one path, empty when the input starts with the blank line
         std::size_t line = head.find('\n');
         out.paths.push_back(head.substr(0, line));
         head = line == std::string_view::npos ? std::string_view{} : head.substr(line + 1);
-    }
+    } while (!head.empty());
     return out;
 }
 

@@ -349,9 +349,11 @@ void Scan::consume(const XmlEvent& event, std::uint64_t start, std::uint32_t act
     bool texts_only = true;
     for (std::uint32_t i = actions_begin; i < actions_.size() && texts_only; ++i) {
         const Action& a = actions_[i];
+        // A count placeholder needs no text: its element is passed over as a
+        // captured one is, so that both end where the same rule ends them.
         texts_only = a.kind == ActionKind::Text ||
                      (a.kind == ActionKind::Capture &&
-                      paths_[states_[a.state].path].capture != FinalCapture::Span);
+                      paths_[states_[a.state].path].capture == FinalCapture::OwnedText);
     }
     if (texts_only) {
         std::string text;

@@ -125,6 +125,8 @@ TEST(Decoders, SpotChecks) {
         {"euc-jp", "\x8F\xA2\xAF"s, "\u02D8"},
         {"euc-jp", "\x8E\x41"s, {}},
         {"euc-jp", "\x8F\xA2"s, {}},
+        {"euc-jp", "\x8F\xFE\xFE"s, {}},  // past the end of the JIS X 0212 index
+        {"euc-jp", "\x8F\xF8\xF0"s, {}},
         {"iso-2022-jp", "\x1B\x28\x4A\x5C\x7E"s, "\u00A5\u203E"},
         {"iso-2022-jp", "\x1B\x28\x49\x21"s, "\uFF61"},
         {"iso-2022-jp", "\x1B\x28\x42\x1B\x28\x42\x41"s, {}},

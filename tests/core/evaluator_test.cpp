@@ -279,6 +279,12 @@ TEST(Evaluator, EmptyDocumentsWithoutAnAddress) {
     EXPECT_EQ(many(nothing, {"a", "@k"}, true), " || ");
 }
 
+TEST(MultiPath, CountsEndMalformedElementsAsCapturesDo) {
+    // Found by fuzzing: a counted element must end where a captured one does.
+    EXPECT_EQ(many("<b></><b>", {"**.b|@count"}), "S:1");
+    EXPECT_EQ(query("<b></><b>", "**.b|@count"), "S:1");
+}
+
 TEST(MultiPath, RelativeToOneElement) {
     const char* element = "<a k='1'><b>x</b><c><b>y</b></c><d/></a>";
     EXPECT_EQ(many(element, {"b", "@k", "#text", "**.b", "c.b", "d", "x"}, true),

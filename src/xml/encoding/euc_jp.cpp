@@ -1,3 +1,5 @@
+#include <iterator>
+
 #include "xml/encoding/decoders.hpp"
 #include "xml/encoding/tables.hpp"
 #include "xml/encoding/utf8_writer.hpp"
@@ -18,8 +20,11 @@ bool euc_jp(std::string_view text, std::string& out) {
             } else if (lead == 0x8F) {  // JIS X 0212, three bytes
                 if (i + 2 == n || !in(second, 0xA1, 0xFE)) return 0;
                 unsigned char third = p[i + 2];
-                if (in(third, 0xA1, 0xFE))
-                    cp = tables::jis0212[(second - 0xA1) * 94 + (third - 0xA1)];
+                // The index ends before the last rows: pointers past it have
+                // no code point.
+                std::size_t pointer = (second - 0xA1) * 94 + (third - 0xA1);
+                if (in(third, 0xA1, 0xFE) && pointer < std::size(tables::jis0212))
+                    cp = tables::jis0212[pointer];
                 used = 3;
             } else if (in(lead, 0xA1, 0xFE) && in(second, 0xA1, 0xFE)) {  // JIS X 0208
                 cp = tables::jis0208[(lead - 0xA1) * 94 + (second - 0xA1)];

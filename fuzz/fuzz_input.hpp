@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine_match.hpp"
+#include "path/parser.hpp"
 #include "xml/encoding/encoding.hpp"
 
 namespace quorbix::fuzz {
@@ -40,6 +41,24 @@ inline PathsAndDocument split(std::string_view input) {
         out.paths.push_back(head.substr(0, line));
         head = line == std::string_view::npos ? std::string_view{} : head.substr(line + 1);
     } while (!head.empty());
+    return out;
+}
+
+// The texts that compile, compiled; the rest are passed over.
+struct CompiledPaths {
+    std::vector<path::CompiledPathRef> held;
+    std::vector<const path::CompiledPath*> paths;
+};
+
+inline CompiledPaths compiled(const std::vector<std::string_view>& texts) {
+    CompiledPaths out;
+    for (std::string_view text : texts) {
+        auto compiled = path::compile_path(text);
+        if (auto* p = std::get_if<path::CompiledPathRef>(&compiled)) {
+            out.held.push_back(*p);
+            out.paths.push_back(p->get());
+        }
+    }
     return out;
 }
 

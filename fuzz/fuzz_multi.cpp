@@ -10,15 +10,7 @@ using namespace quorbix;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto [texts, document] = fuzz::split(fuzz::as_text(data, size));
-    std::vector<path::CompiledPathRef> held;
-    std::vector<const path::CompiledPath*> paths;
-    for (std::string_view text : texts) {
-        auto compiled = path::compile_path(text);
-        if (auto* p = std::get_if<path::CompiledPathRef>(&compiled)) {
-            held.push_back(*p);
-            paths.push_back(p->get());
-        }
-    }
+    auto [held, paths] = fuzz::compiled(texts);
     if (paths.empty()) return 0;
     xml::Encoding encoding = xml::document_encoding(document);
     bool range_mode = size % 2 == 0;

@@ -15,16 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (child.start > child.end || child.end > element.size()) __builtin_trap();
     (void)engine::item_text(element, encoding);
     (void)engine::has_child_element(element);
-    std::vector<path::CompiledPathRef> held;
-    std::vector<const path::CompiledPath*> paths;
-    for (std::string_view text : texts) {
-        auto compiled = path::compile_path(text);
-        if (auto* p = std::get_if<path::CompiledPathRef>(&compiled)) {
-            held.push_back(*p);
-            paths.push_back(p->get());
-            (void)engine::evaluate_path_in_element(element, encoding, **p);
-        }
-    }
+    auto [held, paths] = fuzz::compiled(texts);
+    for (const path::CompiledPath* p : paths)
+        (void)engine::evaluate_path_in_element(element, encoding, *p);
     if (!paths.empty()) (void)engine::evaluate_paths_in_element(element, encoding, paths);
     return 0;
 }

@@ -16,32 +16,19 @@ constexpr const char* data_and_path[] = {"data", "path"};
 Expected<PyRef> single_path(const Signature& signature, DocumentKind kind, PyObject* const* args,
                             Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* bound[2];
-    if (auto error = bind_arguments(signature, args, nargs, kwnames, bound))
+    if (auto error = bind_document_call(signature, kind, args, nargs, kwnames, bound))
         return std::move(*error);
-    PyObject* data = bound[0];
-    if (auto error = check_document_kind(data, kind)) return std::move(*error);
     auto text = str_argument(bound[1], "path");
     if (!text.ok()) return std::move(text.error());
     if (text.value().empty()) return empty_result();  // nothing compiled, the document unread
     auto compiled = compile_text(text.value());
     if (!compiled.ok()) return std::move(compiled.error());
-    return query_document(data, kind, *compiled.value());
+    return query_document(bound[0], kind, *compiled.value());
 }
 
-PyObject* get(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr Signature signature{"get()", data_and_path, 2};
-    return finish(single_path(signature, DocumentKind::Str, args, nargs, kwnames));
-}
-
-PyObject* get_bytes(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr Signature signature{"get_bytes()", data_and_path, 2};
-    return finish(single_path(signature, DocumentKind::Bytes, args, nargs, kwnames));
-}
-
-PyObject* get_buffer(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr Signature signature{"get_buffer()", data_and_path, 2};
-    return finish(single_path(signature, DocumentKind::Buffer, args, nargs, kwnames));
-}
+constexpr Signature get_signature{"get()", data_and_path, 2};
+constexpr Signature get_bytes_signature{"get_bytes()", data_and_path, 2};
+constexpr Signature get_buffer_signature{"get_buffer()", data_and_path, 2};
 
 // parse(data): checks that the document can be read, then holds it whole;
 // nothing is scanned until the Result is used.
@@ -67,12 +54,15 @@ PyObject* parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
 
 }  // namespace
 
-PyMethodDef get_function = {"get", as_method(get), METH_FASTCALL | METH_KEYWORDS,
-                            "get(data, path)\n--\n\n"};
-PyMethodDef get_bytes_function = {"get_bytes", as_method(get_bytes), METH_FASTCALL | METH_KEYWORDS,
-                                  "get_bytes(data, path)\n--\n\n"};
-PyMethodDef get_buffer_function = {"get_buffer", as_method(get_buffer),
-                                   METH_FASTCALL | METH_KEYWORDS, "get_buffer(data, path)\n--\n\n"};
+PyMethodDef get_function = {"get",
+                            as_method(road_entry<single_path, get_signature, DocumentKind::Str>),
+                            METH_FASTCALL | METH_KEYWORDS, "get(data, path)\n--\n\n"};
+PyMethodDef get_bytes_function = {
+    "get_bytes", as_method(road_entry<single_path, get_bytes_signature, DocumentKind::Bytes>),
+    METH_FASTCALL | METH_KEYWORDS, "get_bytes(data, path)\n--\n\n"};
+PyMethodDef get_buffer_function = {
+    "get_buffer", as_method(road_entry<single_path, get_buffer_signature, DocumentKind::Buffer>),
+    METH_FASTCALL | METH_KEYWORDS, "get_buffer(data, path)\n--\n\n"};
 PyMethodDef parse_function = {"parse", as_method(parse), METH_FASTCALL | METH_KEYWORDS,
                               "parse(data)\n--\n\n"};
 

@@ -74,36 +74,20 @@ Expected<PyRef> outcome_results(engine::MultiOutcome outcome, const PathEntries&
                       encoding);
 }
 
-// Reads the document only when some entry needs a scan, and scans once.
+// Reads the document only when some entry needs a scan, and scans once:
+// get_many_bytes in range mode, get_many (copying out of the str) and
+// get_many_buffer in copy mode.
 Expected<PyRef> answer(PyObject* data, DocumentKind kind, const PathEntries& entries) {
     auto paths = compiled_of(entries);
     if (paths.empty()) return results_of(entries, {}, nullptr, xml::Encoding::Utf8);
-    std::string utf8_copy;
-    switch (kind) {
-        case DocumentKind::Str: {  // copy mode: the Results own their elements
-            auto bytes = read_str_document(data);
-            if (!bytes.ok()) return std::move(bytes.error());
-            DocumentText text = str_text(bytes.value());
-            return outcome_results(engine::evaluate_paths(text.bytes, text.encoding, paths, false),
-                                   entries, nullptr, text.encoding);
-        }
-        case DocumentKind::Bytes: {
-            DocumentText text = bytes_text(read_bytes_document(data), utf8_copy);
-            PyObject* document = text.transcoded ? nullptr : data;
-            return outcome_results(
-                engine::evaluate_paths(text.bytes, text.encoding, paths, document != nullptr),
-                entries, document, text.encoding);
-        }
-        case DocumentKind::Buffer:
-            break;
-    }
-    BufferView view;
-    auto bytes = read_buffer_document(data, view);
-    if (!bytes.ok()) return std::move(bytes.error());
-    DocumentText text = bytes_text(bytes.value(), utf8_copy);
-    engine::MultiOutcome outcome = engine::evaluate_paths(text.bytes, text.encoding, paths, false);
-    view.release();  // the matches own their bytes; the buffer may change from here on
-    return outcome_results(std::move(outcome), entries, nullptr, text.encoding);
+    DocumentHold hold;
+    auto input = scan_input(data, kind, kind == DocumentKind::Bytes, hold);
+    if (!input.ok()) return std::move(input.error());
+    const auto& [text, document] = input.value();
+    engine::MultiOutcome outcome =
+        engine::evaluate_paths(text.bytes, text.encoding, paths, document != nullptr);
+    hold.view.release();  // the matches own their bytes; a buffer may change from here on
+    return outcome_results(std::move(outcome), entries, document, text.encoding);
 }
 
 constexpr const char* data_and_paths[] = {"data", "paths"};
@@ -113,40 +97,30 @@ constexpr const char* data_and_paths[] = {"data", "paths"};
 Expected<PyRef> many_paths(const Signature& signature, DocumentKind kind, PyObject* const* args,
                            Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* bound[2];
-    if (auto error = bind_arguments(signature, args, nargs, kwnames, bound))
+    if (auto error = bind_document_call(signature, kind, args, nargs, kwnames, bound))
         return std::move(*error);
-    PyObject* data = bound[0];
-    if (auto error = check_document_kind(data, kind)) return std::move(*error);
     if (!PyList_Check(bound[1])) return argument_type_error("paths", bound[1], "list");
     auto entries = path_entries(bound[1]);
     if (!entries.ok()) return std::move(entries.error());
-    return answer(data, kind, entries.value());
+    return answer(bound[0], kind, entries.value());
 }
 
-PyObject* get_many(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr Signature signature{"get_many()", data_and_paths, 2};
-    return finish(many_paths(signature, DocumentKind::Str, args, nargs, kwnames));
-}
-
-PyObject* get_many_bytes(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr Signature signature{"get_many_bytes()", data_and_paths, 2};
-    return finish(many_paths(signature, DocumentKind::Bytes, args, nargs, kwnames));
-}
-
-PyObject* get_many_buffer(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr Signature signature{"get_many_buffer()", data_and_paths, 2};
-    return finish(many_paths(signature, DocumentKind::Buffer, args, nargs, kwnames));
-}
+constexpr Signature get_many_signature{"get_many()", data_and_paths, 2};
+constexpr Signature get_many_bytes_signature{"get_many_bytes()", data_and_paths, 2};
+constexpr Signature get_many_buffer_signature{"get_many_buffer()", data_and_paths, 2};
 
 }  // namespace
 
-PyMethodDef get_many_function = {"get_many", as_method(get_many), METH_FASTCALL | METH_KEYWORDS,
-                                 "get_many(data, paths)\n--\n\n"};
-PyMethodDef get_many_bytes_function = {"get_many_bytes", as_method(get_many_bytes),
-                                       METH_FASTCALL | METH_KEYWORDS,
-                                       "get_many_bytes(data, paths)\n--\n\n"};
-PyMethodDef get_many_buffer_function = {"get_many_buffer", as_method(get_many_buffer),
-                                        METH_FASTCALL | METH_KEYWORDS,
-                                        "get_many_buffer(data, paths)\n--\n\n"};
+PyMethodDef get_many_function = {
+    "get_many", as_method(road_entry<many_paths, get_many_signature, DocumentKind::Str>),
+    METH_FASTCALL | METH_KEYWORDS, "get_many(data, paths)\n--\n\n"};
+PyMethodDef get_many_bytes_function = {
+    "get_many_bytes",
+    as_method(road_entry<many_paths, get_many_bytes_signature, DocumentKind::Bytes>),
+    METH_FASTCALL | METH_KEYWORDS, "get_many_bytes(data, paths)\n--\n\n"};
+PyMethodDef get_many_buffer_function = {
+    "get_many_buffer",
+    as_method(road_entry<many_paths, get_many_buffer_signature, DocumentKind::Buffer>),
+    METH_FASTCALL | METH_KEYWORDS, "get_many_buffer(data, paths)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -3,6 +3,10 @@
 
 #include <Python.h>
 
+#include "lib/arguments.hpp"
+#include "lib/pending_error.hpp"
+#include "lib/single_path.hpp"
+
 namespace quorbix::lib {
 
 // A function of the fast calling convention with keywords, as a method table
@@ -10,6 +14,17 @@ namespace quorbix::lib {
 using FastCallWithKeywords = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
 inline PyCFunction as_method(FastCallWithKeywords function) {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
+// A road shared by several module functions: binds the arguments by
+// `signature` and reads documents of `kind`.
+using Road = Expected<PyRef> (*)(const Signature& signature, DocumentKind kind,
+                                 PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+
+// The module function that takes `road` with its own signature and kind.
+template <Road road, const Signature& signature, DocumentKind kind>
+PyObject* road_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return finish(road(signature, kind, args, nargs, kwnames));
 }
 
 extern PyMethodDef get_function;

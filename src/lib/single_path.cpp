@@ -18,14 +18,6 @@ Expected<PyRef> result_of(engine::EvalOutcome outcome, PyObject* document, xml::
 
 }  // namespace
 
-Expected<PyRef> query_result(const DocumentText& text, const path::CompiledPath& path,
-                             PyObject* document) {
-    // A transcoded copy dies with this call: its matches are copied out.
-    if (text.transcoded) document = nullptr;
-    return result_of(engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr),
-                     document, text.encoding);
-}
-
 PendingError ambiguous_path_error(const engine::AmbiguousPath& ambiguous) {
     return PendingError(PyExc_ValueError,
                         "path is ambiguous: " + ambiguous.name +
@@ -45,26 +37,42 @@ std::optional<PendingError> check_document_kind(PyObject* data, DocumentKind kin
     return std::nullopt;
 }
 
-Expected<PyRef> query_document(PyObject* data, DocumentKind kind, const path::CompiledPath& path) {
-    std::string utf8_copy;
+std::optional<PendingError> bind_document_call(const Signature& signature, DocumentKind kind,
+                                               PyObject* const* args, Py_ssize_t nargs,
+                                               PyObject* kwnames, PyObject* (&bound)[2]) {
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, bound)) return error;
+    return check_document_kind(bound[0], kind);
+}
+
+Expected<ScanInput> scan_input(PyObject* data, DocumentKind kind, bool ranges, DocumentHold& hold) {
     switch (kind) {
         case DocumentKind::Str: {
             auto bytes = read_str_document(data);
             if (!bytes.ok()) return std::move(bytes.error());
-            return query_result(str_text(bytes.value()), path, data);
+            return ScanInput{str_text(bytes.value()), ranges ? data : nullptr};
         }
-        case DocumentKind::Bytes:
-            return query_result(bytes_text(read_bytes_document(data), utf8_copy), path, data);
+        case DocumentKind::Bytes: {
+            DocumentText text = bytes_text(read_bytes_document(data), hold.utf8_copy);
+            // A transcoded copy dies with the call: its matches are copied out.
+            return ScanInput{text, ranges && !text.transcoded ? data : nullptr};
+        }
         case DocumentKind::Buffer:
             break;
     }
-    BufferView view;
-    auto bytes = read_buffer_document(data, view);
+    auto bytes = read_buffer_document(data, hold.view);
     if (!bytes.ok()) return std::move(bytes.error());
-    DocumentText text = bytes_text(bytes.value(), utf8_copy);
-    engine::EvalOutcome outcome = engine::evaluate_path(text.bytes, text.encoding, path, false);
-    view.release();  // the matches own their bytes; the buffer may change from here on
-    return result_of(std::move(outcome), nullptr, text.encoding);
+    return ScanInput{bytes_text(bytes.value(), hold.utf8_copy), nullptr};
+}
+
+Expected<PyRef> query_document(PyObject* data, DocumentKind kind, const path::CompiledPath& path) {
+    DocumentHold hold;
+    auto input = scan_input(data, kind, true, hold);
+    if (!input.ok()) return std::move(input.error());
+    const auto& [text, document] = input.value();
+    engine::EvalOutcome outcome =
+        engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr);
+    hold.view.release();  // the matches own their bytes; a buffer may change from here on
+    return result_of(std::move(outcome), document, text.encoding);
 }
 
 }  // namespace quorbix::lib

@@ -11,33 +11,7 @@ namespace quorbix::engine {
 namespace {
 
 // The matches as one line: "S:text" for scalars, "R:bytes" for ranges,
-// "O:bytes" for owned elements, joined by " | "; or "ambiguous: name".
-std::string query(std::string_view doc, std::string_view text, bool range_mode = true) {
-    auto compiled = path::compile_path(text);
-    if (auto* e = std::get_if<std::string>(&compiled)) return "bad path: " + *e;
-    EvalOutcome outcome = evaluate_path(doc, xml::document_encoding(doc),
-                                        *std::get<path::CompiledPathRef>(compiled), range_mode);
-    if (auto* a = std::get_if<AmbiguousPath>(&outcome)) return "ambiguous: " + a->name;
-    std::string out;
-    for (const EngineMatch& m : std::get<Matches>(outcome)) {
-        if (!out.empty()) out += " | ";
-        switch (m.kind) {
-            case EngineMatch::Kind::ScalarText:
-                out += "S:" + m.bytes;
-                break;
-            case EngineMatch::Kind::OwnedElement:
-                out += "O:" + m.bytes;
-                break;
-            case EngineMatch::Kind::ElementRange:
-                out += "R:" + std::string(doc.substr(m.start, m.end - m.start));
-                break;
-        }
-    }
-    return out;
-}
-
-// Several paths in one pass: each list rendered as `query` renders one, the
-// lists joined by " || ".
+// "O:bytes" for owned elements, joined by " | ".
 std::string render(std::string_view doc, const Matches& matches) {
     std::string out;
     for (const EngineMatch& m : matches) {
@@ -57,6 +31,17 @@ std::string render(std::string_view doc, const Matches& matches) {
     return out;
 }
 
+// One path: its matches, or "ambiguous: name".
+std::string query(std::string_view doc, std::string_view text, bool range_mode = true) {
+    auto compiled = path::compile_path(text);
+    if (auto* e = std::get_if<std::string>(&compiled)) return "bad path: " + *e;
+    EvalOutcome outcome = evaluate_path(doc, xml::document_encoding(doc),
+                                        *std::get<path::CompiledPathRef>(compiled), range_mode);
+    if (auto* a = std::get_if<AmbiguousPath>(&outcome)) return "ambiguous: " + a->name;
+    return render(doc, std::get<Matches>(outcome));
+}
+
+// Several paths in one pass: the lists joined by " || ".
 std::string many(std::string_view doc, std::vector<std::string> texts, bool in_element = false) {
     std::vector<path::CompiledPathRef> held;
     std::vector<const path::CompiledPath*> paths;

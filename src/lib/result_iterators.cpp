@@ -213,11 +213,16 @@ Expected<PyRef> make_child_key_iter(const PyItems& items) {
                                                KeyFields{std::move(names.value())});
 }
 
-Expected<PyRef> make_child_value_iter(const PyItems& items) {
+// An iterator that walks its own copy of the element's children.
+template <class Fields>
+Expected<PyRef> over_children(const PyItems& items, PyObject* type) {
     auto scan = ChildScan::of(items, true);
     if (!scan.ok()) return std::move(scan.error());
-    return new_instance<IterObject<ValueFields>>(child_value_iter_type(),
-                                                 ValueFields{std::move(scan.value())});
+    return new_instance<IterObject<Fields>>(type, Fields{std::move(scan.value())});
+}
+
+Expected<PyRef> make_child_value_iter(const PyItems& items) {
+    return over_children<ValueFields>(items, child_value_iter_type());
 }
 
 Expected<PyRef> make_child_item_iter(const PyItems& items) {
@@ -230,10 +235,7 @@ Expected<PyRef> make_child_item_iter(const PyItems& items) {
 }
 
 Expected<PyRef> make_child_iter(const PyItems& items) {
-    auto scan = ChildScan::of(items, true);
-    if (!scan.ok()) return std::move(scan.error());
-    return new_instance<IterObject<ChildFields>>(child_iter_type(),
-                                                 ChildFields{std::move(scan.value())});
+    return over_children<ChildFields>(items, child_iter_type());
 }
 
 }  // namespace quorbix::lib

@@ -1,5 +1,7 @@
 #include "engine/scan.hpp"
 
+#include <algorithm>
+
 #include "engine/element_text.hpp"
 #include "engine/name_test.hpp"
 #include "path/filter.hpp"
@@ -146,13 +148,21 @@ bool Scan::ambiguous(State& s) {
 void Scan::on_start(const XmlEvent& event, std::uint64_t start) {
     std::string_view name = tested_name(event.name());
     const Frame& f = top();
-    // Most elements concern no state: they are skipped at once.
+    // Most elements concern no state, or only searches that a leaf cannot
+    // satisfy: they are passed over at once.
+    std::uint32_t first_search = f.states_end;
     for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
+        if (!active(states_[i])) continue;
         const PathStep& step = component_of(states_[i]);
-        if (active(states_[i]) && (step.recursive || name_matches(step, name)))
-            return act_on_start(event, start, name, i);
+        if (name_matches(step, name))
+            return act_on_start(event, start, name, std::min(i, first_search));
+        if (step.recursive && first_search == f.states_end) first_search = i;
     }
-    (void)reader_of(f).skip_element(event.name());
+    xml::XmlReader& r = reader_of(f);
+    if (first_search == f.states_end)
+        (void)r.skip_element(event.name());
+    else if (!r.skip_leaf(event.name()))
+        act_on_start(event, start, name, first_search);
 }
 
 // `first` is the first state that acts on the element: those before it do not.
@@ -338,6 +348,16 @@ void Scan::consume(const XmlEvent& event, std::uint64_t start, std::uint32_t act
         level.context_start = start;
         level.actions_begin = actions_begin;
         level.actions_end = static_cast<std::uint32_t>(actions_.size());
+        return;
+    }
+    if (actions_.size() == actions_begin + 1 && actions_.back().kind == ActionKind::Capture &&
+        paths_[states_[actions_.back().state].path].capture == FinalCapture::Span) {
+        // The commonest case, a match captured as itself, without the list.
+        Action capture = actions_.back();
+        actions_.pop_back();
+        (void)r.skip_element(event.name());
+        emit_element(states_[capture.state].path, top().source, start, r.position());
+        if (capture.single) selection_done(capture.state);
         return;
     }
     if (actions_.size() == actions_begin + 1 && actions_.back().kind == ActionKind::Stream) {

@@ -1,6 +1,5 @@
 #include "engine/element_text.hpp"
 
-
 #include "engine/name_test.hpp"
 #include "xml/attributes.hpp"
 #include "xml/encoding/encoding.hpp"
@@ -11,8 +10,14 @@ namespace quorbix::engine {
 
 using xml::EventKind;
 
-void collect_text(xml::XmlReader& reader, std::string& out) {
+void append_text(const xml::XmlReader& reader, std::string_view raw, std::string& out) {
     std::string decoded, unescaped;
+    if (auto text = reader.decode_text(raw, decoded))
+        if (auto plain = xml::unescape_text(*text, unescaped)) out += *plain;
+}
+
+void collect_text(xml::XmlReader& reader, std::string& out) {
+    std::string decoded;
     std::size_t depth = 1;
     for (;;) {
         xml::ReadResult r = reader.next_event();
@@ -27,8 +32,7 @@ void collect_text(xml::XmlReader& reader, std::string& out) {
             case EventKind::Eof:
                 return;
             case EventKind::Text:
-                if (auto text = reader.decode_text(r.event.content, decoded))
-                    if (auto plain = xml::unescape_text(*text, unescaped)) out += *plain;
+                append_text(reader, r.event.content, out);
                 break;
             case EventKind::CData:
                 if (reader.encoding().encoding == xml::Encoding::Utf8)

@@ -18,6 +18,10 @@ namespace quorbix::engine {
 // never unescaped) and leaves the reader past the element's end tag.
 void collect_text(xml::XmlReader& reader, std::string& out);
 
+// Appends one piece of text as `collect_text` takes it: decoded from the
+// reader's encoding and unescaped, or nothing when either fails.
+void append_text(const xml::XmlReader& reader, std::string_view raw, std::string& out);
+
 // The text of the first element in `bytes`, which are in `encoding`; empty
 // for a self-closing one.
 std::string item_text(std::string_view bytes, xml::Encoding encoding);

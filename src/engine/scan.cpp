@@ -178,6 +178,11 @@ void Scan::act_on_start(const XmlEvent& event, std::uint64_t start, std::string_
     for (std::uint32_t i = begin; i < end; ++i) {
         if (!active(states_[i])) continue;
         const PathStep& step = component_of(states_[i]);
+        if (states_[i].probe != 0) {  // the first child it names gives the value
+            if (name_matches(step, name))
+                actions_.push_back({ActionKind::Probed, false, i, 0, states_[i].probe - 1});
+            continue;
+        }
         if (!name_matches(step, name)) {
             if (step.recursive) {  // searched on inside, as a level of its own
                 search(i);
@@ -227,7 +232,7 @@ void Scan::select(std::uint32_t state, const XmlEvent& event, bool single, StopS
     std::uint32_t next = s.component + 1;
     std::size_t before = out_size(s);
     if (next == steps_of(s).size())
-        return actions_.push_back({ActionKind::Capture, single, state, before});
+        return actions_.push_back({ActionKind::Capture, single, state, before, 0});
     const PathStep& step = steps_of(s)[next];
     if (step.kind == StepKind::Attribute) {  // answered from the start tag
         if (attribute_value(event, step.name, encoding_, scratch_))
@@ -236,10 +241,10 @@ void Scan::select(std::uint32_t state, const XmlEvent& event, bool single, StopS
         return;
     }
     if (step.kind == StepKind::Text)
-        return actions_.push_back({ActionKind::Text, single, state, before});
+        return actions_.push_back({ActionKind::Text, single, state, before, 0});
     std::uint32_t path = s.path;
     push_state(path, next, stop);  // `s` is not used past this point
-    if (single) actions_.push_back({ActionKind::Grown, true, state, before});
+    if (single) actions_.push_back({ActionKind::Grown, true, state, before, 0});
 }
 
 void Scan::filter(std::uint32_t state, const XmlEvent& event) {
@@ -254,7 +259,7 @@ void Scan::filter(std::uint32_t state, const XmlEvent& event) {
         return;
     }
     bool stream = streams(steps_of(s), s.component, paths_[s.path].capture);
-    actions_.push_back({stream ? ActionKind::Stream : ActionKind::Filter, first, state, 0});
+    actions_.push_back({stream ? ActionKind::Stream : ActionKind::Filter, first, state, 0, 0});
 }
 
 void Scan::on_empty(const XmlEvent& event) {
@@ -266,6 +271,12 @@ void Scan::on_empty(const XmlEvent& event) {
         const PathStep& step = component_of(states_[i]);
         if (!name_matches(step, name)) continue;
         State& s = states_[i];
+        if (s.probe != 0) {  // a self-closing child: the value is empty
+            probes_[s.probe - 1].found = true;
+            s.done = true;
+            ++changes_;
+            continue;
+        }
         switch (step.selector) {
             case Selector::None:
                 if (ambiguous(s)) return;
@@ -325,19 +336,52 @@ bool Scan::self_closing(const State& s, std::uint32_t component, const XmlEvent&
     return false;  // an element step: a self-closing element has no children
 }
 
+// Filters whose value is one plain child's text read it while the element's
+// children stream past, as probes of the inner level, rather than reading the
+// element's bytes again at its end.
+void Scan::add_probes(std::uint32_t actions_begin) {
+    for (std::uint32_t i = actions_begin; i < actions_.size(); ++i) {
+        Action& a = actions_[i];
+        if (a.kind != ActionKind::Filter && a.kind != ActionKind::Stream) continue;
+        const path::FilterExpr& f = *component_of(states_[a.state]).filter;
+        if (f.lhs.size() != 1) continue;
+        const PathStep& left = f.lhs[0];
+        if (!left.is_element() || left.selector != Selector::None || left.recursive) continue;
+        a.kind = ActionKind::Filter;
+        probes_.emplace_back();
+        a.probe = static_cast<std::uint32_t>(probes_.size());
+        std::uint32_t path = states_[a.state].path;
+        State& probe = states_.emplace_back();
+        probe.step = &left;
+        probe.path = path;
+        probe.stop = StopScope::Level;
+        probe.probe = a.probe;
+    }
+}
+
 // Reads the element whose Start was just handled, once for every state that
 // acted on it: states that descend read its children as one inner level;
 // the actions waiting for its end then run.
 void Scan::consume(const XmlEvent& event, std::uint64_t start, std::uint32_t actions_begin,
                    std::uint32_t inner_begin, std::uint32_t searches) {
     xml::XmlReader& r = reader_of(top());
+    // When states read the element's children anyway, filters read their
+    // value from the same pass; the element then ends where that level ends.
+    auto probes_begin = static_cast<std::uint32_t>(probes_.size());
+    if (states_.size() > inner_begin) add_probes(actions_begin);
     auto inner_end = static_cast<std::uint32_t>(states_.size());
     bool acts = actions_.size() > actions_begin;
     // A leaf holds nothing a search could find.
     if (searches > 0 && inner_end - inner_begin == searches && r.skip_leaf(event.name())) {
         states_.resize(inner_begin);
-        if (acts) run_actions(actions_begin, start, r.position(), nullptr);
-        return;
+        if (!acts) return;
+        // Nothing but text stood between its tags: that text is the element's.
+        std::size_t text_begin = start + event.content.size() + 2;
+        std::size_t text_end = r.position() - r.event().content.size() - 3;
+        std::string text;
+        if (text_begin <= text_end)
+            append_text(r, r.input().substr(text_begin, text_end - text_begin), text);
+        return run_actions(actions_begin, start, r.position(), &text);
     }
     if (inner_end > inner_begin) {  // the actions wait for the inner level's end
         Frame& level = frames_.emplace_back();
@@ -348,6 +392,7 @@ void Scan::consume(const XmlEvent& event, std::uint64_t start, std::uint32_t act
         level.context_start = start;
         level.actions_begin = actions_begin;
         level.actions_end = static_cast<std::uint32_t>(actions_.size());
+        level.probes_begin = probes_begin;
         return;
     }
     if (actions_.size() == actions_begin + 1 && actions_.back().kind == ActionKind::Capture &&
@@ -371,7 +416,7 @@ void Scan::consume(const XmlEvent& event, std::uint64_t start, std::uint32_t act
         const Action& a = actions_[i];
         // A count placeholder needs no text: its element is passed over as a
         // captured one is, so that both end where the same rule ends them.
-        texts_only = a.kind == ActionKind::Text ||
+        texts_only = a.kind == ActionKind::Text || a.kind == ActionKind::Probed ||
                      (a.kind == ActionKind::Capture &&
                       paths_[states_[a.state].path].capture == FinalCapture::OwnedText);
     }
@@ -427,11 +472,21 @@ void Scan::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t e
             case ActionKind::Grown:
                 if (out_size(s) > a->size_before) selection_done(a->state);
                 break;
-            case ActionKind::Filter:
-            case ActionKind::Stream:
-                if (filter_holds(bytes, *component_of(s).filter))
-                    rest_on_bytes(a->state, bytes, nullptr, a->single);
+            case ActionKind::Probed: {
+                probes_[a->probe] = {true, element_text(i, last)};
+                states_[a->state].done = true;  // only the first child counts
+                ++changes_;
                 break;
+            }
+            case ActionKind::Filter:
+            case ActionKind::Stream: {
+                const path::FilterExpr& f = *component_of(s).filter;
+                bool holds = a->probe == 0 ? filter_holds(bytes, f)
+                                           : probes_[a->probe - 1].found &&
+                                                 compare(probes_[a->probe - 1].text, f);
+                if (holds) rest_on_bytes(a->state, bytes, nullptr, a->single);
+                break;
+            }
         }
     }
     actions_.resize(first);
@@ -547,6 +602,11 @@ bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter
                 break;
         }
     }
+    return compare(std::move(text), filter);
+}
+
+// The filter's comparison of a value: text that is not UTF-8 compares as empty.
+bool Scan::compare(std::string text, const path::FilterExpr& filter) {
     if (!xml::is_valid_utf8(text)) text.clear();
     return path::filter_compare(text, filter.op, filter.value);
 }
@@ -616,6 +676,7 @@ void Scan::step_root() {
         level.states_end = inner_end;
         level.context_start = start;
         level.actions_begin = level.actions_end = static_cast<std::uint32_t>(actions_.size());
+        level.probes_begin = static_cast<std::uint32_t>(probes_.size());
         frames_.push_back(level);
         return;
     }
@@ -648,6 +709,7 @@ void Scan::pop_frame() {
     if (f.actions_end > f.actions_begin)
         run_actions(f.actions_begin, f.context_start, sources_[f.source]->reader.position(),
                     nullptr);
+    probes_.resize(f.probes_begin);
 }
 
 // A single selection produced output: its state takes nothing more, and
@@ -676,6 +738,7 @@ void Scan::unwind() {
         const Frame& f = top();
         states_.resize(f.states_begin);
         actions_.resize(f.actions_begin);
+        if (!f.bytes_root) probes_.resize(f.probes_begin);
         frames_.pop_back();
     }
     if (!frames_.empty()) top().started = true;

@@ -62,6 +62,15 @@ class Scan {
         bool seen_match = false;    // for the ambiguity rule
         bool done = false;          // a single selection produced output here
         StopScope stop = StopScope::Path;
+        // A probe reads the value of a filter on its context element: the text
+        // of the first child that passes its step; 1 + its slot in probes_.
+        std::uint32_t probe = 0;
+    };
+
+    // A filter's value gathered by a probe while the children stream past.
+    struct ProbeValue {
+        bool found = false;
+        std::string text;
     };
 
     // What a state asks of a matched element once it has been read through:
@@ -72,6 +81,7 @@ class Scan {
         Filter,   // a filter decided on the element's bytes
         Stream,   // a filter decided while the children stream past
         Grown,    // a single selection whose output comes from inside
+        Probed,   // a child a probe found: its text is the filter's value
     };
     // Trivial, so that a list of them costs nothing to set up per element.
     struct Action {
@@ -79,6 +89,7 @@ class Scan {
         bool single;              // a single selection: done once it produced output
         std::uint32_t state;      // index in states_
         std::size_t size_before;  // Grown: the path's match count before the element
+        std::uint32_t probe;      // Filter: 1 + the slot of its probe, or 0 (Probed: the slot)
     };
 
     // One entry of the stack: a level over an element's children (or the
@@ -93,6 +104,7 @@ class Scan {
         // Levels: the actions on the context element, run at its end.
         std::uint32_t actions_begin = 0, actions_end = 0;
         std::uint64_t context_start = 0;
+        std::uint32_t probes_begin = 0;  // levels: the probes of the context element
         // Levels: the count of changes when their states were last looked at.
         std::uint64_t seen_changes = ~std::uint64_t{0};
         // Bytes roots: the state whose first-match filter held; done when
@@ -128,6 +140,8 @@ class Scan {
     bool self_closing(const State& s, std::uint32_t component, const xml::XmlEvent& event);
     void consume(const xml::XmlEvent& event, std::uint64_t start, std::uint32_t actions_begin,
                  std::uint32_t inner_begin, std::uint32_t searches);
+    void add_probes(std::uint32_t actions_begin);
+    bool compare(std::string text, const path::FilterExpr& filter);
     void run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t end_position,
                      std::string* text);
     void stream_filter(const Action& action, const xml::XmlEvent& event, std::uint64_t start);
@@ -182,6 +196,7 @@ class Scan {
     // The actions waiting for open context elements to end, innermost last;
     // past them, those of the element being handled.
     std::vector<Action> actions_;
+    std::vector<ProbeValue> probes_;  // the values of the probes of open elements
     std::optional<AmbiguousPath> error_;
     std::uint64_t changes_ = 0;  // selections done and paths finished so far
     bool unwind_ = false;        // a single selection ended the scan of captured bytes

@@ -264,6 +264,22 @@ TEST(Evaluator, EmptyDocumentsWithoutAnAddress) {
     EXPECT_EQ(many(nothing, {"a", "@k"}, true), " || ");
 }
 
+TEST(MultiPath, FiltersReadTheirChildInThePassOthersDescend) {
+    // While other paths read a's children, each filter's value is the text of
+    // the first b among them: as the filter alone reads it.
+    const char* doc = "<r><a><b>x</b><b>z</b></a><a><b/><c>1</c></a><a><c>2</c></a></r>";
+    std::vector<std::string> paths = {"r.a.#(b==z)#.c", "r.a.#(b=='')#.c", "r.a.#(b!=q)#.c",
+                                      "r.a.#(b%'?')#|@count"};
+    std::string together = many(doc, {"r.a.#.c", paths[0], paths[1], paths[2], paths[3]});
+    EXPECT_EQ(together, "R:<c>1</c> | R:<c>2</c> ||  || O:<c>1</c> || O:<c>1</c> || S:1");
+    for (const std::string& path : paths) EXPECT_EQ(many(doc, {path}), query(doc, path)) << path;
+}
+
+TEST(MultiPath, LeavesPassedOverBySearchesKeepTheirText) {
+    EXPECT_EQ(many("<r><a k='>'>x &amp; y</a><a></a></r>", {"**.z", "r.a.#.#text", "r.a|@sort"}),
+              " || S:x & y | S: || S: | S:x & y");
+}
+
 TEST(MultiPath, CountsEndMalformedElementsAsCapturesDo) {
     // Found by fuzzing: a counted element must end where a captured one does.
     EXPECT_EQ(many("<b></><b>", {"**.b|@count"}), "S:1");

@@ -122,7 +122,6 @@ class Scan {
     };
 
     std::optional<AmbiguousPath> run();
-    void push_root(std::string_view bytes, std::unique_ptr<std::string> owned, StopScope stop);
     void step_root();
     void step_level();
     void on_start(const xml::XmlEvent& event, std::uint64_t start);

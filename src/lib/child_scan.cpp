@@ -13,8 +13,12 @@ Expected<ChildScan> ChildScan::of(const PyItems& items, bool copy) {
     if (!mode.ok()) return std::move(mode.error());
     if (mode.value() != ResultMode::DictElement)
         return internal_error("DictElement mode implies element bytes are available");
+    return of_element(items.front(), copy);
+}
+
+Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy) {
     DocumentHold hold;
-    auto bytes = element_bytes(items.front(), hold);
+    auto bytes = element_bytes(element, hold);
     if (!bytes.ok()) return std::move(bytes.error());
     ChildScan scan;
     scan.encoding_ = bytes.value().encoding;

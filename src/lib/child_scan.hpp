@@ -23,6 +23,9 @@ class ChildScan {
     // when the scan must outlive the operation. An internal error when the
     // Result is no longer a DictElement.
     static Expected<ChildScan> of(const PyItems& items, bool copy);
+    // The same for a caller that has just found the Result's mode to be
+    // DictElement: the element is not looked at twice.
+    static Expected<ChildScan> of_element(const PyItem& element, bool copy);
 
     const std::vector<engine::ChildEntry>& children() const { return children_; }
     // The unique child names as written (in the document's encoding).

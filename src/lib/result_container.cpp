@@ -24,10 +24,6 @@ PendingError key_error(PyObject* key) {
     return PendingError::fetch();
 }
 
-Expected<PyRef> result_of_items(PyItems items) {
-    return make_result(std::move(items));
-}
-
 // A ScalarLike item's text as a str of code points (the standard ValueError
 // for text that is not UTF-8).
 Expected<PyRef> scalar_str(const PyItem& item) {
@@ -60,7 +56,7 @@ Expected<PyRef> multi_index(const PyItems& items, long long i) {
     if (i < 0 || i >= count) return PendingError(PyExc_IndexError, out_of_range);
     PyItems one;
     one.push_back(items[static_cast<std::size_t>(i)].clone());
-    return result_of_items(std::move(one));
+    return make_result(std::move(one));
 }
 
 Expected<PyRef> multi_slice(const PyItems& items, PyObject* slice) {
@@ -71,14 +67,14 @@ Expected<PyRef> multi_slice(const PyItems& items, PyObject* slice) {
     PyItems picked;
     for (Py_ssize_t k = 0, i = start; k < count; ++k, i += step)
         picked.push_back(items[static_cast<std::size_t>(i)].clone());
-    return result_of_items(std::move(picked));
+    return make_result(std::move(picked));
 }
 
 // r['name']: every direct child of that name, compared as text.
 Expected<PyRef> child_key(const PyItems& items, PyObject* key) {
     auto name = read_str_document(key);
     if (!name.ok()) return std::move(name.error());
-    auto scan = ChildScan::of(items, false);
+    auto scan = ChildScan::of_element(items.front(), false);
     if (!scan.ok()) return std::move(scan.error());
     const auto& names = scan.value().names();
     std::string scratch;
@@ -113,7 +109,7 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
                                 mode_name(mode.value()));
     switch (mode.value()) {
         case ResultMode::Empty:
-            if (kind == Key::Slice) return result_of_items({});
+            if (kind == Key::Slice) return make_result({});
             return PendingError(PyExc_IndexError, out_of_range);
         case ResultMode::ScalarLike:
             if (kind == Key::Slice) return scalar_slice(items.front(), key);

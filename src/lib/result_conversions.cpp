@@ -56,7 +56,7 @@ Expected<PyRef> scalar_value(const PyItem& item) {
 
 // One Result per distinct child name, holding every child of that name.
 Expected<PyRef> dict_value(const PyItems& items) {
-    auto scan = ChildScan::of(items, false);
+    auto scan = ChildScan::of_element(items.front(), false);
     if (!scan.ok()) return std::move(scan.error());
     PyRef dict(PyDict_New());
     if (!dict) return PendingError::fetch();

@@ -32,7 +32,7 @@ Expected<std::string> utf8_of(PyObject* str) {
 Expected<std::string> repr_of(const PyItems& items);
 
 Expected<std::string> dict_repr(const PyItems& items) {
-    auto scan = ChildScan::of(items, false);
+    auto scan = ChildScan::of_element(items.front(), false);
     if (!scan.ok()) return std::move(scan.error());
     const auto& names = scan.value().names();
     std::vector<std::string> shown;

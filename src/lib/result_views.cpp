@@ -77,16 +77,28 @@ constexpr char values_shown[] = "result_values([...])";
 constexpr char items_shown[] = "result_items([...])";
 constexpr char children_shown[] = "result_children([...])";
 
-PyObject* view_class(const char* name, const char* doc, PyType_Slot* own_slots) {
-    PyType_Slot slots[8];
-    std::size_t n = 0;
-    slots[n++] = {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<ViewObject>)};
-    slots[n++] = {Py_tp_doc, const_cast<char*>(doc)};
-    for (PyType_Slot* s = own_slots; s->slot != 0; ++s) slots[n++] = *s;
-    slots[n] = {0, nullptr};
+// The class of a view: final, not instantiable from Python, made on first
+// use (under the interpreter lock, see path_type). Only the keys view answers
+// `in` itself; the others leave it to iteration.
+template <Expected<PyRef> (*Iterate)(const PyItems&), bool EveryChild, PyObject* (*Repr)(PyObject*),
+          bool Contains>
+PyObject* view_class(const char* name, const char* doc) {
+    static PyObject* type = nullptr;
+    if (type != nullptr) return type;
+    PyType_Slot slots[] = {
+        {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<ViewObject>)},
+        {Py_tp_doc, const_cast<char*>(doc)},
+        {Py_tp_iter, reinterpret_cast<void*>(view_iter<Iterate>)},
+        {Py_sq_length, reinterpret_cast<void*>(view_len<EveryChild>)},
+        {Py_tp_repr, reinterpret_cast<void*>(Repr)},
+        {Contains ? Py_sq_contains : 0,
+         Contains ? reinterpret_cast<void*>(keys_contains) : nullptr},
+        {0, nullptr},
+    };
     PyType_Spec spec = {name, sizeof(ViewObject), 0,
                         Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
-    return PyType_FromSpec(&spec);
+    type = PyType_FromSpec(&spec);
+    return type;
 }
 
 // A view of a DictElement Result; a TypeError naming `method` for any other.
@@ -105,65 +117,27 @@ Expected<PyRef> view_of(PyObject* self, PyObject* type, const char* method) {
 }  // namespace
 
 PyObject* keys_view_type() {
-    static PyObject* type = nullptr;
-    static PyType_Slot slots[] = {
-        {Py_tp_iter, reinterpret_cast<void*>(view_iter<make_child_key_iter>)},
-        {Py_sq_length, reinterpret_cast<void*>(view_len<false>)},
-        {Py_sq_contains, reinterpret_cast<void*>(keys_contains)},
-        {Py_tp_repr, reinterpret_cast<void*>(keys_repr)},
-        {0, nullptr},
-    };
-    if (type == nullptr)
-        type = view_class("quorbix._quorbix.ResultKeysView",
-                          "dict.keys()-like view over a DictElement Result. Re-iterable; each "
-                          "call to\n__iter__ produces a fresh, lazy iterator.",
-                          slots);
-    return type;
+    return view_class<make_child_key_iter, false, keys_repr, true>(
+        "quorbix._quorbix.ResultKeysView",
+        "dict.keys()-like view over a DictElement Result. Re-iterable; each call to\n__iter__ "
+        "produces a fresh, lazy iterator.");
 }
 
 PyObject* values_view_type() {
-    static PyObject* type = nullptr;
-    static PyType_Slot slots[] = {
-        {Py_tp_iter, reinterpret_cast<void*>(view_iter<make_child_value_iter>)},
-        {Py_sq_length, reinterpret_cast<void*>(view_len<false>)},
-        {Py_tp_repr, reinterpret_cast<void*>(fixed_repr<values_shown>)},
-        {0, nullptr},
-    };
-    if (type == nullptr)
-        type = view_class("quorbix._quorbix.ResultValuesView",
-                          "dict.values()-like view over a DictElement Result.", slots);
-    return type;
+    return view_class<make_child_value_iter, false, fixed_repr<values_shown>, false>(
+        "quorbix._quorbix.ResultValuesView", "dict.values()-like view over a DictElement Result.");
 }
 
 PyObject* items_view_type() {
-    static PyObject* type = nullptr;
-    static PyType_Slot slots[] = {
-        {Py_tp_iter, reinterpret_cast<void*>(view_iter<make_child_item_iter>)},
-        {Py_sq_length, reinterpret_cast<void*>(view_len<false>)},
-        {Py_tp_repr, reinterpret_cast<void*>(fixed_repr<items_shown>)},
-        {0, nullptr},
-    };
-    if (type == nullptr)
-        type = view_class("quorbix._quorbix.ResultItemsView",
-                          "dict.items()-like view over a DictElement Result.", slots);
-    return type;
+    return view_class<make_child_item_iter, false, fixed_repr<items_shown>, false>(
+        "quorbix._quorbix.ResultItemsView", "dict.items()-like view over a DictElement Result.");
 }
 
 PyObject* children_view_type() {
-    static PyObject* type = nullptr;
-    static PyType_Slot slots[] = {
-        {Py_tp_iter, reinterpret_cast<void*>(view_iter<make_child_iter>)},
-        {Py_sq_length, reinterpret_cast<void*>(view_len<true>)},
-        {Py_tp_repr, reinterpret_cast<void*>(fixed_repr<children_shown>)},
-        {0, nullptr},
-    };
-    if (type == nullptr)
-        type = view_class("quorbix._quorbix.ResultChildrenView",
-                          "Order-preserving view over every direct child element of a "
-                          "DictElement\nResult. Re-iterable; each call to `__iter__` produces a "
-                          "fresh, lazy iterator.",
-                          slots);
-    return type;
+    return view_class<make_child_iter, true, fixed_repr<children_shown>, false>(
+        "quorbix._quorbix.ResultChildrenView",
+        "Order-preserving view over every direct child element of a DictElement\nResult. "
+        "Re-iterable; each call to `__iter__` produces a fresh, lazy iterator.");
 }
 
 namespace result_slots {

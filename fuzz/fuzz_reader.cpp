@@ -2,6 +2,7 @@
 // event, attribute iteration, unescaping, decoding and element skipping.
 #include "fuzz/fuzz_input.hpp"
 #include "xml/attributes.hpp"
+#include "xml/character_data.hpp"
 #include "xml/unescape.hpp"
 #include "xml/xml_reader.hpp"
 
@@ -31,9 +32,12 @@ void drain(xml::XmlReader reader, bool skip) {
                 break;
             }
             case xml::EventKind::Text:
+                decoded.clear();
+                xml::append_character_data(r.event.content, reader.encoding().encoding, decoded);
+                break;
             case xml::EventKind::CData:
-                if (auto text = reader.decode_text(r.event.content, decoded))
-                    (void)xml::unescape_text(*text, scratch);
+                decoded.clear();
+                xml::append_cdata(r.event.content, reader.encoding().encoding, decoded);
                 break;
             default:
                 break;

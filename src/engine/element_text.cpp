@@ -2,22 +2,15 @@
 
 #include "engine/name_test.hpp"
 #include "xml/attributes.hpp"
+#include "xml/character_data.hpp"
 #include "xml/encoding/encoding.hpp"
-#include "xml/text_encoding.hpp"
-#include "xml/unescape.hpp"
 
 namespace quorbix::engine {
 
 using xml::EventKind;
 
-void append_text(const xml::XmlReader& reader, std::string_view raw, std::string& out) {
-    std::string decoded, unescaped;
-    if (auto text = reader.decode_text(raw, decoded))
-        if (auto plain = xml::unescape_text(*text, unescaped)) out += *plain;
-}
-
 void collect_text(xml::XmlReader& reader, std::string& out) {
-    std::string decoded;
+    xml::Encoding encoding = reader.encoding().encoding;
     std::size_t depth = 1;
     for (;;) {
         xml::ReadResult r = reader.next_event();
@@ -32,13 +25,10 @@ void collect_text(xml::XmlReader& reader, std::string& out) {
             case EventKind::Eof:
                 return;
             case EventKind::Text:
-                append_text(reader, r.event.content, out);
+                xml::append_character_data(r.event.content, encoding, out);
                 break;
             case EventKind::CData:
-                if (reader.encoding().encoding == xml::Encoding::Utf8)
-                    out += r.event.content;  // as it stands, even when not UTF-8
-                else if (auto text = reader.decode_text(r.event.content, decoded))
-                    out += *text;
+                xml::append_cdata(r.event.content, encoding, out);
                 break;
             default:
                 break;
@@ -63,17 +53,15 @@ std::string item_text(std::string_view bytes, xml::Encoding encoding) {
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
                      std::string& value) {
     bool whole_key = name.find(':') != std::string_view::npos;
-    std::string decoded_key, decoded_value, unescaped;
+    std::string decoded_key;
     xml::AttributeIter it = xml::attributes(tag);
     xml::Attribute attribute;
     while (it.next(attribute)) {
         if (!attribute.ok) continue;
-        std::string_view key = xml::decode_or_raw(attribute.key, encoding, decoded_key);
+        std::string_view key = xml::utf8_text(attribute.key, encoding, decoded_key);
         if ((whole_key ? key : local_name(key)) != name) continue;
-        std::string_view text = xml::decode_or_raw(attribute.value, encoding, decoded_value);
-        std::optional<std::string_view> plain;
-        if (xml::is_valid_utf8(text)) plain = xml::unescape_text(text, unescaped);
-        value.assign(plain ? *plain : text);
+        value.clear();
+        xml::append_character_data(attribute.value, encoding, value);
         return true;
     }
     return false;

@@ -13,14 +13,9 @@
 namespace quorbix::engine {
 
 // Called right after `reader` returned a Start: appends the text of the
-// element and its descendants to `out` (each text decoded from the document's
-// encoding and unescaped, pieces that fail either left out; CDATA decoded but
-// never unescaped) and leaves the reader past the element's end tag.
+// element and its descendants to `out`, each piece as the document says it
+// (xml/character_data.hpp), and leaves the reader past the element's end tag.
 void collect_text(xml::XmlReader& reader, std::string& out);
-
-// Appends one piece of text as `collect_text` takes it: decoded from the
-// reader's encoding and unescaped, or nothing when either fails.
-void append_text(const xml::XmlReader& reader, std::string_view raw, std::string& out);
 
 // The text of the first element in `bytes`, which are in `encoding`; empty
 // for a self-closing one.
@@ -28,8 +23,7 @@ std::string item_text(std::string_view bytes, xml::Encoding encoding);
 
 // The value of the attribute `name` names: a name with a ':' names the whole
 // key, any other name a key's local part; the first equal key wins. Keys and
-// values are read in `encoding`; the value is unescaped when it decodes and
-// unescapes cleanly, else raw. False when absent.
+// values are read in `encoding`, the value as text is. False when absent.
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
                      std::string& value);
 

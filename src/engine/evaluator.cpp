@@ -1,13 +1,29 @@
 #include "engine/evaluator.hpp"
 
+#include <span>
+
 #include "engine/modifier_stage.hpp"
 #include "engine/scan.hpp"
 
 namespace quorbix::engine {
 namespace {
 
-bool first_modifier_is_first(const path::CompiledPath& path) {
-    return !path.modifiers.empty() && path.modifiers.front() == path::Modifier::First;
+bool first_modifier_is(const path::CompiledPath& path, path::Modifier modifier) {
+    return !path.modifiers.empty() && path.modifiers.front() == modifier;
+}
+
+// How the scan follows a path: a path that counts first keeps only the
+// number of its matches.
+ScanPath scan_path(const path::CompiledPath& path, Matches* out, path::FinalCapture capture) {
+    return {&path.steps, out, first_modifier_is(path, path::Modifier::First), capture,
+            first_modifier_is(path, path::Modifier::Count)};
+}
+
+// The modifiers still to apply once the scan is done: a count the scan took
+// is not taken again.
+std::span<const path::Modifier> modifiers_after_scan(const path::CompiledPath& path) {
+    std::span<const path::Modifier> all = path.modifiers;
+    return first_modifier_is(path, path::Modifier::Count) ? all.subspan(1) : all;
 }
 
 // The paths' lists after one pass, relative or at document level.
@@ -18,13 +34,12 @@ MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
     std::vector<ScanPath> scan_paths;
     scan_paths.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i)
-        scan_paths.push_back({&paths[i]->steps, &lists[i], first_modifier_is_first(*paths[i]),
-                              paths[i]->final_capture});
+        scan_paths.push_back(scan_path(*paths[i], &lists[i], paths[i]->final_capture));
     Scan scan(bytes, encoding, std::move(scan_paths), range_mode);
     auto ambiguous = relative ? scan.run_relative() : scan.run_document();
     if (ambiguous) return std::move(*ambiguous);
     for (std::size_t i = 0; i < paths.size(); ++i)
-        apply_modifiers(paths[i]->modifiers, lists[i], bytes, encoding);
+        apply_modifiers(modifiers_after_scan(*paths[i]), lists[i], bytes, encoding);
     return lists;
 }
 
@@ -33,11 +48,10 @@ MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
 EvalOutcome run_path(std::string_view bytes, xml::Encoding encoding, const path::CompiledPath& path,
                      bool range_mode, bool relative) {
     Matches matches;
-    Scan scan(bytes, encoding, {ScanPath{&path.steps, &matches, first_modifier_is_first(path)}},
-              range_mode);
+    Scan scan(bytes, encoding, {scan_path(path, &matches, path::FinalCapture::Span)}, range_mode);
     auto ambiguous = relative ? scan.run_relative() : scan.run_document();
     if (ambiguous) return std::move(*ambiguous);
-    apply_modifiers(path.modifiers, matches, bytes, encoding);
+    apply_modifiers(modifiers_after_scan(path), matches, bytes, encoding);
     return matches;
 }
 

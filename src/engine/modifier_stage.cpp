@@ -115,8 +115,8 @@ void replace_by(Matches& matches, std::string text) {
 
 }  // namespace
 
-void apply_modifiers(const std::vector<Modifier>& modifiers, Matches& matches,
-                     std::string_view bytes, xml::Encoding encoding) {
+void apply_modifiers(std::span<const Modifier> modifiers, Matches& matches, std::string_view bytes,
+                     xml::Encoding encoding) {
     Document document{bytes, encoding};
     for (Modifier modifier : modifiers) {
         switch (modifier) {

@@ -1,6 +1,7 @@
 // Post-processing of a path's matches by its modifiers (|@sort, |@count, ...).
 #pragma once
 
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace quorbix::engine {
 // Applies the modifiers in the order written, each to the output of the one
 // before. `document` is what ElementRange matches point into; element texts
 // are read in `encoding`.
-void apply_modifiers(const std::vector<path::Modifier>& modifiers, Matches& matches,
+void apply_modifiers(std::span<const path::Modifier> modifiers, Matches& matches,
                      std::string_view document, xml::Encoding encoding);
 
 }  // namespace quorbix::engine

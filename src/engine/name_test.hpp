@@ -1,12 +1,13 @@
 // Whether an element's name passes a path component's name test.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "path/compiled_path.hpp"
 #include "path/glob.hpp"
 #include "xml/byte_search.hpp"
-#include "xml/encoding/encoding.hpp"
+#include "xml/character_data.hpp"
 
 namespace quorbix::engine {
 
@@ -17,8 +18,8 @@ inline std::string_view local_name(std::string_view qualified) {
 }
 
 // A component whose name holds a ':' is tested against the qualified name,
-// any other against the local name; patterns are matched as UTF-8 (a name
-// that is not UTF-8 reads as empty).
+// any other against the local name; patterns are matched as UTF-8 (bytes
+// that are not UTF-8 read as U+FFFD).
 [[gnu::always_inline]] inline bool name_matches(const path::PathStep& step,
                                                 std::string_view qualified) {
     if (step.kind == path::StepKind::ElementExact) {
@@ -32,8 +33,8 @@ inline std::string_view local_name(std::string_view qualified) {
                xml::same_bytes(qualified.substr(prefix), name);
     }
     std::string_view subject = step.qualified ? qualified : local_name(qualified);
-    if (!xml::is_valid_utf8(subject)) subject = {};
-    return path::glob_match(step.name, subject);
+    std::string scratch;
+    return path::glob_match(step.name, xml::utf8_text(subject, xml::Encoding::Utf8, scratch));
 }
 
 }  // namespace quorbix::engine

@@ -5,6 +5,7 @@
 #include "engine/element_text.hpp"
 #include "engine/name_test.hpp"
 #include "path/filter.hpp"
+#include "xml/character_data.hpp"
 #include "xml/encoding/encoding.hpp"
 
 namespace quorbix::engine {
@@ -41,14 +42,28 @@ bool streams(const std::vector<PathStep>& steps, std::size_t component, FinalCap
            (next.selector == Selector::None || next.selector == Selector::Index);
 }
 
+// Whether a step of `steps`, or of a filter in them, names U+FFFD (filters
+// nest at most a fixed depth, so the recursion is bounded).
+bool names_replacement_character(const std::vector<PathStep>& steps) {
+    for (const PathStep& step : steps) {
+        if (step.name.find("\xEF\xBF\xBD") != std::string::npos) return true;
+        if (step.filter && names_replacement_character(step.filter->lhs)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 Scan::Scan(std::string_view bytes, xml::Encoding encoding, std::vector<ScanPath> paths,
            bool range_mode)
     : encoding_(encoding),
+      decode_names_(encoding != xml::Encoding::Utf8),
       paths_(std::move(paths)),
       finished_(paths_.size(), false),
+      emitted_(paths_.size(), 0),
       unfinished_(paths_.size()) {
+    for (const ScanPath& p : paths_)
+        decode_names_ = decode_names_ || names_replacement_character(*p.steps);
     sources_.push_back(std::make_unique<Source>(
         Source{nullptr, {bytes, xml::evaluation_profile(), encoding}, range_mode}));
 }
@@ -89,6 +104,9 @@ std::optional<AmbiguousPath> Scan::run() {
         else
             step_level();
     }
+    for (std::uint32_t p = 0; p < paths_.size(); ++p)
+        if (paths_[p].count)
+            paths_[p].out->push_back(EngineMatch::scalar(std::to_string(emitted_[p])));
     return std::move(error_);
 }
 
@@ -175,6 +193,7 @@ void Scan::act_on_start(const XmlEvent& event, std::uint64_t start, std::string_
     auto inner_begin = static_cast<std::uint32_t>(states_.size());
     auto actions_begin = static_cast<std::uint32_t>(actions_.size());
     std::uint32_t searches = 0;
+    read_by_depth_ = false;
     for (std::uint32_t i = begin; i < end; ++i) {
         if (!active(states_[i])) continue;
         const PathStep& step = component_of(states_[i]);
@@ -214,7 +233,7 @@ void Scan::act_on_start(const XmlEvent& event, std::uint64_t start, std::string_
                 break;
         }
     }
-    if (states_.size() == inner_begin && actions_.size() == actions_begin) {
+    if (states_.size() == inner_begin && actions_.size() == actions_begin && !read_by_depth_) {
         (void)reader_of(top()).skip_element(event.name());  // an index passed over, a count
         return;
     }
@@ -230,7 +249,7 @@ void Scan::search(std::uint32_t state) {
 void Scan::select(std::uint32_t state, const XmlEvent& event, bool single, StopScope stop) {
     const State& s = states_[state];
     std::uint32_t next = s.component + 1;
-    std::size_t before = out_size(s);
+    std::uint64_t before = out_size(s);
     if (next == steps_of(s).size())
         return actions_.push_back({ActionKind::Capture, single, state, before, 0});
     const PathStep& step = steps_of(s)[next];
@@ -238,6 +257,9 @@ void Scan::select(std::uint32_t state, const XmlEvent& event, bool single, StopS
         if (attribute_value(event, step.name, encoding_, scratch_))
             emit(s.path, EngineMatch::scalar(scratch_));
         if (single && out_size(states_[state]) > before) selection_done(state);
+        // The path went on into the element, so it ends where a level
+        // inside it would: at the first end tag at its depth.
+        read_by_depth_ = true;
         return;
     }
     if (step.kind == StepKind::Text)
@@ -254,7 +276,7 @@ void Scan::filter(std::uint32_t state, const XmlEvent& event) {
     bool first = step.selector == Selector::FilterFirst;
     if (f.attribute_name) {  // decided on the start tag, in the live stream
         bool holds = attribute_value(event, *f.attribute_name, encoding_, scratch_) &&
-                     xml::is_valid_utf8(scratch_) && path::filter_compare(scratch_, f.op, f.value);
+                     path::filter_compare(scratch_, f.op, f.value);
         if (holds) select(state, event, first, first ? s.stop : StopScope::Level);
         return;
     }
@@ -380,10 +402,11 @@ void Scan::consume(const XmlEvent& event, std::uint64_t start, std::uint32_t act
         std::size_t text_end = r.position() - r.event().content.size() - 3;
         std::string text;
         if (text_begin <= text_end)
-            append_text(r, r.input().substr(text_begin, text_end - text_begin), text);
+            xml::append_character_data(r.input().substr(text_begin, text_end - text_begin),
+                                       encoding_, text);
         return run_actions(actions_begin, start, r.position(), &text);
     }
-    if (inner_end > inner_begin) {  // the actions wait for the inner level's end
+    if (inner_end > inner_begin || read_by_depth_) {  // the actions wait for the inner level's end
         Frame& level = frames_.emplace_back();
         level.has_context = true;
         level.source = frames_[frames_.size() - 2].source;
@@ -483,7 +506,8 @@ void Scan::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t e
                 const path::FilterExpr& f = *component_of(s).filter;
                 bool holds = a->probe == 0 ? filter_holds(bytes, f)
                                            : probes_[a->probe - 1].found &&
-                                                 compare(probes_[a->probe - 1].text, f);
+                                                 path::filter_compare(probes_[a->probe - 1].text,
+                                                                      f.op, f.value);
                 if (holds) rest_on_bytes(a->state, bytes, nullptr, a->single);
                 break;
             }
@@ -529,7 +553,6 @@ void Scan::stream_filter(const Action& action, const XmlEvent& event, std::uint6
     }
     std::uint64_t end = r.position();
 
-    if (!xml::is_valid_utf8(value)) value.clear();
     bool holds = have_value && path::filter_compare(value, f.op, f.value);
     if (!holds) return;
     if (next == nullptr) {
@@ -561,7 +584,7 @@ bool Scan::first_child_text(std::string_view element, const PathStep& step, std:
         }
         // Not tested_name: the caller's tested name may live in its scratch.
         std::string scratch;
-        if (!name_matches(step, xml::decode_or_raw(e.event.name(), encoding_, scratch))) {
+        if (!name_matches(step, xml::utf8_text(e.event.name(), encoding_, scratch))) {
             if (kind == EventKind::Start) (void)r.skip_element(e.event.name());
             continue;
         }
@@ -602,12 +625,6 @@ bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter
                 break;
         }
     }
-    return compare(std::move(text), filter);
-}
-
-// The filter's comparison of a value: text that is not UTF-8 compares as empty.
-bool Scan::compare(std::string text, const path::FilterExpr& filter) {
-    if (!xml::is_valid_utf8(text)) text.clear();
     return path::filter_compare(text, filter.op, filter.value);
 }
 
@@ -615,6 +632,8 @@ bool Scan::compare(std::string text, const path::FilterExpr& filter) {
 // reader; `selects` marks the state's single selection done when it ends.
 void Scan::rest_on_bytes(std::uint32_t state, std::string_view bytes,
                          std::unique_ptr<std::string> owned, bool selects) {
+    for (const ScanPath& p : paths_)
+        decode_names_ = decode_names_ || names_replacement_character(*p.steps);
     sources_.push_back(std::make_unique<Source>(Source{
         std::move(owned), xml::XmlReader(bytes, xml::evaluation_profile(), encoding_), false}));
     Frame root;
@@ -639,7 +658,17 @@ void Scan::step_root() {
     for (std::uint32_t i = begin; i < end; ++i) {  // nothing left to run: the element itself
         State& s = states_[i];
         if (s.component < steps_of(s).size()) continue;
-        emit(s.path, EngineMatch::owned(r.input()));
+        switch (paths_[s.path].capture) {
+            case FinalCapture::Span:
+                emit(s.path, EngineMatch::owned(r.input()));
+                break;
+            case FinalCapture::OwnedText:
+                emit(s.path, EngineMatch::scalar(item_text(r.input(), encoding_)));
+                break;
+            case FinalCapture::CountOnly:
+                emit(s.path, EngineMatch::scalar({}));
+                break;
+        }
         s.done = true;
     }
     for (;;) {
@@ -746,6 +775,7 @@ void Scan::unwind() {
 
 void Scan::emit_element(std::uint32_t path, std::uint32_t source, std::uint64_t start,
                         std::uint64_t end) {
+    if (paths_[path].count) return emit(path, {});  // nothing to copy for a count
     const Source& s = *sources_[source];
     emit(path, s.range_mode ? EngineMatch::range(start, end)
                             : EngineMatch::owned(s.reader.input().substr(start, end - start)));

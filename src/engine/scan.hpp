@@ -15,6 +15,7 @@
 
 #include "engine/engine_match.hpp"
 #include "path/compiled_path.hpp"
+#include "xml/character_data.hpp"
 #include "xml/text_encoding.hpp"
 #include "xml/xml_reader.hpp"
 
@@ -28,6 +29,9 @@ struct ScanPath {
     // How a match of its last step is recorded. The single-path evaluator
     // records every element as itself (Span).
     path::FinalCapture capture = path::FinalCapture::Span;
+    // Its first modifier is `count`: matches are counted, not kept, and the
+    // scan leaves one text, their number, in `out`.
+    bool count = false;
 };
 
 class Scan {
@@ -86,10 +90,10 @@ class Scan {
     // Trivial, so that a list of them costs nothing to set up per element.
     struct Action {
         ActionKind kind;
-        bool single;              // a single selection: done once it produced output
-        std::uint32_t state;      // index in states_
-        std::size_t size_before;  // Grown: the path's match count before the element
-        std::uint32_t probe;      // Filter: 1 + the slot of its probe, or 0 (Probed: the slot)
+        bool single;                // a single selection: done once it produced output
+        std::uint32_t state;        // index in states_
+        std::uint64_t size_before;  // Grown: the path's match count before the element
+        std::uint32_t probe;        // Filter: 1 + the slot of its probe, or 0 (Probed: the slot)
     };
 
     // One entry of the stack: a level over an element's children (or the
@@ -140,7 +144,6 @@ class Scan {
     void consume(const xml::XmlEvent& event, std::uint64_t start, std::uint32_t actions_begin,
                  std::uint32_t inner_begin, std::uint32_t searches);
     void add_probes(std::uint32_t actions_begin);
-    bool compare(std::string text, const path::FilterExpr& filter);
     void run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t end_position,
                      std::string* text);
     void stream_filter(const Action& action, const xml::XmlEvent& event, std::uint64_t start);
@@ -151,7 +154,8 @@ class Scan {
     void selection_done(std::uint32_t state);
     void unwind();
     void emit(std::uint32_t path, EngineMatch match) {
-        paths_[path].out->push_back(std::move(match));
+        ++emitted_[path];
+        if (!paths_[path].count) paths_[path].out->push_back(std::move(match));
         if (paths_[path].first) finish_path(path);
     }
     void emit_element(std::uint32_t path, std::uint32_t source, std::uint64_t start,
@@ -178,16 +182,20 @@ class Scan {
     bool is_last(const State& s, std::uint32_t component) const {
         return component + 1 == steps_of(s).size();
     }
-    std::size_t out_size(const State& s) const { return paths_[s.path].out->size(); }
-    // An element's name as the name test reads it: UTF-8.
+    std::uint64_t out_size(const State& s) const { return emitted_[s.path]; }
+    // An element's name as the name test reads it: UTF-8. In a UTF-8
+    // document a name is tested as it stands: its bytes can equal a path's
+    // name only if they are UTF-8, unless the path names U+FFFD.
     std::string_view tested_name(std::string_view raw) {
-        if (encoding_ == xml::Encoding::Utf8) return raw;
-        return xml::decode_or_raw(raw, encoding_, name_scratch_);
+        if (!decode_names_) return raw;
+        return xml::utf8_text(raw, encoding_, name_scratch_);
     }
 
     xml::Encoding encoding_;
+    bool decode_names_;  // names are decoded before their test
     std::vector<ScanPath> paths_;
     std::vector<std::uint8_t> finished_;  // per path: takes no further matches
+    std::vector<std::uint64_t> emitted_;  // per path: the matches so far
     std::size_t unfinished_ = 0;
     std::vector<std::unique_ptr<Source>> sources_;
     std::vector<Frame> frames_;
@@ -199,6 +207,9 @@ class Scan {
     std::optional<AmbiguousPath> error_;
     std::uint64_t changes_ = 0;  // selections done and paths finished so far
     bool unwind_ = false;        // a single selection ended the scan of captured bytes
+    // The element being handled is read as a level, to its first end tag at
+    // its depth, even when no state descends into it.
+    bool read_by_depth_ = false;
     std::string scratch_;
     std::string name_scratch_;
 };

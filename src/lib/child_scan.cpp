@@ -4,20 +4,20 @@
 
 #include "lib/internal_error.hpp"
 #include "lib/result_object.hpp"
-#include "xml/text_encoding.hpp"
+#include "xml/character_data.hpp"
 
 namespace quorbix::lib {
 
 Expected<ChildScan> ChildScan::of(const PyItems& items, bool copy) {
-    auto mode = mode_of(items);
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     if (mode.value() != ResultMode::DictElement)
         return internal_error("DictElement mode implies element bytes are available");
-    return of_element(items.front(), copy);
+    return of_element(items.front(), copy, hold);
 }
 
-Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy) {
-    DocumentHold hold;
+Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy, DocumentHold& hold) {
     auto bytes = element_bytes(element, hold);
     if (!bytes.ok()) return std::move(bytes.error());
     ChildScan scan;
@@ -29,28 +29,31 @@ Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy) {
         scan.element_ = bytes.value().bytes;  // bytes and str documents never change
     }
     scan.children_ = engine::scan_children(scan.element_);
-    std::unordered_map<std::string_view, std::uint32_t> group_of;
-    for (std::uint32_t c = 0; c < scan.children_.size(); ++c) {
-        std::string_view name = scan.children_[c].name;
-        auto [it, added] = group_of.emplace(name, static_cast<std::uint32_t>(scan.names_.size()));
-        if (added) {
-            scan.names_.push_back(name);
-            scan.groups_.emplace_back();
-        }
-        scan.groups_[it->second].push_back(c);
-    }
     return scan;
 }
 
-std::string_view ChildScan::decoded(std::string_view name, std::string& scratch) const {
-    return xml::decode_or_raw(name, encoding_, scratch);
+void ChildScan::group() const {
+    if (grouped_) return;
+    grouped_ = true;
+    std::unordered_map<std::string_view, std::uint32_t> group_of;
+    for (std::uint32_t c = 0; c < children_.size(); ++c) {
+        std::string_view name = children_[c].name;
+        auto [it, added] = group_of.emplace(name, static_cast<std::uint32_t>(names_.size()));
+        if (added) {
+            names_.push_back(name);
+            groups_.emplace_back();
+        }
+        groups_[it->second].push_back(c);
+    }
 }
 
-Expected<std::string> ChildScan::text_of(std::string_view name) const {
+std::string_view ChildScan::decoded(std::string_view name, std::string& scratch) const {
+    return xml::utf8_text(name, encoding_, scratch);
+}
+
+std::string ChildScan::text_of(std::string_view name) const {
     std::string scratch;
-    std::string_view text = decoded(name, scratch);
-    if (!xml::is_valid_utf8(text)) return internal_error("XML tag names are valid UTF-8");
-    return std::string(text);
+    return std::string(decoded(name, scratch));
 }
 
 bool ChildScan::has_child(std::string_view utf8) const {
@@ -60,6 +63,14 @@ bool ChildScan::has_child(std::string_view utf8) const {
     return false;
 }
 
+PyItems ChildScan::children_named(std::string_view utf8) const {
+    PyItems items;
+    std::string scratch;
+    for (std::size_t c = 0; c < children_.size(); ++c)
+        if (decoded(children_[c].name, scratch) == utf8) items.push_back(child_item(c));
+    return items;
+}
+
 PyItem ChildScan::child_item(std::size_t i) const {
     const engine::ChildEntry& child = children_[i];
     return PyItem::shared_element(
@@ -67,6 +78,7 @@ PyItem ChildScan::child_item(std::size_t i) const {
 }
 
 Expected<PyRef> ChildScan::value_of(std::size_t i) const {
+    group();
     PyItems items;
     for (std::uint32_t c : groups_[i]) items.push_back(child_item(c));
     return make_result(std::move(items));

@@ -24,19 +24,25 @@ class ChildScan {
     // Result is no longer a DictElement.
     static Expected<ChildScan> of(const PyItems& items, bool copy);
     // The same for a caller that has just found the Result's mode to be
-    // DictElement: the element is not looked at twice.
-    static Expected<ChildScan> of_element(const PyItem& element, bool copy);
+    // DictElement, reading the element through the same hold.
+    static Expected<ChildScan> of_element(const PyItem& element, bool copy, DocumentHold& hold);
 
     const std::vector<engine::ChildEntry>& children() const { return children_; }
     // The unique child names as written (in the document's encoding).
-    const std::vector<std::string_view>& names() const { return names_; }
-    // A name as the document's encoding reads it: UTF-8 unless it does not
-    // decode. `scratch` holds the decoded text.
+    const std::vector<std::string_view>& names() const {
+        group();
+        return names_;
+    }
+    // A name as the document's encoding reads it, in UTF-8 (bytes that do
+    // not decode read as U+FFFD). `scratch` holds the decoded text.
     std::string_view decoded(std::string_view name, std::string& scratch) const;
-    // A name as text; an internal error when it is not UTF-8 after all.
-    Expected<std::string> text_of(std::string_view name) const;
+    // The same, as a text of its own.
+    std::string text_of(std::string_view name) const;
     // Whether a child is named `utf8`, compared as text.
     bool has_child(std::string_view utf8) const;
+    // Every child named `utf8`, compared as text, each copied into a buffer
+    // of its own: one pass over the children, nothing grouped.
+    PyItems children_named(std::string_view utf8) const;
     // The Result of every child named `names()[i]`, each child copied into a
     // buffer of its own.
     Expected<PyRef> value_of(std::size_t i) const;
@@ -45,15 +51,18 @@ class ChildScan {
 
   private:
     PyItem child_item(std::size_t i) const;
+    // Groups the children by name, on first use.
+    void group() const;
 
     std::unique_ptr<std::string> copy_;  // at a fixed address: the entries point into it
     std::string_view element_;
     xml::Encoding encoding_ = xml::Encoding::Utf8;
     std::vector<engine::ChildEntry> children_;
-    std::vector<std::string_view> names_;
-    // Per unique name, the indexes of its children: grouped in the one scan,
-    // so that every value is cut out without looking at the others.
-    std::vector<std::vector<std::uint32_t>> groups_;
+    // Per unique name, the indexes of its children, so that every value is
+    // cut out without looking at the others.
+    mutable bool grouped_ = false;
+    mutable std::vector<std::string_view> names_;
+    mutable std::vector<std::vector<std::uint32_t>> groups_;
 };
 
 }  // namespace quorbix::lib

@@ -29,7 +29,7 @@ PyObject* compile_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
 
 }  // namespace
 
-PyMethodDef compile_function = {"compile", as_method(compile_entry), METH_FASTCALL | METH_KEYWORDS,
+PyMethodDef compile_function = {"compile", method<compile_entry>(), METH_FASTCALL | METH_KEYWORDS,
                                 "compile(path)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -49,9 +49,10 @@ Acquired acquire_buffer_view(PyObject* object, BufferView& view) {
         return Acquired::Refused;
     }
     view.held_ = true;
+    // No shape means one dimension of `len` bytes, and no strides means C
+    // order: both are what a document needs.
     const Py_buffer& v = view.view_;
-    if (v.shape == nullptr || v.strides == nullptr || v.itemsize != 1 ||
-        !is_byte_format(v.format)) {
+    if (v.itemsize != 1 || !is_byte_format(v.format)) {
         view.release();
         return Acquired::Refused;
     }
@@ -87,13 +88,58 @@ Expected<std::string_view> read_any_document(PyObject* object, BufferView& view)
     return checked_buffer(object, view, any_document_refused);
 }
 
-DocumentText bytes_text(std::string_view bytes, std::string& utf8_copy) {
+namespace {
+
+// `bytes` decoded by the codec Python's registry has for `label`, in UTF-8
+// into `out`; false when it has no such text codec or the codec fails on
+// them. Only running out of memory is an error.
+Expected<bool> decode_by_codec(std::string_view bytes, const std::string& label, const char* errors,
+                               std::string& out) {
+    PyRef text(PyUnicode_Decode(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), label.c_str(),
+                                errors));
+    Py_ssize_t length = 0;
+    const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), &length) : nullptr;
+    if (utf8 == nullptr) {
+        if (PyErr_ExceptionMatches(PyExc_MemoryError)) return PendingError::fetch();
+        PyErr_Clear();  // an unknown label, a codec that is not a text encoding
+        return false;
+    }
+    out.assign(utf8, static_cast<std::size_t>(length));
+    return true;
+}
+
+// A document in an encoding the Encoding Standard does not name, transcoded
+// through Python's codec into `utf8_copy` (undecodable bytes become U+FFFD).
+// The codec must read the declaration that names it as the declaration
+// stands: one that does not read ASCII as ASCII (UTF-32, EBCDIC) cannot be
+// the document's, whose declaration was found by its ASCII bytes. False
+// when no codec will do.
+Expected<bool> transcode_by_codec(std::string_view bytes, const xml::DocumentStart& start,
+                                  std::string& utf8_copy) {
+    std::string label(start.unknown_label);
+    std::string_view declaration = bytes.substr(0, start.declaration_length);
+    auto read = decode_by_codec(declaration, label, "strict", utf8_copy);
+    if (!read.ok()) return read;
+    if (!read.value() || utf8_copy != declaration) return false;
+    return decode_by_codec(bytes, label, "replace", utf8_copy);
+}
+
+}  // namespace
+
+Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy) {
     // Two bytes tell whether the document is UTF-16; nothing else pays.
     if (auto utf16 = xml::utf16_document(bytes)) {
         utf8_copy = xml::transcode_utf16_document(bytes, *utf16);
-        return {utf8_copy, xml::Encoding::Utf8, true};
+        return DocumentText{utf8_copy, xml::Encoding::Utf8, true};
     }
-    return {bytes, xml::document_encoding(bytes), false};
+    xml::DocumentStart start = xml::read_document_start(bytes);
+    if (!start.unknown_label.empty()) {
+        auto transcoded = transcode_by_codec(bytes, start, utf8_copy);
+        if (!transcoded.ok()) return std::move(transcoded.error());
+        if (transcoded.value()) return DocumentText{utf8_copy, xml::Encoding::Utf8, true};
+    }
+    // A label that nothing knows reads as UTF-8, as a document without one.
+    return DocumentText{bytes, start.encoding.encoding, false};
 }
 
 Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold) {

@@ -54,16 +54,20 @@ Expected<std::string_view> read_any_document(PyObject* object, BufferView& view)
 struct DocumentText {
     std::string_view bytes;
     xml::Encoding encoding = xml::Encoding::Utf8;
-    // A UTF-8 copy of a UTF-16 document: it lives only as long as the
-    // operation, so matches must be copied out of it.
+    // A UTF-8 copy of the document: it lives only as long as the operation,
+    // so matches must be copied out of it.
     bool transcoded = false;
 };
 
 // What keeps a document's text readable for one operation: the view of a
-// buffer document, and the UTF-8 copy of a UTF-16 one.
+// buffer document, and the UTF-8 copy of a transcoded one. An operation reads
+// a whole document once: `read` is the document read through this hold, and
+// `text` what was read.
 struct DocumentHold {
     BufferView view;
     std::string utf8_copy;
+    PyObject* read = nullptr;
+    DocumentText text;
 };
 
 // A str is text already: its UTF-8 form is read as UTF-8, whatever its
@@ -72,9 +76,10 @@ inline DocumentText str_text(std::string_view utf8) {
     return {utf8, xml::Encoding::Utf8, false};
 }
 
-// The bytes of a bytes or buffer document, read as their start says; a
-// UTF-16 document is transcoded once into `utf8_copy`.
-DocumentText bytes_text(std::string_view bytes, std::string& utf8_copy);
+// The bytes of a bytes or buffer document, read as their start says. A
+// UTF-16 document, and one whose label only Python's codecs know, is
+// transcoded once into `utf8_copy`.
+Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy);
 
 // Any kind of document (read_any_document), as text.
 Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold);

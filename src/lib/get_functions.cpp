@@ -55,15 +55,15 @@ PyObject* parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
 }  // namespace
 
 PyMethodDef get_function = {"get",
-                            as_method(road_entry<single_path, get_signature, DocumentKind::Str>),
+                            method<road_entry<single_path, get_signature, DocumentKind::Str>>(),
                             METH_FASTCALL | METH_KEYWORDS, "get(data, path)\n--\n\n"};
 PyMethodDef get_bytes_function = {
-    "get_bytes", as_method(road_entry<single_path, get_bytes_signature, DocumentKind::Bytes>),
+    "get_bytes", method<road_entry<single_path, get_bytes_signature, DocumentKind::Bytes>>(),
     METH_FASTCALL | METH_KEYWORDS, "get_bytes(data, path)\n--\n\n"};
 PyMethodDef get_buffer_function = {
-    "get_buffer", as_method(road_entry<single_path, get_buffer_signature, DocumentKind::Buffer>),
+    "get_buffer", method<road_entry<single_path, get_buffer_signature, DocumentKind::Buffer>>(),
     METH_FASTCALL | METH_KEYWORDS, "get_buffer(data, path)\n--\n\n"};
-PyMethodDef parse_function = {"parse", as_method(parse), METH_FASTCALL | METH_KEYWORDS,
+PyMethodDef parse_function = {"parse", method<parse>(), METH_FASTCALL | METH_KEYWORDS,
                               "parse(data)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -33,10 +33,40 @@ template <class Object>
 void delete_instance(PyObject* self) {
     using FieldsType = decltype(Object::fields);
     PyTypeObject* type = Py_TYPE(self);
+    if (PyType_GetFlags(type) & Py_TPFLAGS_HAVE_GC) PyObject_GC_UnTrack(self);
     reinterpret_cast<Object*>(self)->fields.~FieldsType();
     auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
     free_slot(self);
     Py_DECREF(type);
+}
+
+// Classes whose fields hold Python references (a Result its documents, a
+// view or an iterator its Result) take part in garbage collection, so that a
+// reference cycle through a document is collected. Their fields offer
+// `visit_references(fields, visit, arg)`; the class that breaks cycles also
+// offers `drop_references(fields)`.
+template <class Object>
+int traverse_instance(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(Py_TYPE(self));  // instances of heap types refer to their type
+    return visit_references(reinterpret_cast<Object*>(self)->fields, visit, arg);
+}
+
+template <class Object>
+int clear_instance(PyObject* self) {
+    drop_references(reinterpret_cast<Object*>(self)->fields);
+    return 0;
+}
+
+inline int visit_references(const PyRef& ref, visitproc visit, void* arg) {
+    Py_VISIT(ref.get());
+    return 0;
+}
+
+// The flags of every class of the module: final, immutable, made only by the
+// module itself; `gc` for those that hold Python references.
+constexpr unsigned int class_flags(bool gc) {
+    return Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE |
+           (gc ? Py_TPFLAGS_HAVE_GC : 0);
 }
 
 }  // namespace quorbix::lib

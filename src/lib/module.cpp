@@ -62,7 +62,7 @@ int exec_module(PyObject* module) {
 }
 
 PyModuleDef_Slot slots[] = {
-    {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
+    {Py_mod_exec, slot<exec_module>()},
     {0, nullptr},
 };
 

@@ -4,17 +4,11 @@
 #include <Python.h>
 
 #include "lib/arguments.hpp"
+#include "lib/boundary.hpp"
 #include "lib/pending_error.hpp"
 #include "lib/single_path.hpp"
 
 namespace quorbix::lib {
-
-// A function of the fast calling convention with keywords, as a method table
-// entry wants it.
-using FastCallWithKeywords = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
-inline PyCFunction as_method(FastCallWithKeywords function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
 
 // A road shared by several module functions: binds the arguments by
 // `signature` and reads documents of `kind`.

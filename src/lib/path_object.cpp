@@ -3,6 +3,7 @@
 #include <string>
 
 #include "lib/arguments.hpp"
+#include "lib/boundary.hpp"
 #include "lib/heap_object.hpp"
 #include "lib/module_functions.hpp"
 #include "lib/single_path.hpp"
@@ -60,17 +61,17 @@ PyObject* path_get_buffer(PyObject* self, PyObject* const* args, Py_ssize_t narg
 }
 
 PyMethodDef path_methods[] = {
-    {"get", as_method(path_get), METH_FASTCALL | METH_KEYWORDS, "get($self, data)\n--\n\n"},
-    {"get_bytes", as_method(path_get_bytes), METH_FASTCALL | METH_KEYWORDS,
+    {"get", method<path_get>(), METH_FASTCALL | METH_KEYWORDS, "get($self, data)\n--\n\n"},
+    {"get_bytes", method<path_get_bytes>(), METH_FASTCALL | METH_KEYWORDS,
      "get_bytes($self, data)\n--\n\n"},
-    {"get_buffer", as_method(path_get_buffer), METH_FASTCALL | METH_KEYWORDS,
+    {"get_buffer", method<path_get_buffer>(), METH_FASTCALL | METH_KEYWORDS,
      "get_buffer($self, data)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyType_Slot path_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<PathObject>)},
-    {Py_tp_repr, reinterpret_cast<void*>(path_repr)},
+    {Py_tp_repr, slot<path_repr>()},
     {Py_tp_methods, path_methods},
     {0, nullptr},
 };
@@ -78,11 +79,7 @@ PyType_Slot path_slots[] = {
 // Final (no base-type flag), not instantiable from Python, and outside the
 // garbage collector: it holds no Python objects.
 PyType_Spec path_spec = {
-    "quorbix._quorbix.Path",
-    sizeof(PathObject),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
-    path_slots,
+    "quorbix._quorbix.Path", sizeof(PathObject), 0, class_flags(false), path_slots,
 };
 
 }  // namespace

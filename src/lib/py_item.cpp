@@ -2,6 +2,7 @@
 
 #include "engine/element_text.hpp"
 #include "lib/internal_error.hpp"
+#include "xml/text/white_space.hpp"
 
 namespace quorbix::lib {
 
@@ -48,6 +49,16 @@ PyItem PyItem::clone() const {
     return copy;
 }
 
+int visit_references(const PyItems& items, visitproc visit, void* arg) {
+    for (const PyItem& item : items) Py_VISIT(item.document());
+    return 0;
+}
+
+void drop_references(PyItems& items) {
+    PyItems dropped;
+    dropped.swap(items);  // the Result is empty before any document goes
+}
+
 PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding) {
     PyItems items;
     items.reserve(matches.size());
@@ -71,7 +82,16 @@ Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
     if (const auto* shared = std::get_if<PyItem::SharedRef>(&item.value_))
         return DocumentText{*shared->bytes, shared->encoding, false};
     const auto& ref = std::get<PyItem::DocumentRef>(item.value_);
-    if (ref.whole) return read_any_text(ref.document.get(), hold);
+    if (ref.whole) {
+        // A buffer may change between two reads: the operation keeps its first.
+        if (hold.read == ref.document.get()) return hold.text;
+        auto text = read_any_text(ref.document.get(), hold);
+        if (text.ok()) {
+            hold.read = ref.document.get();
+            hold.text = text.value();
+        }
+        return text;
+    }
     // Slices are made only over bytes and str documents that are not UTF-16.
     auto whole = read_any_document(ref.document.get(), hold.view);
     if (!whole.ok()) return std::move(whole.error());
@@ -81,12 +101,17 @@ Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
     return DocumentText{bytes.substr(ref.start, ref.end - ref.start), ref.encoding, false};
 }
 
-Expected<std::string> item_text(const PyItem& item) {
-    if (!item.is_element()) return item.scalar();
-    DocumentHold hold;
+void ItemText::trim() {
+    std::string_view trimmed = xml::trim_white_space(view());
+    begin_ += static_cast<std::size_t>(trimmed.data() - view().data());
+    size_ = trimmed.size();
+}
+
+Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold) {
+    if (!item.is_element()) return ItemText::borrowed(item.scalar());
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
-    return engine::item_text(element.value().bytes, element.value().encoding);
+    return ItemText::owned(engine::item_text(element.value().bytes, element.value().encoding));
 }
 
 }  // namespace quorbix::lib

@@ -37,6 +37,11 @@ class PyItem {
     Source source() const;
     // A Scalar's text.
     const std::string& scalar() const { return std::get<std::string>(value_); }
+    // The document object the item refers to (borrowed), or null.
+    PyObject* document() const {
+        const auto* ref = std::get_if<DocumentRef>(&value_);
+        return ref != nullptr ? ref->document.get() : nullptr;
+    }
 
   private:
     friend Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
@@ -59,6 +64,11 @@ class PyItem {
 
 using PyItems = std::vector<PyItem>;
 
+// What the garbage collector sees of items: the documents they refer to.
+int visit_references(const PyItems& items, visitproc visit, void* arg);
+// Drops every item (and with them their documents), breaking a cycle.
+void drop_references(PyItems& items);
+
 // Engine matches as items; ranges become slices of `document` (range mode).
 // Elements carry `encoding`, the encoding the scan read the document in.
 PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding);
@@ -67,7 +77,45 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::E
 // ValueError when the document object can no longer be read.
 Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
 
-// The item's text: a scalar's bytes, or the text of an element.
-Expected<std::string> item_text(const PyItem& item);
+// An item's text: a view of a scalar's own text, or the text read out of an
+// element, owned here. A text is copied only on its way into a str.
+class ItemText {
+  public:
+    static ItemText borrowed(std::string_view text) {
+        ItemText t;
+        t.borrowed_ = text;
+        t.size_ = text.size();
+        return t;
+    }
+    static ItemText owned(std::string text) {
+        ItemText t;
+        t.owns_ = true;
+        t.size_ = text.size();
+        t.owned_ = std::move(text);
+        return t;
+    }
+
+    std::string_view view() const { return whole().substr(begin_, size_); }
+    // Narrows the text to its part without surrounding white space.
+    void trim();
+    // The text as a string of its own.
+    std::string take() && {
+        if (owns_ && begin_ == 0 && size_ == owned_.size()) return std::move(owned_);
+        return std::string(view());
+    }
+
+  private:
+    ItemText() = default;
+    std::string_view whole() const { return owns_ ? std::string_view(owned_) : borrowed_; }
+
+    bool owns_ = false;
+    std::string owned_;
+    std::string_view borrowed_;
+    std::size_t begin_ = 0, size_ = 0;  // the part of the whole that is the text
+};
+
+// The item's text: a scalar's own, or the text of an element, read through
+// `hold` (so that an operation reads its document once).
+Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold);
 
 }  // namespace quorbix::lib

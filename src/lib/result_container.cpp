@@ -26,16 +26,16 @@ PendingError key_error(PyObject* key) {
 
 // A ScalarLike item's text as a str of code points (the standard ValueError
 // for text that is not UTF-8).
-Expected<PyRef> scalar_str(const PyItem& item) {
-    auto text = item_text(item);
+Expected<PyRef> scalar_str(const PyItem& item, DocumentHold& hold) {
+    auto text = item_text(item, hold);
     if (!text.ok()) return std::move(text.error());
-    if (auto message = engine::utf8_error_message(text.value()))
+    if (auto message = engine::utf8_error_message(text.value().view()))
         return PendingError(PyExc_ValueError, std::move(*message));
-    return checked(new_str(text.value()));
+    return checked(new_str(text.value().view()));
 }
 
-Expected<PyRef> scalar_index(const PyItem& item, long long i) {
-    auto text = scalar_str(item);
+Expected<PyRef> scalar_index(const PyItem& item, long long i, DocumentHold& hold) {
+    auto text = scalar_str(item, hold);
     if (!text.ok()) return text;
     Py_ssize_t count = PyUnicode_GetLength(text.value().get());
     if (i < 0) i += count;
@@ -44,8 +44,8 @@ Expected<PyRef> scalar_index(const PyItem& item, long long i) {
                                              static_cast<Py_ssize_t>(i) + 1)));
 }
 
-Expected<PyRef> scalar_slice(const PyItem& item, PyObject* slice) {
-    auto text = scalar_str(item);
+Expected<PyRef> scalar_slice(const PyItem& item, PyObject* slice, DocumentHold& hold) {
+    auto text = scalar_str(item, hold);
     if (!text.ok()) return text;
     return checked(PyRef(PyObject_GetItem(text.value().get(), slice)));  // the str's own slicing
 }
@@ -71,17 +71,14 @@ Expected<PyRef> multi_slice(const PyItems& items, PyObject* slice) {
 }
 
 // r['name']: every direct child of that name, compared as text.
-Expected<PyRef> child_key(const PyItems& items, PyObject* key) {
+Expected<PyRef> child_key(const PyItems& items, PyObject* key, DocumentHold& hold) {
     auto name = read_str_document(key);
     if (!name.ok()) return std::move(name.error());
-    auto scan = ChildScan::of_element(items.front(), false);
+    auto scan = ChildScan::of_element(items.front(), false, hold);
     if (!scan.ok()) return std::move(scan.error());
-    const auto& names = scan.value().names();
-    std::string scratch;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (scan.value().decoded(names[i], scratch) == name.value())
-            return scan.value().value_of(i);
-    return key_error(key);
+    PyItems children = scan.value().children_named(name.value());
+    if (children.empty()) return key_error(key);
+    return make_result(std::move(children));
 }
 
 Expected<PyRef> subscript(PyObject* self, PyObject* key) {
@@ -100,7 +97,8 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
                                 "Result indices must be integers, slices, or strings");
         }
     }
-    auto mode = mode_of(items);
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     if (kind == Key::String && mode.value() != ResultMode::DictElement)
         return PendingError(PyExc_TypeError,
@@ -112,15 +110,15 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
             if (kind == Key::Slice) return make_result({});
             return PendingError(PyExc_IndexError, out_of_range);
         case ResultMode::ScalarLike:
-            if (kind == Key::Slice) return scalar_slice(items.front(), key);
-            return scalar_index(items.front(), index);
+            if (kind == Key::Slice) return scalar_slice(items.front(), key, hold);
+            return scalar_index(items.front(), index, hold);
         case ResultMode::Multi:
             if (kind == Key::Slice) return multi_slice(items, key);
             return multi_index(items, index);
         case ResultMode::DictElement:
             break;
     }
-    if (kind == Key::String) return child_key(items, key);
+    if (kind == Key::String) return child_key(items, key, hold);
     if (kind == Key::Slice)
         return PendingError(PyExc_KeyError, "slice keys are not supported on dict-like Result");
     PyRef number(PyLong_FromLongLong(index));
@@ -130,7 +128,8 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
 
 Expected<PyRef> iterate(PyObject* self) {
     const PyItems& items = items_of(self);
-    auto mode = mode_of(items);
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     switch (mode.value()) {
         case ResultMode::Empty: {
@@ -139,9 +138,9 @@ Expected<PyRef> iterate(PyObject* self) {
             return checked(PyRef(PyObject_GetIter(empty.get())));
         }
         case ResultMode::ScalarLike: {
-            auto text = item_text(items.front());
+            auto text = item_text(items.front(), hold);
             if (!text.ok()) return std::move(text.error());
-            return make_char_iter(std::move(text.value()));
+            return make_char_iter(std::move(text.value()).take());
         }
         case ResultMode::DictElement:
             return make_child_key_iter(items);

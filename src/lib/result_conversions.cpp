@@ -8,28 +8,24 @@
 #include "lib/result_object.hpp"
 #include "lib/result_slots.hpp"
 #include "lib/result_values.hpp"
+#include "xml/character_data.hpp"
 #include "xml/text/white_space.hpp"
-#include "xml/text_encoding.hpp"
 
 namespace quorbix::lib {
 
 using engine::ScalarType;
 
-Expected<std::string> scalar_text(const PyItem& item) {
-    auto text = item_text(item);
-    if (!text.ok()) return std::move(text.error());
-    if (auto message = engine::utf8_error_message(text.value()))
+Expected<ItemText> scalar_text(const PyItem& item, DocumentHold& hold) {
+    auto text = item_text(item, hold);
+    if (!text.ok()) return text;
+    if (auto message = engine::utf8_error_message(text.value().view()))
         return PendingError(PyExc_ValueError, std::move(*message));
-    return std::string(xml::trim_white_space(text.value()));
+    text.value().trim();
+    return text;
 }
 
 PyRef new_str(std::string_view utf8) {
     return PyRef(PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size())));
-}
-
-PyRef new_str_replacing(std::string_view bytes) {
-    return PyRef(
-        PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "replace"));
 }
 
 Expected<PyRef> checked(PyRef object) {
@@ -39,10 +35,10 @@ Expected<PyRef> checked(PyRef object) {
 
 namespace {
 
-Expected<PyRef> scalar_value(const PyItem& item) {
-    auto text = scalar_text(item);
+Expected<PyRef> scalar_value(const PyItem& item, DocumentHold& hold) {
+    auto text = scalar_text(item, hold);
     if (!text.ok()) return std::move(text.error());
-    const std::string& t = text.value();
+    std::string_view t = text.value().view();
     switch (engine::classify_scalar(t)) {
         case ScalarType::Int:
             return checked(PyRef(PyLong_FromLongLong(engine::text_to_int(t))));
@@ -55,8 +51,8 @@ Expected<PyRef> scalar_value(const PyItem& item) {
 }
 
 // One Result per distinct child name, holding every child of that name.
-Expected<PyRef> dict_value(const PyItems& items) {
-    auto scan = ChildScan::of_element(items.front(), false);
+Expected<PyRef> dict_value(const PyItems& items, DocumentHold& hold) {
+    auto scan = ChildScan::of_element(items.front(), false, hold);
     if (!scan.ok()) return std::move(scan.error());
     PyRef dict(PyDict_New());
     if (!dict) return PendingError::fetch();
@@ -89,21 +85,22 @@ Expected<PyRef> list_value(const PyItems& items) {
 }
 
 // The text to_int and to_float read: the first item's, whatever the mode.
-Expected<std::string> first_text(const PyItems& items) {
-    if (items.empty()) return std::string();
-    return item_text(items.front());
+Expected<ItemText> first_text(const PyItems& items, DocumentHold& hold) {
+    if (items.empty()) return ItemText::borrowed({});
+    return item_text(items.front(), hold);
 }
 
 Expected<PyRef> to_str_of(const PyItems& items) {
-    auto mode = mode_of(items);
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     switch (mode.value()) {
         case ResultMode::Empty:
             return checked(new_str(""));
         case ResultMode::ScalarLike: {
-            auto text = scalar_text(items.front());
+            auto text = scalar_text(items.front(), hold);
             if (!text.ok()) return std::move(text.error());
-            return checked(new_str(text.value()));
+            return checked(new_str(text.value().view()));
         }
         default:
             break;
@@ -120,26 +117,28 @@ Expected<PyRef> to_str_of(const PyItems& items) {
         auto bytes = element_bytes(items[i], hold);
         if (!bytes.ok()) return std::move(bytes.error());
         std::string decoded;
-        joined += xml::decode_or_raw(bytes.value().bytes, bytes.value().encoding, decoded);
+        joined += xml::utf8_text(bytes.value().bytes, bytes.value().encoding, decoded);
     }
-    return checked(new_str_replacing(joined));
+    return checked(new_str(joined));
 }
 
 Expected<PyRef> to_bool_of(const PyItems& items) {
-    auto mode = mode_of(items);
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     bool truth = mode.value() != ResultMode::Empty;
     if (mode.value() == ResultMode::ScalarLike) {
-        auto text = item_text(items.front());
+        auto text = item_text(items.front(), hold);
         if (!text.ok()) return std::move(text.error());
-        auto fixed = engine::boolean_text(text.value());
-        truth = fixed ? *fixed : engine::text_to_int(text.value()) != 0;
+        auto fixed = engine::boolean_text(text.value().view());
+        truth = fixed ? *fixed : engine::text_to_int(text.value().view()) != 0;
     }
     return PyRef(PyBool_FromLong(truth));
 }
 
 Expected<PyRef> type_of(const PyItems& items) {
-    auto mode = mode_of(items);
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     PyObject* type = Py_None;
     switch (mode.value()) {
@@ -152,9 +151,9 @@ Expected<PyRef> type_of(const PyItems& items) {
             type = reinterpret_cast<PyObject*>(&PyList_Type);
             break;
         case ResultMode::ScalarLike: {
-            auto text = scalar_text(items.front());
+            auto text = scalar_text(items.front(), hold);
             if (!text.ok()) return std::move(text.error());
-            switch (engine::classify_scalar(text.value())) {
+            switch (engine::classify_scalar(text.value().view())) {
                 case ScalarType::Int:
                     type = reinterpret_cast<PyObject*>(&PyLong_Type);
                     break;
@@ -185,15 +184,16 @@ Expected<PyRef> through_builtin(PyObject* self, const char* builtin) {
 }  // namespace
 
 Expected<PyRef> value_of(const PyItems& items) {
-    auto mode = mode_of(items);
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     switch (mode.value()) {
         case ResultMode::Empty:
             return PyRef::borrow(Py_None);
         case ResultMode::ScalarLike:
-            return scalar_value(items.front());
+            return scalar_value(items.front(), hold);
         case ResultMode::DictElement:
-            return dict_value(items);
+            return dict_value(items, hold);
         case ResultMode::Multi:
             break;
     }
@@ -207,15 +207,17 @@ PyObject* exists(PyObject* self, PyObject*) {
 }
 
 PyObject* to_int(PyObject* self, PyObject*) {
-    auto text = first_text(items_of(self));
+    DocumentHold hold;
+    auto text = first_text(items_of(self), hold);
     if (!text.ok()) return finish(std::move(text.error()));
-    return PyLong_FromLongLong(engine::text_to_int(text.value()));
+    return PyLong_FromLongLong(engine::text_to_int(text.value().view()));
 }
 
 PyObject* to_float(PyObject* self, PyObject*) {
-    auto text = first_text(items_of(self));
+    DocumentHold hold;
+    auto text = first_text(items_of(self), hold);
     if (!text.ok()) return finish(std::move(text.error()));
-    return PyFloat_FromDouble(engine::text_to_double(text.value()));
+    return PyFloat_FromDouble(engine::text_to_double(text.value().view()));
 }
 
 PyObject* to_bool(PyObject* self, PyObject*) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/scalar_text.hpp"
+#include "lib/boundary.hpp"
 #include "lib/child_scan.hpp"
 #include "lib/heap_object.hpp"
 #include "lib/result_object.hpp"
@@ -30,19 +31,36 @@ PyObject* iter_self(PyObject* self) {
     return self;
 }
 
-// The class of an iterator: final, not instantiable from Python, outside the
-// garbage collector (its fields cannot lead back to it).
+// Iterators over copies hold no Python references; the item iterator holds
+// its parent Result, which breaks the cycles it is part of.
+template <class Fields>
+constexpr bool holds_references = requires(const Fields& f, visitproc v) {
+    visit_references(f, v, nullptr);
+};
+
+template <class Object, bool gc>
+void* traverse_slot() {
+    if constexpr (gc)
+        return reinterpret_cast<void*>(traverse_instance<Object>);
+    else
+        return nullptr;
+}
+
+// The class of an iterator: final, not instantiable from Python, and in the
+// garbage collector when its fields can lead back to it.
 template <class Fields, PyObject* (*Step)(Fields&)>
 PyObject* iterator_class(const char* name, const char* doc) {
+    using Object = IterObject<Fields>;
+    constexpr bool gc = holds_references<Fields>;
     static PyType_Slot slots[] = {
-        {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<IterObject<Fields>>)},
+        {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<Object>)},
         {Py_tp_doc, const_cast<char*>(doc)},
         {Py_tp_iter, reinterpret_cast<void*>(iter_self)},
-        {Py_tp_iternext, reinterpret_cast<void*>(iter_next<Fields, Step>)},
+        {Py_tp_iternext, slot<iter_next<Fields, Step>>()},
+        {gc ? Py_tp_traverse : 0, traverse_slot<Object, gc>()},
         {0, nullptr},
     };
-    static PyType_Spec spec = {name, sizeof(IterObject<Fields>), 0,
-                               Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
+    static PyType_Spec spec = {name, sizeof(Object), 0, class_flags(gc), slots};
     return PyType_FromSpec(&spec);
 }
 
@@ -84,6 +102,10 @@ struct ItemFields {
     PyRef parent;
     std::size_t cursor = 0;
 };
+
+int visit_references(const ItemFields& f, visitproc visit, void* arg) {
+    return visit_references(f.parent, visit, arg);
+}
 
 PyObject* next_item(ItemFields& f) {
     const PyItems& items = items_of(f.parent.get());  // the count is read at every step
@@ -139,19 +161,13 @@ struct ChildFields {
 PyObject* next_child(ChildFields& f) {
     if (f.cursor >= f.scan.children().size()) return nullptr;
     std::size_t i = f.cursor++;
-    auto name = f.scan.text_of(f.scan.children()[i].name);
-    if (!name.ok()) return raised(std::move(name.error()));
-    return pair(new_str(name.value()), f.scan.child_result(i));
+    return pair(new_str(f.scan.text_of(f.scan.children()[i].name)), f.scan.child_result(i));
 }
 
 // The unique names of a scan as text.
-Expected<std::vector<std::string>> names_of(const ChildScan& scan) {
+std::vector<std::string> names_of(const ChildScan& scan) {
     std::vector<std::string> names;
-    for (std::string_view name : scan.names()) {
-        auto text = scan.text_of(name);
-        if (!text.ok()) return std::move(text.error());
-        names.push_back(std::move(text.value()));
-    }
+    for (std::string_view name : scan.names()) names.push_back(scan.text_of(name));
     return names;
 }
 
@@ -207,10 +223,8 @@ Expected<PyRef> make_item_iter(PyObject* parent) {
 Expected<PyRef> make_child_key_iter(const PyItems& items) {
     auto scan = ChildScan::of(items, false);
     if (!scan.ok()) return std::move(scan.error());
-    auto names = names_of(scan.value());
-    if (!names.ok()) return std::move(names.error());
     return new_instance<IterObject<KeyFields>>(child_key_iter_type(),
-                                               KeyFields{std::move(names.value())});
+                                               KeyFields{names_of(scan.value())});
 }
 
 // An iterator that walks its own copy of the element's children.
@@ -228,10 +242,9 @@ Expected<PyRef> make_child_value_iter(const PyItems& items) {
 Expected<PyRef> make_child_item_iter(const PyItems& items) {
     auto scan = ChildScan::of(items, true);
     if (!scan.ok()) return std::move(scan.error());
-    auto names = names_of(scan.value());
-    if (!names.ok()) return std::move(names.error());
+    std::vector<std::string> names = names_of(scan.value());
     return new_instance<IterObject<PairFields>>(
-        child_item_iter_type(), PairFields{std::move(scan.value()), std::move(names.value())});
+        child_item_iter_type(), PairFields{std::move(scan.value()), std::move(names)});
 }
 
 Expected<PyRef> make_child_iter(const PyItems& items) {

@@ -1,6 +1,7 @@
 #include "lib/result_object.hpp"
 
 #include "engine/element_text.hpp"
+#include "lib/boundary.hpp"
 #include "lib/heap_object.hpp"
 #include "lib/module_functions.hpp"
 #include "lib/result_slots.hpp"
@@ -21,24 +22,24 @@ constexpr const char* result_doc =
     "items held (Empty / ScalarLike / DictElement / Multi mode).";
 
 PyMethodDef result_methods[] = {
-    {"exists", result_slots::exists, METH_NOARGS, "exists($self)\n--\n\n"},
-    {"to_int", result_slots::to_int, METH_NOARGS, "to_int($self)\n--\n\n"},
-    {"to_float", result_slots::to_float, METH_NOARGS, "to_float($self)\n--\n\n"},
-    {"to_bool", result_slots::to_bool, METH_NOARGS, "to_bool($self)\n--\n\n"},
-    {"to_str", result_slots::to_str, METH_NOARGS, "to_str($self)\n--\n\n"},
-    {"get", as_method(result_slots::nested_get), METH_FASTCALL | METH_KEYWORDS,
+    {"exists", method<result_slots::exists>(), METH_NOARGS, "exists($self)\n--\n\n"},
+    {"to_int", method<result_slots::to_int>(), METH_NOARGS, "to_int($self)\n--\n\n"},
+    {"to_float", method<result_slots::to_float>(), METH_NOARGS, "to_float($self)\n--\n\n"},
+    {"to_bool", method<result_slots::to_bool>(), METH_NOARGS, "to_bool($self)\n--\n\n"},
+    {"to_str", method<result_slots::to_str>(), METH_NOARGS, "to_str($self)\n--\n\n"},
+    {"get", method<result_slots::nested_get>(), METH_FASTCALL | METH_KEYWORDS,
      "get($self, path)\n--\n\n"},
-    {"get_many", as_method(result_slots::nested_get_many), METH_FASTCALL | METH_KEYWORDS,
+    {"get_many", method<result_slots::nested_get_many>(), METH_FASTCALL | METH_KEYWORDS,
      "get_many($self, paths)\n--\n\n"},
-    {"keys", result_slots::keys, METH_NOARGS,
+    {"keys", method<result_slots::keys>(), METH_NOARGS,
      "keys($self)\n--\n\nReturn a view of the dict-mode Result's child element keys (unique,\n"
      "first-occurrence order). Errors with `TypeError` for non-dict modes."},
-    {"values", result_slots::values, METH_NOARGS,
+    {"values", method<result_slots::values>(), METH_NOARGS,
      "values($self)\n--\n\nReturn a view of the dict-mode Result's child values. For each "
      "unique\nkey, the value is a Result over all direct children with that tag."},
-    {"items", result_slots::items, METH_NOARGS,
+    {"items", method<result_slots::items>(), METH_NOARGS,
      "items($self)\n--\n\nReturn a view of the dict-mode Result's `(key, value_Result)` pairs."},
-    {"children", result_slots::children, METH_NOARGS,
+    {"children", method<result_slots::children>(), METH_NOARGS,
      "children($self)\n--\n\nReturn a view of the dict-mode Result's `(name, value_Result)` "
      "pairs for\nevery direct child element, in document order. Unlike `items()`, repeated\n"
      "tag names are not collapsed: each child element yields its own pair."},
@@ -46,7 +47,7 @@ PyMethodDef result_methods[] = {
 };
 
 PyGetSetDef result_getset[] = {
-    {"type_", result_slots::type_, nullptr,
+    {"type_", guarded<result_slots::type_>, nullptr,
      "Return the Python type that best describes the value held by this Result:\n"
      "  - `None`  when the Result is empty (no match)\n"
      "  - `int`   for a single numeric value parseable as integer\n"
@@ -55,7 +56,7 @@ PyGetSetDef result_getset[] = {
      "  - `list`  when multiple items are present\n"
      "  - `dict`  for a single element that has child elements",
      nullptr},
-    {"value", result_slots::value, nullptr,
+    {"value", guarded<result_slots::value>, nullptr,
      "Return the value held by this Result in its natural Python type:\n"
      "  - `None`          when the Result is empty\n"
      "  - `int` / `float` for numeric scalars\n"
@@ -68,29 +69,28 @@ PyGetSetDef result_getset[] = {
 
 PyType_Slot result_type_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<ResultObject>)},
+    {Py_tp_traverse, reinterpret_cast<void*>(traverse_instance<ResultObject>)},
+    {Py_tp_clear, reinterpret_cast<void*>(clear_instance<ResultObject>)},
     {Py_tp_doc, const_cast<char*>(result_doc)},
     {Py_tp_methods, result_methods},
     {Py_tp_getset, result_getset},
-    {Py_tp_repr, reinterpret_cast<void*>(result_slots::repr)},
-    {Py_tp_richcompare, reinterpret_cast<void*>(result_slots::richcompare)},
-    {Py_nb_int, reinterpret_cast<void*>(result_slots::as_int)},
-    {Py_nb_bool, reinterpret_cast<void*>(result_slots::truth)},
-    {Py_sq_length, reinterpret_cast<void*>(result_slots::length)},
-    {Py_mp_length, reinterpret_cast<void*>(result_slots::length)},
-    {Py_mp_subscript, reinterpret_cast<void*>(result_slots::item)},
-    {Py_tp_iter, reinterpret_cast<void*>(result_slots::iter)},
-    {Py_nb_float, reinterpret_cast<void*>(result_slots::as_float)},
+    {Py_tp_repr, slot<result_slots::repr>()},
+    {Py_tp_richcompare, slot<result_slots::richcompare>()},
+    {Py_nb_int, slot<result_slots::as_int>()},
+    {Py_nb_bool, slot<result_slots::truth>()},
+    {Py_sq_length, slot<result_slots::length>()},
+    {Py_mp_length, slot<result_slots::length>()},
+    {Py_mp_subscript, slot<result_slots::item>()},
+    {Py_tp_iter, slot<result_slots::iter>()},
+    {Py_nb_float, slot<result_slots::as_float>()},
     {0, nullptr},
 };
 
 // Results are made only by the module; without a hash slot beside the
-// comparison slot, instances are unhashable.
+// comparison slot, instances are unhashable. A Result breaks the cycles it is
+// part of by dropping its items.
 PyType_Spec result_spec = {
-    "quorbix._quorbix.Result",
-    sizeof(ResultObject),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
-    result_type_slots,
+    "quorbix._quorbix.Result", sizeof(ResultObject), 0, class_flags(true), result_type_slots,
 };
 
 }  // namespace
@@ -129,10 +129,14 @@ const char* mode_name(ResultMode mode) {
 }
 
 Expected<ResultMode> mode_of(const PyItems& items) {
+    DocumentHold hold;
+    return mode_of(items, hold);
+}
+
+Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold) {
     if (items.empty()) return ResultMode::Empty;
     if (items.size() > 1) return ResultMode::Multi;
     if (!items[0].is_element()) return ResultMode::ScalarLike;
-    DocumentHold hold;
     auto bytes = element_bytes(items[0], hold);
     if (!bytes.ok()) return std::move(bytes.error());
     return engine::has_child_element(bytes.value().bytes) ? ResultMode::DictElement

@@ -25,7 +25,10 @@ bool is_result(PyObject* object);
 const PyItems& items_of(PyObject* result);
 
 // Empty, Multi by count alone; one item is ScalarLike unless it is an element
-// with a child element.
+// with a child element. The element is read through `hold`, which the rest of
+// the operation reads it through too.
+Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold);
+// The same, for an operation that reads nothing more.
 Expected<ResultMode> mode_of(const PyItems& items);
 
 }  // namespace quorbix::lib

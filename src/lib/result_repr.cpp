@@ -31,19 +31,13 @@ Expected<std::string> utf8_of(PyObject* str) {
 
 Expected<std::string> repr_of(const PyItems& items);
 
-Expected<std::string> dict_repr(const PyItems& items) {
-    auto scan = ChildScan::of_element(items.front(), false);
+Expected<std::string> dict_repr(const PyItems& items, DocumentHold& hold) {
+    auto scan = ChildScan::of_element(items.front(), false, hold);
     if (!scan.ok()) return std::move(scan.error());
     const auto& names = scan.value().names();
     std::vector<std::string> shown;
-    std::string scratch;
-    for (std::size_t i = 0; i < names.size() && i < 2; ++i) {
-        PyRef name = new_str_replacing(scan.value().decoded(names[i], scratch));
-        if (!name) return PendingError::fetch();
-        auto text = utf8_of(name.get());
-        if (!text.ok()) return std::move(text.error());
-        shown.push_back(std::move(text.value()));
-    }
+    for (std::size_t i = 0; i < names.size() && i < 2; ++i)
+        shown.push_back(scan.value().text_of(names[i]));
     return "<Result type=dict, keys=[" + shortened(shown, names.size()) + "]>";
 }
 
@@ -60,9 +54,10 @@ Expected<std::string> list_repr(const PyItems& items) {
 }
 
 Expected<std::string> repr_of(const PyItems& items) {
-    auto mode = mode_of(items);
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
-    if (mode.value() == ResultMode::DictElement) return dict_repr(items);
+    if (mode.value() == ResultMode::DictElement) return dict_repr(items, hold);
     if (mode.value() == ResultMode::Multi) return list_repr(items);
     auto natural = value_of(items);
     if (!natural.ok()) return std::move(natural.error());
@@ -75,11 +70,12 @@ Expected<std::string> repr_of(const PyItems& items) {
 Expected<std::vector<std::string>> texts_of(const PyItems& items) {
     std::vector<std::string> texts;
     for (const PyItem& item : items) {
-        auto text = item_text(item);
+        DocumentHold hold;
+        auto text = item_text(item, hold);
         if (!text.ok()) return std::move(text.error());
-        if (auto message = engine::utf8_error_message(text.value()))
+        if (auto message = engine::utf8_error_message(text.value().view()))
             return PendingError(PyExc_ValueError, std::move(*message));
-        texts.push_back(std::move(text.value()));
+        texts.push_back(std::move(text.value()).take());
     }
     return texts;
 }
@@ -118,9 +114,10 @@ Expected<bool> equals_str(const PyItems& items, PyObject* str) {
         return false;
     }
     if (items.empty()) return false;
-    auto text = item_text(items.front());
+    DocumentHold hold;
+    auto text = item_text(items.front(), hold);
     if (!text.ok()) return std::move(text.error());
-    return text.value() == std::string_view(utf8, static_cast<std::size_t>(length));
+    return text.value().view() == std::string_view(utf8, static_cast<std::size_t>(length));
 }
 
 Expected<bool> equals(PyObject* self, PyObject* other) {

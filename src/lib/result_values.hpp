@@ -10,14 +10,13 @@
 namespace quorbix::lib {
 
 // A ScalarLike item's text: UTF-8 (else the standard ValueError), trimmed.
-Expected<std::string> scalar_text(const PyItem& item);
+Expected<ItemText> scalar_text(const PyItem& item, DocumentHold& hold);
 
 // The natural value: None, int, float, str, dict of Results, list of Results.
 Expected<PyRef> value_of(const PyItems& items);
 
-// New str objects: from UTF-8, and from bytes with invalid sequences replaced.
+// A new str object from UTF-8.
 PyRef new_str(std::string_view utf8);
-PyRef new_str_replacing(std::string_view bytes);
 
 // `object`, or the interpreter's pending error when it is null.
 Expected<PyRef> checked(PyRef object);

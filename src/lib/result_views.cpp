@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "lib/boundary.hpp"
 #include "lib/child_scan.hpp"
 #include "lib/heap_object.hpp"
 #include "lib/result_iterators.hpp"
@@ -60,9 +61,8 @@ PyObject* keys_repr(PyObject* self) {
     if (!scan.ok()) return finish(std::move(scan.error()));
     std::string shown = "result_keys([";
     for (std::size_t i = 0; i < scan.value().names().size(); ++i) {
-        auto name = scan.value().text_of(scan.value().names()[i]);
         if (i > 0) shown += ", ";
-        shown += xml::quote_literal(name.ok() ? name.value() : std::string());
+        shown += xml::quote_literal(scan.value().text_of(scan.value().names()[i]));
     }
     shown += "])";
     return finish(checked(new_str(shown)));
@@ -87,16 +87,16 @@ PyObject* view_class(const char* name, const char* doc) {
     if (type != nullptr) return type;
     PyType_Slot slots[] = {
         {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<ViewObject>)},
+        {Py_tp_traverse, reinterpret_cast<void*>(traverse_instance<ViewObject>)},
         {Py_tp_doc, const_cast<char*>(doc)},
-        {Py_tp_iter, reinterpret_cast<void*>(view_iter<Iterate>)},
-        {Py_sq_length, reinterpret_cast<void*>(view_len<EveryChild>)},
-        {Py_tp_repr, reinterpret_cast<void*>(Repr)},
-        {Contains ? Py_sq_contains : 0,
-         Contains ? reinterpret_cast<void*>(keys_contains) : nullptr},
+        {Py_tp_iter, slot<view_iter<Iterate>>()},
+        {Py_sq_length, slot<view_len<EveryChild>>()},
+        {Py_tp_repr, slot<Repr>()},
+        {Contains ? Py_sq_contains : 0, Contains ? slot<keys_contains>() : nullptr},
         {0, nullptr},
     };
-    PyType_Spec spec = {name, sizeof(ViewObject), 0,
-                        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
+    // Its parent Result breaks the cycles a view is part of.
+    PyType_Spec spec = {name, sizeof(ViewObject), 0, class_flags(true), slots};
     type = PyType_FromSpec(&spec);
     return type;
 }

@@ -52,16 +52,19 @@ Expected<ScanInput> scan_input(PyObject* data, DocumentKind kind, bool ranges, D
             return ScanInput{str_text(bytes.value()), ranges ? data : nullptr};
         }
         case DocumentKind::Bytes: {
-            DocumentText text = bytes_text(read_bytes_document(data), hold.utf8_copy);
+            auto text = bytes_text(read_bytes_document(data), hold.utf8_copy);
+            if (!text.ok()) return std::move(text.error());
             // A transcoded copy dies with the call: its matches are copied out.
-            return ScanInput{text, ranges && !text.transcoded ? data : nullptr};
+            return ScanInput{text.value(), ranges && !text.value().transcoded ? data : nullptr};
         }
         case DocumentKind::Buffer:
             break;
     }
     auto bytes = read_buffer_document(data, hold.view);
     if (!bytes.ok()) return std::move(bytes.error());
-    return ScanInput{bytes_text(bytes.value(), hold.utf8_copy), nullptr};
+    auto text = bytes_text(bytes.value(), hold.utf8_copy);
+    if (!text.ok()) return std::move(text.error());
+    return ScanInput{text.value(), nullptr};
 }
 
 Expected<PyRef> query_document(PyObject* data, DocumentKind kind, const path::CompiledPath& path) {

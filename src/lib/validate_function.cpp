@@ -29,7 +29,7 @@ PyObject* validate_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
 
 }  // namespace
 
-PyMethodDef validate_function = {"validate", as_method(validate_entry),
+PyMethodDef validate_function = {"validate", method<validate_entry>(),
                                  METH_FASTCALL | METH_KEYWORDS, "validate(data)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -25,6 +25,11 @@ struct TextEncoding {
 struct DocumentStart {
     TextEncoding encoding;
     std::size_t mark_length = 0;  // a byte-order mark, stepped over by the reader
+    // A declaration at the very start whose label the Encoding Standard does
+    // not name: the label, and the declaration's length through its "?>".
+    // The document then reads as UTF-8 unless its reader knows the label.
+    std::string_view unknown_label;
+    std::size_t declaration_length = 0;
 };
 
 // A byte-order mark decides and nothing overrides it. Without one, the first
@@ -40,11 +45,5 @@ inline Encoding document_encoding(std::string_view bytes) {
 // Bytes whose encoding is known already; only a UTF-8 byte-order mark in
 // UTF-8 bytes is stepped over.
 DocumentStart given_document_start(std::string_view bytes, Encoding encoding);
-
-// Names and attribute values as UTF-8: bytes of a document in another
-// encoding are decoded when they hold a byte of 0x80 or above (ASCII reads the
-// same in every encoding the reader handles byte-wise); bytes that do not
-// decode, and UTF-8 bytes, are returned as they are.
-std::string_view decode_or_raw(std::string_view bytes, Encoding encoding, std::string& scratch);
 
 }  // namespace quorbix::xml

@@ -11,69 +11,85 @@ namespace {
 // Larger than any code point; digits stop counting once it is reached.
 constexpr std::uint32_t beyond_unicode = 0x110000;
 
-std::optional<std::uint32_t> character_reference(std::string_view digits) {
-    unsigned base = 10;
-    if (!digits.empty() && digits.front() == 'x') {
-        base = 16;
-        digits.remove_prefix(1);
-    }
-    if (digits.empty()) return std::nullopt;
-    std::uint32_t value = 0;
-    for (char c : digits) {
-        unsigned digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return std::nullopt;
-        value = value * base + digit;
-        if (value >= beyond_unicode) return std::nullopt;
-    }
-    if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
-    return value;
+bool is_digit(char c, bool hex) {
+    return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
 }
 
-std::optional<char> predefined_entity(std::string_view name) {
-    if (name == "lt") return '<';
-    if (name == "gt") return '>';
-    if (name == "amp") return '&';
-    if (name == "apos") return '\'';
-    if (name == "quot") return '"';
-    return std::nullopt;
+unsigned digit_value(char c) {
+    if (c <= '9') return c - '0';
+    return (c | 0x20) - 'a' + 10;
+}
+
+// A character reference at `p` (just past "&#"): the code point it names and
+// the byte past its ';', or nothing. Leading zeros are allowed; the value
+// stops counting past the last code point, so the digits cannot overflow.
+const char* character_reference(const char* p, const char* end, std::uint32_t& cp) {
+    bool hex = p < end && *p == 'x';
+    if (hex) ++p;
+    const char* digits = p;
+    std::uint32_t value = 0;
+    for (; p < end && is_digit(*p, hex); ++p)
+        if (value < beyond_unicode) value = value * (hex ? 16 : 10) + digit_value(*p);
+    if (p == digits || p == end || *p != ';') return nullptr;
+    if (value == 0 || value >= beyond_unicode || (value >= 0xD800 && value <= 0xDFFF))
+        return nullptr;
+    cp = value;
+    return p + 1;
+}
+
+// One of the five predefined entities at `p` (just past '&'), with its ';'.
+const char* predefined_entity(const char* p, const char* end, char& c) {
+    static constexpr struct {
+        std::string_view spelling;
+        char character;
+    } entities[] = {{"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"apos;", '\''}, {"quot;", '"'}};
+    auto left = static_cast<std::size_t>(end - p);
+    for (const auto& e : entities) {
+        if (left >= e.spelling.size() &&
+            std::memcmp(p, e.spelling.data(), e.spelling.size()) == 0) {
+            c = e.character;
+            return p + e.spelling.size();
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
 
-std::optional<std::string_view> unescape_text(std::string_view raw, std::string& scratch) {
-    if (raw.empty()) return raw;  // it may have no address, which memchr must not see
-    const char* p = raw.data();
-    const char* end = p + raw.size();
-    const char* amp = static_cast<const char*>(std::memchr(p, '&', raw.size()));
-    if (amp == nullptr) return raw;
-
-    scratch.clear();
-    while (amp != nullptr) {
-        scratch.append(p, amp);
-        const char* semi = static_cast<const char*>(std::memchr(amp + 1, ';', end - amp - 1));
-        if (semi == nullptr) return std::nullopt;
-        std::string_view name(amp + 1, semi - amp - 1);
-        if (!name.empty() && name.front() == '#') {
-            auto cp = character_reference(name.substr(1));
-            if (!cp) return std::nullopt;
-            append_utf8(scratch, *cp);
+void append_unescaped(std::string_view text, std::string& out) {
+    if (text.empty()) return;  // it may have no address, which memchr must not see
+    const char* p = text.data();
+    const char* end = p + text.size();
+    // Each reference is read forward from its '&' and only as far as it can
+    // be valid, so text full of stray '&' costs linear time.
+    for (;;) {
+        const char* amp = static_cast<const char*>(std::memchr(p, '&', end - p));
+        if (amp == nullptr) break;
+        out.append(p, amp);
+        const char* after = nullptr;
+        if (amp + 1 < end && amp[1] == '#') {
+            std::uint32_t cp = 0;
+            after = character_reference(amp + 2, end, cp);
+            if (after != nullptr) append_utf8(out, cp);
         } else {
-            auto c = predefined_entity(name);
-            if (!c) return std::nullopt;
-            scratch.push_back(*c);
+            char c = 0;
+            after = predefined_entity(amp + 1, end, c);
+            if (after != nullptr) out.push_back(c);
         }
-        p = semi + 1;
-        amp = static_cast<const char*>(std::memchr(p, '&', end - p));
+        if (after == nullptr) {  // not a reference we resolve: kept as written
+            out.push_back('&');
+            after = amp + 1;
+        }
+        p = after;
     }
-    scratch.append(p, end);
-    return std::string_view(scratch);
+    out.append(p, end);
+}
+
+std::string_view unescape_text(std::string_view text, std::string& scratch) {
+    if (text.empty() || std::memchr(text.data(), '&', text.size()) == nullptr) return text;
+    scratch.clear();
+    append_unescaped(text, scratch);
+    return scratch;
 }
 
 }  // namespace quorbix::xml

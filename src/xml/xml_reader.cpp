@@ -268,19 +268,4 @@ ReaderError XmlReader::skip_element(std::string_view name) {
     }
 }
 
-std::optional<std::string_view> XmlReader::decode_text(std::string_view bytes,
-                                                       std::string& scratch) const {
-    Encoding encoding = encoding_.encoding;
-    if (encoding == Encoding::Utf8) {
-        if (!is_valid_utf8(bytes)) return std::nullopt;
-        return bytes;
-    }
-    // ASCII reads the same in every encoding that extends it.
-    bool extends_ascii = encoding != Encoding::Utf16Be && encoding != Encoding::Utf16Le &&
-                         encoding != Encoding::Iso2022Jp && encoding != Encoding::Replacement;
-    if (extends_ascii && is_ascii(bytes)) return bytes;
-    if (!decode(encoding, bytes, scratch)) return std::nullopt;
-    return std::string_view(scratch);
-}
-
 }  // namespace quorbix::xml

@@ -79,10 +79,6 @@ class XmlReader {
     // End that closes it, counting nesting by that name only.
     ReaderError skip_element(std::string_view name);
 
-    // Decodes text from the document's encoding into UTF-8; UTF-8 input and
-    // plain ASCII come back as they are. Nothing on malformed input.
-    std::optional<std::string_view> decode_text(std::string_view bytes, std::string& scratch) const;
-
     TextEncoding encoding() const { return encoding_; }
     // The whole input, from its first byte.
     std::string_view input() const { return {begin_, static_cast<std::size_t>(end_ - begin_)}; }

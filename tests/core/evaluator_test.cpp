@@ -135,11 +135,13 @@ TEST(Evaluator, Terminals) {
         {"<r><a id=\"7\"/></r>", "r.a", "O:<a id=\"7\"/>"},
         {"<r x:id=\"1\"/>", "r.@id", "S:1"},
         {"<r xmlns:id=\"u\"/>", "r.@id", "S:u"},
-        {"<r a=\"&lt;&bad;\"/>", "r.@a", "S:&lt;&bad;"},
+        {"<r a=\"&lt;&bad;\"/>", "r.@a", "S:<&bad;"},
         {"<r a=\"&lt;\"/>", "r.@a", "S:<"},
         {"<r a='1'><b>x</b></r><r2/>", "r.@a", "S:1"},
         {"<r>a<b>b</b><![CDATA[<c>]]>&amp;</r>", "r.#text", "S:ab<c>&"},
-        {"<r>a &bad; b</r>", "r.#text", "S:"},
+        {"<r>a &bad; b &amp; c</r>", "r.#text", "S:a &bad; b & c"},
+        {"<r>x\r\ny\rz<a b='1\r\n2'/></r>", "r.#text", "S:x\ny\nz"},
+        {"<r>x\r\ny\rz<a b='1\r\n2'/></r>", "r.a.@b", "S:1\n2"},
         {"<r/>", "#text", "S:"},
         {"<r a='1'/>", "@a", ""},
         {"<r><a>1</a><a>2</a></r>", "r.a.#text", "ambiguous: a"},
@@ -229,8 +231,23 @@ TEST(Evaluator, LegacyEncodedDocuments) {
         {doc, "r.*#(@k==\xC3\xA9t\xC3\xA9).#text", "S:x"},
         {doc, "**.c|@sort|@last", "R:<c>\xFC</c>"},
     });
-    // In UTF-8 a CDATA section is taken as it stands, even when malformed.
-    check({{"<r><![CDATA[\xFF]]></r>", "r.#text", "S:\xFF"}});
+    // Bytes that do not decode read as U+FFFD, wherever they stand.
+    check({
+        {"<r><![CDATA[\xFF]]></r>", "r.#text", "S:\xEF\xBF\xBD"},
+        {"<r a='\xFF'>b\xFF"
+         "c</r>",
+         "r.@a", "S:\xEF\xBF\xBD"},
+        {"<r a='\xFF'>b\xFF"
+         "c</r>",
+         "r.#text",
+         "S:b\xEF\xBF\xBD"
+         "c"},
+        {"<r><\xFF>1</\xFF></r>", "r.\xEF\xBF\xBD", "R:<\xFF>1</\xFF>"},
+        {"<?xml version='1.0' encoding='Shift_JIS'?><r a='\x82'>\x82\xA0\x82</r>", "r.@a",
+         "S:\xEF\xBF\xBD"},
+        {"<?xml version='1.0' encoding='Shift_JIS'?><r a='\x82'>\x82\xA0\x82</r>", "r.#text",
+         "S:\xE3\x81\x82\xEF\xBF\xBD"},
+    });
 }
 
 TEST(MultiPath, PathsShareOnePass) {

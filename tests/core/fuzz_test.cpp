@@ -10,6 +10,7 @@
 #include "engine/validate.hpp"
 #include "path/parser.hpp"
 #include "xml/attributes.hpp"
+#include "xml/character_data.hpp"
 #include "xml/text_encoding.hpp"
 #include "xml/unescape.hpp"
 #include "xml/xml_reader.hpp"
@@ -45,12 +46,11 @@ void drain(std::string_view doc, ReaderSettings settings) {
                     if (a.ok) (void)unescape_text(a.value, scratch);
                 break;
             }
-            case EventKind::Text:
-                if (auto text = unescape_text(r.event.content, scratch)) {
-                    std::string decoded;
-                    (void)reader.decode_text(*text, decoded);
-                }
+            case EventKind::Text: {
+                std::string text;
+                append_character_data(r.event.content, reader.encoding().encoding, text);
                 break;
+            }
             default:
                 break;
         }

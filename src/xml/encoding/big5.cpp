@@ -32,22 +32,24 @@ bool append_pair(std::uint32_t pointer, std::string& out) {
 
 }  // namespace
 
-bool big5(std::string_view text, std::string& out) {
-    return decode_sequences(
+void big5(std::string_view text, std::string& out) {
+    decode_sequences(
         text, out,
         [](const unsigned char* p, std::size_t n, std::size_t i, std::string& out) -> std::size_t {
             unsigned char lead = p[i];
-            if (!in(lead, 0x81, 0xFE) || i + 1 == n) return 0;
+            if (!in(lead, 0x81, 0xFE) || i + 1 == n) return malformed(out, 1);
             unsigned char trail = p[i + 1];
-            if (!in(trail, 0x40, 0x7E) && !in(trail, 0xA1, 0xFE)) return 0;
-            unsigned offset = trail < 0x7F ? 0x40 : 0x62;
-            std::uint32_t pointer = (lead - 0x81) * 157 + (trail - offset);
-            if (!append_pair(pointer, out)) {
+            if (in(trail, 0x40, 0x7E) || in(trail, 0xA1, 0xFE)) {
+                unsigned offset = trail < 0x7F ? 0x40 : 0x62;
+                std::uint32_t pointer = (lead - 0x81) * 157 + (trail - offset);
+                if (append_pair(pointer, out)) return 2;
                 std::uint32_t cp = tables::big5[pointer];
-                if (cp == 0) return 0;
-                append_utf8(out, cp);
+                if (cp != 0) {
+                    append_utf8(out, cp);
+                    return 2;
+                }
             }
-            return 2;
+            return bad_trail(out, 2, trail);
         });
 }
 

@@ -1,15 +1,18 @@
 #include "xml/encoding/decoders.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/encoding/utf8_writer.hpp"
 
 namespace quorbix::xml {
 
-bool decode(Encoding encoding, std::string_view bytes, std::string& out) {
+void decode(Encoding encoding, std::string_view bytes, std::string& out) {
     out.clear();
     switch (encoding) {
         case Encoding::Utf8:
-            if (!is_valid_utf8(bytes)) return false;
-            out.assign(bytes);
-            return true;
+            if (is_valid_utf8(bytes))
+                out.assign(bytes);
+            else
+                decoders::utf8(bytes, out);
+            return;
         case Encoding::Gbk:
         case Encoding::Gb18030:
             return decoders::gb18030(bytes, out);
@@ -24,8 +27,9 @@ bool decode(Encoding encoding, std::string_view bytes, std::string& out) {
         case Encoding::EucKr:
             return decoders::euc_kr(bytes, out);
         case Encoding::Replacement:
-            // Any input at all is one error, and fatal mode fails on it.
-            return bytes.empty();
+            // Any input at all is one error; nothing is ever decoded.
+            if (!bytes.empty()) append_replacement(out);
+            return;
         case Encoding::Utf16Be:
             return decoders::utf16(true, bytes, out);
         case Encoding::Utf16Le:

@@ -63,10 +63,11 @@ std::optional<Encoding> encoding_for_label(std::string_view label);
 // The encoding's canonical name ("windows-1252", "Shift_JIS").
 std::string_view encoding_name(Encoding encoding);
 
-// Decodes `bytes` into UTF-8 in fatal mode: malformed input fails the whole
-// decode (false), never becomes U+FFFD. No byte-order mark is looked at.
-// `out` is overwritten on success and unspecified on failure.
-bool decode(Encoding encoding, std::string_view bytes, std::string& out);
+// Decodes `bytes` into UTF-8 in replacement mode: each malformed sequence
+// becomes U+FFFD, as the Encoding Standard's decoders do, so it never fails.
+// No byte-order mark is looked at. `out` is overwritten; for valid UTF-8 it
+// is a copy (callers that want none check `is_valid_utf8` first).
+void decode(Encoding encoding, std::string_view bytes, std::string& out);
 
 // Whether a document is UTF-16, from its byte-order mark or, without one,
 // from its first bytes ("<?" in either byte order); nothing otherwise.

@@ -23,8 +23,8 @@ std::uint32_t ranges_code_point(std::uint32_t pointer) {
 
 }  // namespace
 
-bool gb18030(std::string_view text, std::string& out) {
-    return decode_sequences(
+void gb18030(std::string_view text, std::string& out) {
+    decode_sequences(
         text, out,
         [](const unsigned char* p, std::size_t n, std::size_t i, std::string& out) -> std::size_t {
             unsigned char lead = p[i];
@@ -32,25 +32,31 @@ bool gb18030(std::string_view text, std::string& out) {
                 append_utf8(out, 0x20AC);
                 return 1;
             }
-            if (lead == 0xFF || i + 1 == n) return 0;
-            std::uint32_t cp;
-            std::size_t used;
-            if (in(p[i + 1], 0x30, 0x39)) {  // four bytes
-                if (i + 3 >= n || !in(p[i + 2], 0x81, 0xFE) || !in(p[i + 3], 0x30, 0x39)) return 0;
-                std::uint32_t pointer = (lead - 0x81) * 12600 + (p[i + 1] - 0x30) * 1260 +
+            if (lead == 0xFF || i + 1 == n) return malformed(out, 1);
+            unsigned char second = p[i + 1];
+            if (in(second, 0x30, 0x39)) {  // four bytes
+                // A wrong third or fourth byte takes only the lead: the bytes
+                // after it are read again.
+                if (i + 2 == n) return malformed(out, 2);
+                if (!in(p[i + 2], 0x81, 0xFE)) return malformed(out, 1);
+                if (i + 3 == n) return malformed(out, 3);
+                if (!in(p[i + 3], 0x30, 0x39)) return malformed(out, 1);
+                std::uint32_t pointer = (lead - 0x81) * 12600 + (second - 0x30) * 1260 +
                                         (p[i + 2] - 0x81) * 10 + (p[i + 3] - 0x30);
-                cp = ranges_code_point(pointer);
-                used = 4;
-            } else {
-                unsigned char trail = p[i + 1];
-                if (!in(trail, 0x40, 0x7E) && !in(trail, 0x80, 0xFE)) return 0;
-                unsigned offset = trail < 0x7F ? 0x40 : 0x41;
-                cp = tables::gb18030[(lead - 0x81) * 190 + (trail - offset)];
-                used = 2;
+                std::uint32_t cp = ranges_code_point(pointer);
+                if (cp == 0) return malformed(out, 4);
+                append_utf8(out, cp);
+                return 4;
             }
-            if (cp == 0) return 0;
-            append_utf8(out, cp);
-            return used;
+            if (in(second, 0x40, 0x7E) || in(second, 0x80, 0xFE)) {
+                unsigned offset = second < 0x7F ? 0x40 : 0x41;
+                std::uint32_t cp = tables::gb18030[(lead - 0x81) * 190 + (second - offset)];
+                if (cp != 0) {
+                    append_utf8(out, cp);
+                    return 2;
+                }
+            }
+            return bad_trail(out, 2, second);
         });
 }
 

@@ -4,7 +4,7 @@
 
 namespace quorbix::xml::decoders {
 
-bool single_byte(Encoding encoding, std::string_view in, std::string& out) {
+void single_byte(Encoding encoding, std::string_view in, std::string& out) {
     const auto& table =
         tables::single_byte[static_cast<int>(encoding) - static_cast<int>(Encoding::Ibm866)];
     out.reserve(in.size());
@@ -14,13 +14,14 @@ bool single_byte(Encoding encoding, std::string_view in, std::string& out) {
             continue;
         }
         std::uint32_t cp = table[b - 0x80];
-        if (cp == 0) return false;  // a byte the encoding leaves unassigned
-        append_utf8(out, cp);
+        if (cp == 0)
+            append_replacement(out);  // a byte the encoding leaves unassigned
+        else
+            append_utf8(out, cp);
     }
-    return true;
 }
 
-bool x_user_defined(std::string_view in, std::string& out) {
+void x_user_defined(std::string_view in, std::string& out) {
     out.reserve(in.size());
     for (unsigned char b : in) {
         if (b < 0x80)
@@ -28,7 +29,6 @@ bool x_user_defined(std::string_view in, std::string& out) {
         else
             append_utf8(out, 0xF780 + (b - 0x80));
     }
-    return true;
 }
 
 }  // namespace quorbix::xml::decoders

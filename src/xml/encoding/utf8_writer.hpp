@@ -25,4 +25,9 @@ inline void append_utf8(std::string& out, std::uint32_t cp) {
     }
 }
 
+// Appends U+FFFD, what a decoder puts in place of each malformed sequence.
+inline void append_replacement(std::string& out) {
+    out.append("\xEF\xBF\xBD", 3);
+}
+
 }  // namespace quorbix::xml

@@ -1,0 +1,30 @@
+// What a document's text says, as UTF-8. Its bytes are decoded from the
+// document's encoding (bytes that do not decode become U+FFFD), its line ends
+// read as LF (CR LF and a lone CR alike), and its references are resolved.
+// Each stage copies only when it has something to change, so UTF-8 text
+// without CR or '&' goes from the document to its destination in one copy.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "xml/encoding/encoding.hpp"
+
+namespace quorbix::xml {
+
+// Text between markup, or an attribute value, appended to `out`.
+void append_character_data(std::string_view raw, Encoding encoding, std::string& out);
+
+// A CDATA section: decoded, line ends read as LF, never unescaped.
+void append_cdata(std::string_view raw, Encoding encoding, std::string& out);
+
+// Bytes of the document in UTF-8: `raw` itself when it already is (valid
+// UTF-8, or ASCII in an encoding that extends it), else decoded into
+// `scratch`. Names and whole elements are read this way.
+std::string_view utf8_text(std::string_view raw, Encoding encoding, std::string& scratch);
+
+// `text` with CR LF and lone CR as LF: itself when it holds no CR, else the
+// rewritten text in `scratch`.
+std::string_view lf_line_ends(std::string_view text, std::string& scratch);
+
+}  // namespace quorbix::xml

@@ -58,7 +58,7 @@ bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encod
     xml::Attribute attribute;
     while (it.next(attribute)) {
         if (!attribute.ok) continue;
-        std::string_view key = xml::utf8_text(attribute.key, encoding, decoded_key);
+        std::string_view key = xml::utf8_name(attribute.key, encoding, decoded_key);
         if ((whole_key ? key : local_name(key)) != name) continue;
         value.clear();
         xml::append_character_data(attribute.value, encoding, value);

@@ -584,7 +584,7 @@ bool Scan::first_child_text(std::string_view element, const PathStep& step, std:
         }
         // Not tested_name: the caller's tested name may live in its scratch.
         std::string scratch;
-        if (!name_matches(step, xml::utf8_text(e.event.name(), encoding_, scratch))) {
+        if (!name_matches(step, xml::utf8_name(e.event.name(), encoding_, scratch))) {
             if (kind == EventKind::Start) (void)r.skip_element(e.event.name());
             continue;
         }

@@ -188,7 +188,7 @@ class Scan {
     // name only if they are UTF-8, unless the path names U+FFFD.
     std::string_view tested_name(std::string_view raw) {
         if (!decode_names_) return raw;
-        return xml::utf8_text(raw, encoding_, name_scratch_);
+        return xml::utf8_name(raw, encoding_, name_scratch_);
     }
 
     xml::Encoding encoding_;

@@ -48,7 +48,7 @@ void ChildScan::group() const {
 }
 
 std::string_view ChildScan::decoded(std::string_view name, std::string& scratch) const {
-    return xml::utf8_text(name, encoding_, scratch);
+    return xml::utf8_name(name, encoding_, scratch);
 }
 
 std::string ChildScan::text_of(std::string_view name) const {

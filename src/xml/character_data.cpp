@@ -23,6 +23,12 @@ std::string_view utf8_text(std::string_view raw, Encoding encoding, std::string&
     return scratch;
 }
 
+std::string_view utf8_name(std::string_view raw, Encoding encoding, std::string& scratch) {
+    bool utf16 = encoding == Encoding::Utf16Be || encoding == Encoding::Utf16Le;
+    if (!utf16 && is_ascii(raw)) return raw;
+    return utf8_text(raw, encoding, scratch);
+}
+
 std::string_view lf_line_ends(std::string_view text, std::string& scratch) {
     if (text.empty()) return text;  // it may have no address, which memchr must not see
     const char* p = text.data();

@@ -20,8 +20,14 @@ void append_cdata(std::string_view raw, Encoding encoding, std::string& out);
 
 // Bytes of the document in UTF-8: `raw` itself when it already is (valid
 // UTF-8, or ASCII in an encoding that extends it), else decoded into
-// `scratch`. Names and whole elements are read this way.
+// `scratch`. Whole elements are read this way.
 std::string_view utf8_text(std::string_view raw, Encoding encoding, std::string& scratch);
+
+// An element or attribute name in UTF-8. The reader found it by its ASCII
+// bytes, so an ASCII name is itself in every encoding read a byte at a time
+// (even one whose text decodes otherwise, as the replacement encoding's
+// does); any other is read as `utf8_text` reads it.
+std::string_view utf8_name(std::string_view raw, Encoding encoding, std::string& scratch);
 
 // `text` with CR LF and lone CR as LF: itself when it holds no CR, else the
 // rewritten text in `scratch`.

@@ -67,6 +67,9 @@ def test_labels_that_nothing_knows_read_as_utf8():
     for label in (b"no-such-codec", b"base64", b"rot13", b"utf-32", b"cp037"):
         data = b"<?xml version='1.0' encoding='" + label + b"'?><r>\xc3\xa9\xff</r>"
         assert get_bytes(data, "r").to_str() == "\xe9\ufffd", label
+    # The replacement encoding's text is U+FFFD, but its names were found by their ASCII.
+    data = b"<?xml version='1.0' encoding='iso-2022-kr'?><r><a k='v'>x</a></r>"
+    assert get_bytes(data, "r.a").to_str() == "\ufffd" and get_bytes(data, "r.a.@k") == "\ufffd"
 
 
 def test_line_ends_read_as_lf():

@@ -53,12 +53,17 @@ std::string item_text(std::string_view bytes, xml::Encoding encoding) {
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
                      std::string& value) {
     bool whole_key = name.find(':') != std::string_view::npos;
+    // In a UTF-8 document a key is compared as it stands: its bytes can equal
+    // the name only if they are UTF-8, unless the name holds U+FFFD.
+    bool decode_keys =
+        encoding != xml::Encoding::Utf8 || name.find("\xEF\xBF\xBD") != std::string_view::npos;
     std::string decoded_key;
     xml::AttributeIter it = xml::attributes(tag);
     xml::Attribute attribute;
     while (it.next(attribute)) {
         if (!attribute.ok) continue;
-        std::string_view key = xml::utf8_name(attribute.key, encoding, decoded_key);
+        std::string_view key =
+            decode_keys ? xml::utf8_name(attribute.key, encoding, decoded_key) : attribute.key;
         if ((whole_key ? key : local_name(key)) != name) continue;
         value.clear();
         xml::append_character_data(attribute.value, encoding, value);

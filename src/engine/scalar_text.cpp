@@ -5,7 +5,6 @@
 
 #include "xml/encoding/encoding.hpp"
 #include "xml/text/numbers.hpp"
-#include "xml/text/utf8.hpp"
 #include "xml/text/white_space.hpp"
 
 namespace quorbix::engine {
@@ -49,15 +48,6 @@ ScalarType classify_scalar(std::string_view trimmed) {
     if (xml::read_int64(trimmed)) return ScalarType::Int;
     if (xml::read_double(trimmed)) return ScalarType::Float;
     return ScalarType::Str;
-}
-
-std::optional<std::string> utf8_error_message(std::string_view text) {
-    xml::Utf8Fault fault;
-    if (!xml::find_utf8_fault(text, fault)) return std::nullopt;
-    if (fault.incomplete)
-        return "incomplete utf-8 byte sequence from index " + std::to_string(fault.index);
-    return "invalid utf-8 sequence of " + std::to_string(fault.length) + " bytes from index " +
-           std::to_string(fault.index);
 }
 
 }  // namespace quorbix::engine

@@ -25,9 +25,4 @@ enum class ScalarType { Int, Float, Str };
 // The type an already trimmed text reads as: an integer, a number, a string.
 ScalarType classify_scalar(std::string_view trimmed);
 
-// The standard message for text that is not UTF-8, or nothing when it is:
-// "invalid utf-8 sequence of N bytes from index I" or "incomplete utf-8 byte
-// sequence from index I".
-std::optional<std::string> utf8_error_message(std::string_view text);
-
 }  // namespace quorbix::engine

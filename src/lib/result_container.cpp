@@ -3,7 +3,6 @@
 #include <string>
 
 #include "engine/evaluator.hpp"
-#include "engine/scalar_text.hpp"
 #include "lib/arguments.hpp"
 #include "lib/child_scan.hpp"
 #include "lib/many_paths.hpp"
@@ -29,8 +28,6 @@ PendingError key_error(PyObject* key) {
 Expected<PyRef> scalar_str(const PyItem& item, DocumentHold& hold) {
     auto text = item_text(item, hold);
     if (!text.ok()) return std::move(text.error());
-    if (auto message = engine::utf8_error_message(text.value().view()))
-        return PendingError(PyExc_ValueError, std::move(*message));
     return checked(new_str(text.value().view()));
 }
 

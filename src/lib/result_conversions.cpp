@@ -18,8 +18,6 @@ using engine::ScalarType;
 Expected<ItemText> scalar_text(const PyItem& item, DocumentHold& hold) {
     auto text = item_text(item, hold);
     if (!text.ok()) return text;
-    if (auto message = engine::utf8_error_message(text.value().view()))
-        return PendingError(PyExc_ValueError, std::move(*message));
     text.value().trim();
     return text;
 }
@@ -60,8 +58,6 @@ Expected<PyRef> dict_value(const PyItems& items, DocumentHold& hold) {
     const auto& names = scan.value().names();
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::string_view key_text = scan.value().decoded(names[i], scratch);
-        if (auto message = engine::utf8_error_message(key_text))
-            return PendingError(PyExc_ValueError, std::move(*message));
         auto result = scan.value().value_of(i);
         if (!result.ok()) return std::move(result.error());
         PyRef key = new_str(key_text);

@@ -1,9 +1,7 @@
 #include "lib/result_iterators.hpp"
 
-#include <optional>
 #include <vector>
 
-#include "engine/scalar_text.hpp"
 #include "lib/boundary.hpp"
 #include "lib/child_scan.hpp"
 #include "lib/heap_object.hpp"
@@ -74,22 +72,15 @@ PyObject* released(Expected<PyRef> result) {
     return result.value().release();
 }
 
-// ResultCharIter: the text is checked once, at the first step; an invalid
-// text raises its error at every step and the position never moves.
+// ResultCharIter: the text is UTF-8, as every text read out of a document is
+// (bytes that do not decode read as U+FFFD), so each step takes one code point.
 struct CharFields {
     std::string text;
     std::size_t position = 0;
-    bool checked = false;
-    std::optional<std::string> error;
 };
 
 PyObject* next_char(CharFields& f) {
     if (f.position >= f.text.size()) return nullptr;
-    if (!f.checked) {
-        f.error = engine::utf8_error_message(f.text);
-        f.checked = true;
-    }
-    if (f.error) return raised(PendingError(PyExc_ValueError, *f.error));
     auto lead = static_cast<unsigned char>(f.text[f.position]);
     std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     PyObject* ch =
@@ -211,8 +202,7 @@ QUORBIX_ITERATOR_CLASS(
 #undef QUORBIX_ITERATOR_CLASS
 
 Expected<PyRef> make_char_iter(std::string text) {
-    return new_instance<IterObject<CharFields>>(
-        char_iter_type(), CharFields{std::move(text), 0, false, std::nullopt});
+    return new_instance<IterObject<CharFields>>(char_iter_type(), CharFields{std::move(text), 0});
 }
 
 Expected<PyRef> make_item_iter(PyObject* parent) {

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "engine/element_text.hpp"
-#include "engine/scalar_text.hpp"
 #include "lib/child_scan.hpp"
 #include "lib/result_object.hpp"
 #include "lib/result_slots.hpp"
@@ -73,8 +72,6 @@ Expected<std::vector<std::string>> texts_of(const PyItems& items) {
         DocumentHold hold;
         auto text = item_text(item, hold);
         if (!text.ok()) return std::move(text.error());
-        if (auto message = engine::utf8_error_message(text.value().view()))
-            return PendingError(PyExc_ValueError, std::move(*message));
         texts.push_back(std::move(text.value()).take());
     }
     return texts;

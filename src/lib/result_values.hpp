@@ -9,7 +9,7 @@
 
 namespace quorbix::lib {
 
-// A ScalarLike item's text: UTF-8 (else the standard ValueError), trimmed.
+// A ScalarLike item's text, trimmed.
 Expected<ItemText> scalar_text(const PyItem& item, DocumentHold& hold);
 
 // The natural value: None, int, float, str, dict of Results, list of Results.

@@ -43,13 +43,5 @@ TEST(ScalarText, BooleanTextsAndTypes) {
     EXPECT_EQ(classify_scalar(""), ScalarType::Str);
 }
 
-TEST(ScalarText, Utf8ErrorMessages) {
-    EXPECT_FALSE(utf8_error_message("fine é"));
-    EXPECT_EQ(utf8_error_message("ab\xFF"), "invalid utf-8 sequence of 1 bytes from index 2");
-    EXPECT_EQ(utf8_error_message("\xF0\x9F\x92x"),
-              "invalid utf-8 sequence of 3 bytes from index 0");
-    EXPECT_EQ(utf8_error_message("ok\xE2\x82"), "incomplete utf-8 byte sequence from index 2");
-}
-
 }  // namespace
 }  // namespace quorbix::engine

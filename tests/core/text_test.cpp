@@ -93,27 +93,5 @@ TEST(QuoteLiteral, EscapesWhatCannotBeShownAsItself) {
     EXPECT_EQ(quote_literal("\xFF"), "\"\\u{fffd}\"");
 }
 
-TEST(Utf8Fault, MaximalSubpartIndexAndLength) {
-    auto fault_of = [](std::string_view s) {
-        Utf8Fault f;
-        if (!find_utf8_fault(s, f)) return std::string("none");
-        return (f.incomplete ? "incomplete@" : "invalid@") + std::to_string(f.index) + "/" +
-               std::to_string(f.length);
-    };
-    EXPECT_EQ(fault_of("plain é"), "none");
-    EXPECT_EQ(fault_of("ab\xFF"), "invalid@2/1");
-    EXPECT_EQ(fault_of("a\xC3"
-                       "b"),
-              "invalid@1/1");
-    EXPECT_EQ(fault_of("a\xE2\x82"
-                       "b"),
-              "invalid@1/2");
-    EXPECT_EQ(fault_of("\xF0\x9F\x92x"), "invalid@0/3");
-    EXPECT_EQ(fault_of("\xED\xA0\x80"), "invalid@0/1");  // a surrogate
-    EXPECT_EQ(fault_of("\xC0\xAF"), "invalid@0/1");
-    EXPECT_EQ(fault_of("ok\xE2\x82"), "incomplete@2/2");
-    EXPECT_EQ(fault_of("\xF0"), "incomplete@0/1");
-}
-
 }  // namespace
 }  // namespace quorbix::xml

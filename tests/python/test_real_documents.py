@@ -44,6 +44,7 @@ def test_undecodable_bytes_read_as_replacement_characters_on_every_road():
     assert [name for name, _ in r.children()] == ["n\ufffd", "c"]
     assert get_buffer(bytearray(doc), "r.c").to_str() == "\ufffd"
     assert parse(doc).get("r.@k").to_str() == "a\ufffdb"
+    assert get_bytes(b"<r \xff='1' k\xc3='2'/>", "r.@\ufffd") == "1"
     # Valid UTF-8 is answered in place, as before.
     assert get_bytes("<r>é</r>".encode(), "r").to_str() == "é"
 

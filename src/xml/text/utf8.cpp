@@ -71,20 +71,4 @@ std::size_t decode_last_code_point(std::string_view s, std::size_t end, std::uin
     return start + length == end ? length : 0;
 }
 
-bool find_utf8_fault(std::string_view s, Utf8Fault& fault) {
-    for (std::size_t i = 0; i < s.size();) {
-        bool complete;
-        std::size_t length = valid_prefix(s, i, complete);
-        if (complete) {
-            i += length;
-            continue;
-        }
-        fault.index = i;
-        fault.incomplete = length > 0 && i + length == s.size();
-        fault.length = length > 0 ? length : 1;
-        return true;
-    }
-    return false;
-}
-
 }  // namespace quorbix::xml

@@ -3,6 +3,7 @@ not decode, labels only Python's codecs know, CR LF line ends; and real feeds re
 against an independent reading of the same bytes by Python's codecs and expat."""
 
 import os
+import random
 import re
 import xml.parsers.expat
 from pathlib import Path
@@ -127,3 +128,13 @@ def test_real_feeds_lose_no_text(name):
         assert answer == text.strip(), path
         non_ascii += any(ord(c) > 127 for c in answer)
     assert non_ascii > 5  # the Cyrillic and Chinese texts are among them
+
+
+def test_utf8_replacement_agrees_with_python():
+    rng = random.Random(7)
+    alphabet = [bytes([b]) for b in range(0x80, 0x100)] + [b"a", b" ", "é".encode(), "😀".encode()]
+    for _ in range(3000):
+        raw = b"".join(rng.choice(alphabet) for _ in range(rng.randrange(1, 12)))
+        want = raw.decode("utf-8", "replace")
+        assert get_bytes(b"<r>" + raw + b"</r>", "r.#text") == want, raw
+        assert get_bytes(b"<r a='" + raw + b"'/>", "r.@a") == want, raw

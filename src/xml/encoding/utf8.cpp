@@ -3,6 +3,7 @@
 
 #include "xml/encoding/decoders.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/text/utf8.hpp"
 
 namespace quorbix::xml {
 
@@ -65,31 +66,14 @@ namespace decoders {
 void utf8(std::string_view text, std::string& out) {
     decode_sequences(
         text, out,
-        [](const unsigned char* p, std::size_t n, std::size_t i, std::string& out) -> std::size_t {
-            unsigned char b = p[i];
-            std::size_t needed;
-            unsigned char lower = 0x80, upper = 0xBF;
-            if (in(b, 0xC2, 0xDF)) {
-                needed = 1;
-            } else if (in(b, 0xE0, 0xEF)) {
-                needed = 2;
-                if (b == 0xE0) lower = 0xA0;  // overlong
-                if (b == 0xED) upper = 0x9F;  // surrogates
-            } else if (in(b, 0xF0, 0xF4)) {
-                needed = 3;
-                if (b == 0xF0) lower = 0x90;  // overlong
-                if (b == 0xF4) upper = 0x8F;  // above U+10FFFF
-            } else {
-                return malformed(out, 1);
-            }
+        [text](const unsigned char*, std::size_t, std::size_t i, std::string& out) -> std::size_t {
             // A sequence cut short is one U+FFFD; the byte that cut it is read
             // again as the start of the next.
-            for (std::size_t k = 1; k <= needed; ++k) {
-                if (i + k == n || !in(p[i + k], lower, upper)) return malformed(out, k);
-                lower = 0x80, upper = 0xBF;
-            }
-            out.append(reinterpret_cast<const char*>(p + i), needed + 1);
-            return needed + 1;
+            bool complete;
+            std::size_t length = utf8_valid_prefix(text, i, complete);
+            if (!complete) return malformed(out, length > 0 ? length : 1);
+            out.append(text.data() + i, length);
+            return length;
         });
 }
 

@@ -7,9 +7,9 @@ bool in(unsigned char b, unsigned char lo, unsigned char hi) {
     return b >= lo && b <= hi;
 }
 
-// How many bytes of a valid sequence stand at `s[i]` (0 to 4), and whether
-// the sequence is complete. A lead byte alone counts as one.
-std::size_t valid_prefix(std::string_view s, std::size_t i, bool& complete) {
+}  // namespace
+
+std::size_t utf8_valid_prefix(std::string_view s, std::size_t i, bool& complete) {
     auto b = static_cast<unsigned char>(s[i]);
     complete = true;
     if (b < 0x80) return 1;
@@ -46,11 +46,9 @@ std::size_t valid_prefix(std::string_view s, std::size_t i, bool& complete) {
     return seen;
 }
 
-}  // namespace
-
 std::size_t decode_code_point(std::string_view s, std::size_t i, std::uint32_t& cp) {
     bool complete;
-    std::size_t length = valid_prefix(s, i, complete);
+    std::size_t length = utf8_valid_prefix(s, i, complete);
     if (!complete) return 0;
     auto b = static_cast<unsigned char>(s[i]);
     static constexpr unsigned char lead_mask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};

@@ -7,6 +7,11 @@
 
 namespace quorbix::xml {
 
+// How many bytes of a well-formed sequence stand at `s[i]` (0 to 4), and
+// whether the sequence is complete: where it is not, those bytes are the
+// maximal subpart that one U+FFFD replaces. An ASCII byte counts as one.
+std::size_t utf8_valid_prefix(std::string_view s, std::size_t i, bool& complete);
+
 // Decodes the well-formed code point that starts at `s[i]`, sets `cp` and
 // returns its length in bytes (1 to 4), or returns 0 when the bytes there are
 // not a well-formed sequence.

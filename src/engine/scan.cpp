@@ -632,8 +632,6 @@ bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter
 // reader; `selects` marks the state's single selection done when it ends.
 void Scan::rest_on_bytes(std::uint32_t state, std::string_view bytes,
                          std::unique_ptr<std::string> owned, bool selects) {
-    for (const ScanPath& p : paths_)
-        decode_names_ = decode_names_ || names_replacement_character(*p.steps);
     sources_.push_back(std::make_unique<Source>(Source{
         std::move(owned), xml::XmlReader(bytes, xml::evaluation_profile(), encoding_), false}));
     Frame root;

@@ -10,6 +10,10 @@ namespace quorbix::lib {
 
 Expected<ChildScan> ChildScan::of(const PyItems& items, bool copy) {
     DocumentHold hold;
+    return of(items, copy, hold);
+}
+
+Expected<ChildScan> ChildScan::of(const PyItems& items, bool copy, DocumentHold& hold) {
     auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     if (mode.value() != ResultMode::DictElement)

@@ -23,6 +23,9 @@ class ChildScan {
     // when the scan must outlive the operation. An internal error when the
     // Result is no longer a DictElement.
     static Expected<ChildScan> of(const PyItems& items, bool copy);
+    // The same, reading the element through the hold of an operation that
+    // has read it already.
+    static Expected<ChildScan> of(const PyItems& items, bool copy, DocumentHold& hold);
     // The same for a caller that has just found the Result's mode to be
     // DictElement, reading the element through the same hold.
     static Expected<ChildScan> of_element(const PyItem& element, bool copy, DocumentHold& hold);

@@ -140,7 +140,7 @@ Expected<PyRef> iterate(PyObject* self) {
             return make_char_iter(std::move(text.value()).take());
         }
         case ResultMode::DictElement:
-            return make_child_key_iter(items);
+            return make_child_key_iter(items, hold);
         case ResultMode::Multi:
             break;
     }

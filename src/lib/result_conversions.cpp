@@ -109,8 +109,7 @@ Expected<PyRef> to_str_of(const PyItems& items) {
             joined += items[i].scalar();
             continue;
         }
-        DocumentHold hold;
-        auto bytes = element_bytes(items[i], hold);
+        auto bytes = element_bytes(items[i], hold);  // the element mode_of read, if one
         if (!bytes.ok()) return std::move(bytes.error());
         std::string decoded;
         joined += xml::utf8_text(bytes.value().bytes, bytes.value().encoding, decoded);
@@ -181,6 +180,10 @@ Expected<PyRef> through_builtin(PyObject* self, const char* builtin) {
 
 Expected<PyRef> value_of(const PyItems& items) {
     DocumentHold hold;
+    return value_of(items, hold);
+}
+
+Expected<PyRef> value_of(const PyItems& items, DocumentHold& hold) {
     auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     switch (mode.value()) {

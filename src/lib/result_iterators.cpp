@@ -211,7 +211,12 @@ Expected<PyRef> make_item_iter(PyObject* parent) {
 }
 
 Expected<PyRef> make_child_key_iter(const PyItems& items) {
-    auto scan = ChildScan::of(items, false);
+    DocumentHold hold;
+    return make_child_key_iter(items, hold);
+}
+
+Expected<PyRef> make_child_key_iter(const PyItems& items, DocumentHold& hold) {
+    auto scan = ChildScan::of(items, false, hold);
     if (!scan.ok()) return std::move(scan.error());
     return new_instance<IterObject<KeyFields>>(child_key_iter_type(),
                                                KeyFields{names_of(scan.value())});

@@ -25,6 +25,7 @@ PyObject* child_iter_type();
 Expected<PyRef> make_char_iter(std::string text);
 Expected<PyRef> make_item_iter(PyObject* parent);
 Expected<PyRef> make_child_key_iter(const PyItems& items);
+Expected<PyRef> make_child_key_iter(const PyItems& items, DocumentHold& hold);
 Expected<PyRef> make_child_value_iter(const PyItems& items);
 Expected<PyRef> make_child_item_iter(const PyItems& items);
 Expected<PyRef> make_child_iter(const PyItems& items);

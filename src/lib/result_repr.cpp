@@ -58,7 +58,7 @@ Expected<std::string> repr_of(const PyItems& items) {
     if (!mode.ok()) return std::move(mode.error());
     if (mode.value() == ResultMode::DictElement) return dict_repr(items, hold);
     if (mode.value() == ResultMode::Multi) return list_repr(items);
-    auto natural = value_of(items);
+    auto natural = value_of(items, hold);
     if (!natural.ok()) return std::move(natural.error());
     PyRef shown(PyObject_Str(natural.value().get()));
     if (!shown) return PendingError::fetch();

@@ -12,7 +12,9 @@ namespace quorbix::lib {
 // A ScalarLike item's text, trimmed.
 Expected<ItemText> scalar_text(const PyItem& item, DocumentHold& hold);
 
-// The natural value: None, int, float, str, dict of Results, list of Results.
+// The natural value: None, int, float, str, dict of Results, list of Results;
+// the element read through `hold`, as the rest of the operation reads it.
+Expected<PyRef> value_of(const PyItems& items, DocumentHold& hold);
 Expected<PyRef> value_of(const PyItems& items);
 
 // A new str object from UTF-8.

@@ -55,8 +55,7 @@ bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encod
     bool whole_key = name.find(':') != std::string_view::npos;
     // In a UTF-8 document a key is compared as it stands: its bytes can equal
     // the name only if they are UTF-8, unless the name holds U+FFFD.
-    bool decode_keys =
-        encoding != xml::Encoding::Utf8 || name.find("\xEF\xBF\xBD") != std::string_view::npos;
+    bool decode_keys = encoding != xml::Encoding::Utf8 || xml::holds_replacement_character(name);
     std::string decoded_key;
     xml::AttributeIter it = xml::attributes(tag);
     xml::Attribute attribute;

@@ -35,7 +35,6 @@ std::string match_text(const EngineMatch& m, const Document& document) {
 }
 
 std::optional<double> number_of(const std::string& text) {
-    if (!xml::is_valid_utf8(text)) return std::nullopt;
     return xml::read_double(xml::trim_white_space(text));
 }
 

@@ -46,7 +46,7 @@ bool streams(const std::vector<PathStep>& steps, std::size_t component, FinalCap
 // nest at most a fixed depth, so the recursion is bounded).
 bool names_replacement_character(const std::vector<PathStep>& steps) {
     for (const PathStep& step : steps) {
-        if (step.name.find("\xEF\xBF\xBD") != std::string::npos) return true;
+        if (xml::holds_replacement_character(step.name)) return true;
         if (step.filter && names_replacement_character(step.filter->lhs)) return true;
     }
     return false;
@@ -334,15 +334,9 @@ void Scan::on_empty(const XmlEvent& event) {
 bool Scan::self_closing(const State& s, std::uint32_t component, const XmlEvent& event) {
     const auto& steps = steps_of(s);
     if (component == steps.size()) {
-        switch (paths_[s.path].capture) {
-            case FinalCapture::Span:
-                emit(s.path, EngineMatch::owned(rebuild_empty(event)));
-                break;
-            case FinalCapture::OwnedText:
-            case FinalCapture::CountOnly:
-                emit(s.path, EngineMatch::scalar({}));
-                break;
-        }
+        capture(
+            s.path, [&] { emit(s.path, EngineMatch::owned(rebuild_empty(event))); },
+            [] { return std::string(); });
         return true;
     }
     const PathStep& step = steps[component];
@@ -475,17 +469,9 @@ void Scan::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t e
         if (finished_[s.path]) continue;
         switch (a->kind) {
             case ActionKind::Capture:
-                switch (paths_[s.path].capture) {
-                    case FinalCapture::Span:
-                        emit_element(s.path, source, start, end_position);
-                        break;
-                    case FinalCapture::OwnedText:
-                        emit(s.path, EngineMatch::scalar(element_text(i, last)));
-                        break;
-                    case FinalCapture::CountOnly:
-                        emit(s.path, EngineMatch::scalar({}));
-                        break;
-                }
+                capture(
+                    s.path, [&] { emit_element(s.path, source, start, end_position); },
+                    [&] { return element_text(i, last); });
                 if (a->single) selection_done(a->state);
                 break;
             case ActionKind::Text:
@@ -656,17 +642,9 @@ void Scan::step_root() {
     for (std::uint32_t i = begin; i < end; ++i) {  // nothing left to run: the element itself
         State& s = states_[i];
         if (s.component < steps_of(s).size()) continue;
-        switch (paths_[s.path].capture) {
-            case FinalCapture::Span:
-                emit(s.path, EngineMatch::owned(r.input()));
-                break;
-            case FinalCapture::OwnedText:
-                emit(s.path, EngineMatch::scalar(item_text(r.input(), encoding_)));
-                break;
-            case FinalCapture::CountOnly:
-                emit(s.path, EngineMatch::scalar({}));
-                break;
-        }
+        capture(
+            s.path, [&] { emit(s.path, EngineMatch::owned(r.input())); },
+            [&] { return item_text(r.input(), encoding_); });
         s.done = true;
     }
     for (;;) {

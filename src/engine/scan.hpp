@@ -160,6 +160,22 @@ class Scan {
     }
     void emit_element(std::uint32_t path, std::uint32_t source, std::uint64_t start,
                       std::uint64_t end);
+    // Records a match of a path's last step as its capture asks: the element
+    // itself (`element()`), its text (`text()`), or, where only the number of
+    // matches counts, nothing that costs a copy.
+    template <class Element, class Text>
+    void capture(std::uint32_t path, Element element, Text text) {
+        path::FinalCapture kind =
+            paths_[path].count ? path::FinalCapture::CountOnly : paths_[path].capture;
+        switch (kind) {
+            case path::FinalCapture::Span:
+                return element();
+            case path::FinalCapture::OwnedText:
+                return emit(path, EngineMatch::scalar(text()));
+            case path::FinalCapture::CountOnly:
+                return emit(path, {});
+        }
+    }
     void finish_path(std::uint32_t path);
     void finish_context(xml::XmlReader& reader, bool has_context);
 

@@ -39,12 +39,13 @@ Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy, Docu
 void ChildScan::group() const {
     if (grouped_) return;
     grouped_ = true;
-    std::unordered_map<std::string_view, std::uint32_t> group_of;
+    std::unordered_map<std::string, std::uint32_t> group_of;
+    std::string scratch;
     for (std::uint32_t c = 0; c < children_.size(); ++c) {
-        std::string_view name = children_[c].name;
+        std::string name(decoded(children_[c].name, scratch));
         auto [it, added] = group_of.emplace(name, static_cast<std::uint32_t>(names_.size()));
         if (added) {
-            names_.push_back(name);
+            names_.push_back(std::move(name));
             groups_.emplace_back();
         }
         groups_[it->second].push_back(c);

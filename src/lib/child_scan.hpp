@@ -31,8 +31,9 @@ class ChildScan {
     static Expected<ChildScan> of_element(const PyItem& element, bool copy, DocumentHold& hold);
 
     const std::vector<engine::ChildEntry>& children() const { return children_; }
-    // The unique child names as written (in the document's encoding).
-    const std::vector<std::string_view>& names() const {
+    // The unique child names, as text: children whose names read the same
+    // (two undecodable names, both U+FFFD) are one key.
+    const std::vector<std::string>& names() const {
         group();
         return names_;
     }
@@ -64,7 +65,7 @@ class ChildScan {
     // Per unique name, the indexes of its children, so that every value is
     // cut out without looking at the others.
     mutable bool grouped_ = false;
-    mutable std::vector<std::string_view> names_;
+    mutable std::vector<std::string> names_;
     mutable std::vector<std::vector<std::uint32_t>> groups_;
 };
 

@@ -90,22 +90,60 @@ Expected<std::string_view> read_any_document(PyObject* object, BufferView& view)
 
 namespace {
 
+// Whether the pending exception says only that a codec will not do (an
+// unknown label, a codec that is no text encoding, bytes it cannot read);
+// it is cleared then. Running out of memory and interrupts travel on.
+bool codec_refused() {
+    if (PyErr_ExceptionMatches(PyExc_MemoryError) || !PyErr_ExceptionMatches(PyExc_Exception))
+        return false;
+    PyErr_Clear();
+    return true;
+}
+
+// Python's text codecs that read a spelling of text rather than a character
+// set: backslash escapes, domain names, nothing at all.
+Expected<bool> reads_a_spelling(const std::string& label) {
+    PyRef codecs(PyImport_ImportModule("codecs"));
+    PyRef info(codecs ? PyObject_CallMethod(codecs.get(), "lookup", "s", label.c_str()) : nullptr);
+    PyRef name(info ? PyObject_GetAttrString(info.get(), "name") : nullptr);
+    const char* utf8 = name ? PyUnicode_AsUTF8AndSize(name.get(), nullptr) : nullptr;
+    if (utf8 == nullptr) {
+        if (codec_refused()) return true;  // no such codec: nothing to read with
+        return PendingError::fetch();
+    }
+    std::string_view codec = utf8;
+    for (std::string_view spelling :
+         {"unicode-escape", "raw-unicode-escape", "idna", "punycode", "undefined"})
+        if (codec == spelling) return true;
+    return false;
+}
+
+// `text` in UTF-8 into `out`. A codec may give lone surrogates (UTF-7 can
+// spell them): they read as U+FFFD, as in a UTF-16 document.
+Expected<bool> utf8_of(PyObject* text, std::string& out) {
+    Py_ssize_t length = 0;
+    if (const char* utf8 = PyUnicode_AsUTF8AndSize(text, &length)) {
+        out.assign(utf8, static_cast<std::size_t>(length));
+        return true;
+    }
+    if (!codec_refused()) return PendingError::fetch();
+    PyRef units(PyUnicode_AsEncodedString(text, "utf-16-le", "surrogatepass"));
+    if (!units) return PendingError::fetch();
+    out = xml::transcode_utf16_document(read_bytes_document(units.get()), xml::Encoding::Utf16Le);
+    return true;
+}
+
 // `bytes` decoded by the codec Python's registry has for `label`, in UTF-8
-// into `out`; false when it has no such text codec or the codec fails on
-// them. Only running out of memory is an error.
+// into `out`; false when it has no such codec or the codec fails on them.
 Expected<bool> decode_by_codec(std::string_view bytes, const std::string& label, const char* errors,
                                std::string& out) {
     PyRef text(PyUnicode_Decode(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), label.c_str(),
                                 errors));
-    Py_ssize_t length = 0;
-    const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), &length) : nullptr;
-    if (utf8 == nullptr) {
-        if (PyErr_ExceptionMatches(PyExc_MemoryError)) return PendingError::fetch();
-        PyErr_Clear();  // an unknown label, a codec that is not a text encoding
-        return false;
+    if (!text) {
+        if (codec_refused()) return false;
+        return PendingError::fetch();
     }
-    out.assign(utf8, static_cast<std::size_t>(length));
-    return true;
+    return utf8_of(text.get(), out);
 }
 
 // A document in an encoding the Encoding Standard does not name, transcoded
@@ -117,9 +155,12 @@ Expected<bool> decode_by_codec(std::string_view bytes, const std::string& label,
 Expected<bool> transcode_by_codec(std::string_view bytes, const xml::DocumentStart& start,
                                   std::string& utf8_copy) {
     std::string label(start.unknown_label);
+    auto spelling = reads_a_spelling(label);
+    if (!spelling.ok()) return std::move(spelling.error());
+    if (spelling.value()) return false;
     std::string_view declaration = bytes.substr(0, start.declaration_length);
     auto read = decode_by_codec(declaration, label, "strict", utf8_copy);
-    if (!read.ok()) return read;
+    if (!read.ok()) return std::move(read.error());
     if (!read.value() || utf8_copy != declaration) return false;
     return decode_by_codec(bytes, label, "replace", utf8_copy);
 }

@@ -85,6 +85,7 @@ Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
     if (ref.whole) {
         // A buffer may change between two reads: the operation keeps its first.
         if (hold.read == ref.document.get()) return hold.text;
+        hold.read = nullptr;  // what it held goes with the view read now
         auto text = read_any_text(ref.document.get(), hold);
         if (text.ok()) {
             hold.read = ref.document.get();

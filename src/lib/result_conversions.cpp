@@ -54,13 +54,11 @@ Expected<PyRef> dict_value(const PyItems& items, DocumentHold& hold) {
     if (!scan.ok()) return std::move(scan.error());
     PyRef dict(PyDict_New());
     if (!dict) return PendingError::fetch();
-    std::string scratch;
     const auto& names = scan.value().names();
     for (std::size_t i = 0; i < names.size(); ++i) {
-        std::string_view key_text = scan.value().decoded(names[i], scratch);
         auto result = scan.value().value_of(i);
         if (!result.ok()) return std::move(result.error());
-        PyRef key = new_str(key_text);
+        PyRef key = new_str(names[i]);
         if (!key || PyDict_SetItem(dict.get(), key.get(), result.value().get()) != 0)
             return PendingError::fetch();
     }

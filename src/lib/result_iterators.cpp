@@ -128,7 +128,6 @@ PyObject* next_value(ValueFields& f) {
 
 struct PairFields {
     ChildScan scan;
-    std::vector<std::string> names;  // decoded, one per unique name
     std::size_t cursor = 0;
 };
 
@@ -139,9 +138,9 @@ PyObject* pair(PyRef key, Expected<PyRef> value) {
 }
 
 PyObject* next_pair(PairFields& f) {
-    if (f.cursor >= f.names.size()) return nullptr;
+    if (f.cursor >= f.scan.names().size()) return nullptr;
     std::size_t i = f.cursor++;
-    return pair(new_str(f.names[i]), f.scan.value_of(i));
+    return pair(new_str(f.scan.names()[i]), f.scan.value_of(i));
 }
 
 struct ChildFields {
@@ -153,13 +152,6 @@ PyObject* next_child(ChildFields& f) {
     if (f.cursor >= f.scan.children().size()) return nullptr;
     std::size_t i = f.cursor++;
     return pair(new_str(f.scan.text_of(f.scan.children()[i].name)), f.scan.child_result(i));
-}
-
-// The unique names of a scan as text.
-std::vector<std::string> names_of(const ChildScan& scan) {
-    std::vector<std::string> names;
-    for (std::string_view name : scan.names()) names.push_back(scan.text_of(name));
-    return names;
 }
 
 }  // namespace
@@ -219,7 +211,7 @@ Expected<PyRef> make_child_key_iter(const PyItems& items, DocumentHold& hold) {
     auto scan = ChildScan::of(items, false, hold);
     if (!scan.ok()) return std::move(scan.error());
     return new_instance<IterObject<KeyFields>>(child_key_iter_type(),
-                                               KeyFields{names_of(scan.value())});
+                                               KeyFields{scan.value().names()});
 }
 
 // An iterator that walks its own copy of the element's children.
@@ -235,11 +227,7 @@ Expected<PyRef> make_child_value_iter(const PyItems& items) {
 }
 
 Expected<PyRef> make_child_item_iter(const PyItems& items) {
-    auto scan = ChildScan::of(items, true);
-    if (!scan.ok()) return std::move(scan.error());
-    std::vector<std::string> names = names_of(scan.value());
-    return new_instance<IterObject<PairFields>>(
-        child_item_iter_type(), PairFields{std::move(scan.value()), std::move(names)});
+    return over_children<PairFields>(items, child_item_iter_type());
 }
 
 Expected<PyRef> make_child_iter(const PyItems& items) {

@@ -34,9 +34,8 @@ Expected<std::string> dict_repr(const PyItems& items, DocumentHold& hold) {
     auto scan = ChildScan::of_element(items.front(), false, hold);
     if (!scan.ok()) return std::move(scan.error());
     const auto& names = scan.value().names();
-    std::vector<std::string> shown;
-    for (std::size_t i = 0; i < names.size() && i < 2; ++i)
-        shown.push_back(scan.value().text_of(names[i]));
+    std::vector<std::string> shown(names.begin(),
+                                   names.begin() + std::min<std::size_t>(names.size(), 2));
     return "<Result type=dict, keys=[" + shortened(shown, names.size()) + "]>";
 }
 
@@ -65,11 +64,11 @@ Expected<std::string> repr_of(const PyItems& items) {
     return utf8_of(shown.get());
 }
 
-// Every item's text, each required to be UTF-8.
-Expected<std::vector<std::string>> texts_of(const PyItems& items) {
+// Every item's text, each taken at once, so that one hold serves them all
+// (and both sides of a comparison: `r == r` reads its document once).
+Expected<std::vector<std::string>> texts_of(const PyItems& items, DocumentHold& hold) {
     std::vector<std::string> texts;
     for (const PyItem& item : items) {
-        DocumentHold hold;
         auto text = item_text(item, hold);
         if (!text.ok()) return std::move(text.error());
         texts.push_back(std::move(text.value()).take());
@@ -78,9 +77,10 @@ Expected<std::vector<std::string>> texts_of(const PyItems& items) {
 }
 
 Expected<bool> equals_result(const PyItems& items, PyObject* other) {
-    auto mine = texts_of(items);
+    DocumentHold hold;
+    auto mine = texts_of(items, hold);
     if (!mine.ok()) return std::move(mine.error());
-    auto theirs = texts_of(items_of(other));
+    auto theirs = texts_of(items_of(other), hold);
     if (!theirs.ok()) return std::move(theirs.error());
     return mine.value() == theirs.value();
 }
@@ -98,7 +98,8 @@ Expected<bool> equals_list(const PyItems& items, PyObject* list) {
         }
         strings.push_back(std::move(text.value()));
     }
-    auto mine = texts_of(items);
+    DocumentHold hold;
+    auto mine = texts_of(items, hold);
     if (!mine.ok()) return std::move(mine.error());
     return mine.value() == strings;
 }

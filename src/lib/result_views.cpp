@@ -62,7 +62,7 @@ PyObject* keys_repr(PyObject* self) {
     std::string shown = "result_keys([";
     for (std::size_t i = 0; i < scan.value().names().size(); ++i) {
         if (i > 0) shown += ", ";
-        shown += xml::quote_literal(scan.value().text_of(scan.value().names()[i]));
+        shown += xml::quote_literal(scan.value().names()[i]);
     }
     shown += "])";
     return finish(checked(new_str(shown)));

@@ -7,26 +7,41 @@
 namespace quorbix::xml {
 namespace {
 
-// ASCII reads the same in every encoding that extends it.
-bool extends_ascii(Encoding encoding) {
-    return encoding != Encoding::Utf16Be && encoding != Encoding::Utf16Le &&
-           encoding != Encoding::Iso2022Jp && encoding != Encoding::Replacement;
+// Whether ASCII bytes read as themselves in `encoding`: in every encoding
+// that extends ASCII, and in ISO-2022-JP without the bytes that shift it.
+// `names` reads the replacement encoding's too: its markup was found by it.
+bool ascii_as_it_is(std::string_view ascii, Encoding encoding, bool names) {
+    switch (encoding) {
+        case Encoding::Utf16Be:
+        case Encoding::Utf16Le:
+            return false;
+        case Encoding::Replacement:
+            return names;
+        case Encoding::Iso2022Jp:
+            return ascii.find_first_of("\x1B\x0E\x0F") == std::string_view::npos;
+        default:
+            return true;
+    }
 }
 
-}  // namespace
-
-std::string_view utf8_text(std::string_view raw, Encoding encoding, std::string& scratch) {
-    bool as_it_is =
-        encoding == Encoding::Utf8 ? is_valid_utf8(raw) : extends_ascii(encoding) && is_ascii(raw);
+std::string_view utf8_of(std::string_view raw, Encoding encoding, bool names,
+                         std::string& scratch) {
+    bool as_it_is = encoding == Encoding::Utf8
+                        ? is_valid_utf8(raw)
+                        : is_ascii(raw) && ascii_as_it_is(raw, encoding, names);
     if (as_it_is) return raw;
     decode(encoding, raw, scratch);
     return scratch;
 }
 
+}  // namespace
+
+std::string_view utf8_text(std::string_view raw, Encoding encoding, std::string& scratch) {
+    return utf8_of(raw, encoding, false, scratch);
+}
+
 std::string_view utf8_name(std::string_view raw, Encoding encoding, std::string& scratch) {
-    bool utf16 = encoding == Encoding::Utf16Be || encoding == Encoding::Utf16Le;
-    if (!utf16 && is_ascii(raw)) return raw;
-    return utf8_text(raw, encoding, scratch);
+    return utf8_of(raw, encoding, true, scratch);
 }
 
 std::string_view lf_line_ends(std::string_view text, std::string& scratch) {

@@ -23,11 +23,17 @@ void append_cdata(std::string_view raw, Encoding encoding, std::string& out);
 // `scratch`. Whole elements are read this way.
 std::string_view utf8_text(std::string_view raw, Encoding encoding, std::string& scratch);
 
-// An element or attribute name in UTF-8. The reader found it by its ASCII
-// bytes, so an ASCII name is itself in every encoding read a byte at a time
-// (even one whose text decodes otherwise, as the replacement encoding's
-// does); any other is read as `utf8_text` reads it.
+// An element or attribute name in UTF-8, read as `utf8_text` reads text but
+// for one encoding: the reader found the markup of a document in the
+// replacement encoding by its ASCII bytes, so its ASCII names are themselves
+// (its text reads as U+FFFD).
 std::string_view utf8_name(std::string_view raw, Encoding encoding, std::string& scratch);
+
+// Whether `text` holds U+FFFD, which undecodable bytes read as: only a name
+// that holds it can equal a name whose bytes are not UTF-8.
+inline bool holds_replacement_character(std::string_view text) {
+    return text.find("\xEF\xBF\xBD") != std::string_view::npos;
+}
 
 // `text` with CR LF and lone CR as LF: itself when it holds no CR, else the
 // rewritten text in `scratch`.

@@ -60,7 +60,7 @@ def test_one_operation_reads_a_buffer_document_once():
     document = Changing()
     r = parse(document)
     operations = [lambda: r.value, lambda: r.to_str(), lambda: r.type_, lambda: repr(r),
-                  lambda: list(r), lambda: r == "x", lambda: bool(r)]
+                  lambda: list(r), lambda: r == "x", lambda: bool(r), lambda: r == r]
     for operation in operations * 2:  # each against both states
         before = document.reads
         answer = operation()

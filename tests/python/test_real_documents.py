@@ -50,6 +50,10 @@ def test_undecodable_bytes_read_as_replacement_characters_on_every_road():
     assert get_buffer(bytearray(doc), "r.c").to_str() == "\ufffd"
     assert parse(doc).get("r.@k").to_str() == "a\ufffdb"
     assert get_bytes(b"<r \xff='1' k\xc3='2'/>", "r.@\ufffd") == "1"
+    # Names that read the same are one key, whatever their bytes.
+    twins = get_bytes(b"<r><\xff>1</\xff><\xfe>2</\xfe></r>", "r")
+    assert list(twins.keys()) == ["\ufffd"] and twins.value == {"\ufffd": ["1", "2"]}
+    assert twins["\ufffd"] == ["1", "2"] and len(twins.keys()) == 1
     # Valid UTF-8 is answered in place, as before.
     assert get_bytes("<r>é</r>".encode(), "r").to_str() == "é"
 
@@ -65,6 +69,21 @@ def test_labels_only_python_knows_are_read_through_its_codecs(label, codec):
     assert get_many_bytes(data, ["r.t.#", "r.t.0"])[1].to_str() == text
     assert get_buffer(memoryview(data), f"r.t#(.=='{text}')#").to_str() == text
     assert parse(data).get("r.t.0").to_str() == text
+
+
+def test_names_of_stateful_encodings_are_decoded():
+    text = '<?xml version="1.0" encoding="iso-2022-jp"?><r><漢 字="1">日本</漢><a b="c">d</a></r>'
+    data = text.encode("iso-2022-jp")
+    assert get_bytes(data, "r.漢").to_str() == "日本" and get_bytes(data, "r.漢.@字") == "1"
+    assert list(get_bytes(data, "r").keys()) == ["漢", "a"] and get_bytes(data, "r.a.@b") == "c"
+
+
+def test_codecs_that_read_spellings_are_not_charsets():
+    data = b"<?xml version='1.0' encoding='unicode_escape'?><a>C:\\new\\u0041</a>"
+    assert get_bytes(data, "a").to_str() == "C:\\new\\u0041"
+    # A codec that spells lone surrogates gives U+FFFD for them, not undecoded text.
+    data = b"<?xml version='1.0' encoding='utf-7'?><a>+2D0-x +BDcEOwQ4-</a>"
+    assert get_bytes(data, "a").to_str() == "\ufffdx \u0437\u043b\u0438"
 
 
 def test_labels_that_nothing_knows_read_as_utf8():

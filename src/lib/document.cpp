@@ -167,14 +167,14 @@ Expected<bool> transcode_by_codec(std::string_view bytes, const xml::DocumentSta
 
 }  // namespace
 
-Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy) {
+Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy, Reading reading) {
     // Two bytes tell whether the document is UTF-16; nothing else pays.
     if (auto utf16 = xml::utf16_document(bytes)) {
         utf8_copy = xml::transcode_utf16_document(bytes, *utf16);
         return DocumentText{utf8_copy, xml::Encoding::Utf8, true};
     }
     xml::DocumentStart start = xml::read_document_start(bytes);
-    if (!start.unknown_label.empty()) {
+    if (!start.unknown_label.empty() && reading == Reading::Text) {
         auto transcoded = transcode_by_codec(bytes, start, utf8_copy);
         if (!transcoded.ok()) return std::move(transcoded.error());
         if (transcoded.value()) return DocumentText{utf8_copy, xml::Encoding::Utf8, true};
@@ -183,11 +183,11 @@ Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy
     return DocumentText{bytes, start.encoding.encoding, false};
 }
 
-Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold) {
+Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold, Reading reading) {
     auto bytes = read_any_document(object, hold.view);
     if (!bytes.ok()) return std::move(bytes.error());
     if (is_str_document(object)) return str_text(bytes.value());
-    return bytes_text(bytes.value(), hold.utf8_copy);
+    return bytes_text(bytes.value(), hold.utf8_copy, reading);
 }
 
 Expected<std::string_view> read_buffer_document(PyObject* object, BufferView& view) {

@@ -76,13 +76,19 @@ inline DocumentText str_text(std::string_view utf8) {
     return {utf8, xml::Encoding::Utf8, false};
 }
 
+// What a document is read for: its text, or only its markup (validation),
+// which every codec the text might need reads as ASCII.
+enum class Reading { Text, Markup };
+
 // The bytes of a bytes or buffer document, read as their start says. A
-// UTF-16 document, and one whose label only Python's codecs know, is
-// transcoded once into `utf8_copy`.
-Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy);
+// UTF-16 document, and for its text one whose label only Python's codecs
+// know, is transcoded once into `utf8_copy`.
+Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy,
+                                  Reading reading = Reading::Text);
 
 // Any kind of document (read_any_document), as text.
-Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold);
+Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold,
+                                     Reading reading = Reading::Text);
 
 // Just a buffer document, for the buffer entry points.
 Expected<std::string_view> read_buffer_document(PyObject* object, BufferView& view);

@@ -16,7 +16,7 @@ Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwna
         return std::move(*error);
     // The view, if the document is a buffer, is held for the validation only.
     DocumentHold hold;
-    Expected<DocumentText> document = read_any_text(data, hold);
+    Expected<DocumentText> document = read_any_text(data, hold, Reading::Markup);
     if (!document.ok()) return std::move(document.error());
     bool valid = engine::validate_document(document.value().bytes);
     hold.view.release();

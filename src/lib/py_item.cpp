@@ -54,6 +54,15 @@ int visit_references(const PyItems& items, visitproc visit, void* arg) {
     return 0;
 }
 
+bool may_be_in_cycles(const PyItems& items) {
+    for (const PyItem& item : items) {
+        PyObject* document = item.document();
+        if (document != nullptr && !PyBytes_CheckExact(document) && !PyUnicode_CheckExact(document))
+            return true;
+    }
+    return false;
+}
+
 void drop_references(PyItems& items) {
     PyItems dropped;
     dropped.swap(items);  // the Result is empty before any document goes

@@ -66,6 +66,9 @@ using PyItems = std::vector<PyItem>;
 
 // What the garbage collector sees of items: the documents they refer to.
 int visit_references(const PyItems& items, visitproc visit, void* arg);
+// Whether items can lead to a reference cycle: only through a document that
+// can hold references (a buffer, an instance of a subclass).
+bool may_be_in_cycles(const PyItems& items);
 // Drops every item (and with them their documents), breaking a cycle.
 void drop_references(PyItems& items);
 

@@ -102,7 +102,13 @@ PyObject* result_type() {
 }
 
 Expected<PyRef> make_result(PyItems items) {
-    return new_instance<ResultObject>(result_type(), std::move(items));
+    bool in_cycles = may_be_in_cycles(items);
+    auto result = new_instance<ResultObject>(result_type(), std::move(items));
+    // Most Results hold texts, copies, and bytes or str documents, which hold
+    // no references: they cannot be part of a cycle, and the collector need
+    // not look at them, as CPython leaves tuples of atoms alone.
+    if (result.ok() && !in_cycles) PyObject_GC_UnTrack(result.value().get());
+    return result;
 }
 
 bool is_result(PyObject* object) {

@@ -266,12 +266,10 @@ TEST(CharacterData, DecodesNormalisesLineEndsAndResolvesWithoutLosingAnything) {
     EXPECT_EQ(text("\xC1\xE2\r\n&eacute;", Encoding::Windows1251), "\xD0\x91\xD0\xB2\n&eacute;");
     // Wherever a reference, a CR or a non-ASCII byte stands in a word of
     // eight, the text is read through every stage.
-    const std::string plain(20, 'x');
-    EXPECT_EQ(text(plain), plain);
-    for (std::size_t at = 0; at < plain.size(); ++at) {
-        auto with = [&](const char* piece) {
-            return plain.substr(0, at) + piece + plain.substr(at);
-        };
+    const std::string xs(20, 'x');
+    EXPECT_EQ(text(xs), xs);
+    for (std::size_t at = 0; at < xs.size(); ++at) {
+        auto with = [&](const char* piece) { return xs.substr(0, at) + piece + xs.substr(at); };
         EXPECT_EQ(text(with("&lt;")), with("<"));
         EXPECT_EQ(text(with("\r")), with("\n"));
         EXPECT_EQ(text(with("\xFF")), with("\xEF\xBF\xBD"));

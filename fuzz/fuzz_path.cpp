@@ -5,7 +5,7 @@
 
 #include "fuzz/fuzz_input.hpp"
 #include "path/parser.hpp"
-#include "xml/text/quote_literal.hpp"
+#include "text/quote_literal.hpp"
 
 using namespace quorbix;
 
@@ -77,6 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& a = *std::get<path::CompiledPathRef>(first);
     const auto& b = *std::get<path::CompiledPathRef>(second);
     if (render(a.steps) != render(b.steps) || a.modifiers != b.modifiers) __builtin_trap();
-    if (xml::is_valid_utf8(text) && unquote(xml::quote_literal(text)) != text) __builtin_trap();
+    if (text::is_valid_utf8(text) && unquote(text::quote_literal(text)) != text) __builtin_trap();
     return 0;
 }

@@ -7,9 +7,9 @@
 #include <unordered_set>
 
 #include "engine/element_text.hpp"
+#include "text/numbers.hpp"
+#include "text/white_space.hpp"
 #include "xml/encoding/encoding.hpp"
-#include "xml/text/numbers.hpp"
-#include "xml/text/white_space.hpp"
 
 namespace quorbix::engine {
 namespace {
@@ -35,7 +35,7 @@ std::string match_text(const EngineMatch& m, const Document& document) {
 }
 
 std::optional<double> number_of(const std::string& text) {
-    return xml::read_double(xml::trim_white_space(text));
+    return text::read_double(text::trim_white_space(text));
 }
 
 // A match with its sort keys, computed once.
@@ -145,7 +145,7 @@ void apply_modifiers(std::span<const Modifier> modifiers, Matches& matches, std:
             case Modifier::Mean:
             case Modifier::Min:
             case Modifier::Max:
-                replace_by(matches, xml::format_number(aggregate(modifier, matches, document)));
+                replace_by(matches, text::format_number(aggregate(modifier, matches, document)));
                 break;
         }
     }

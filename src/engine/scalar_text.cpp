@@ -3,16 +3,16 @@
 #include <cmath>
 #include <limits>
 
-#include "xml/encoding/encoding.hpp"
-#include "xml/text/numbers.hpp"
-#include "xml/text/white_space.hpp"
+#include "text/numbers.hpp"
+#include "text/utf8.hpp"
+#include "text/white_space.hpp"
 
 namespace quorbix::engine {
 namespace {
 
 std::string_view trimmed_utf8(std::string_view text) {
-    if (!xml::is_valid_utf8(text)) return {};
-    return xml::trim_white_space(text);
+    if (!text::is_valid_utf8(text)) return {};
+    return text::trim_white_space(text);
 }
 
 }  // namespace
@@ -20,8 +20,8 @@ std::string_view trimmed_utf8(std::string_view text) {
 std::int64_t text_to_int(std::string_view text) {
     std::string_view t = trimmed_utf8(text);
     if (t.empty()) return 0;
-    if (auto integer = xml::read_int64(t)) return *integer;
-    auto number = xml::read_double(t);
+    if (auto integer = text::read_int64(t)) return *integer;
+    auto number = text::read_double(t);
     if (!number || std::isnan(*number)) return 0;
     // 2^63 is exactly representable; anything at or beyond it saturates.
     constexpr double limit = 9223372036854775808.0;
@@ -31,7 +31,7 @@ std::int64_t text_to_int(std::string_view text) {
 }
 
 double text_to_double(std::string_view text) {
-    return xml::read_double(trimmed_utf8(text)).value_or(0.0);
+    return text::read_double(trimmed_utf8(text)).value_or(0.0);
 }
 
 std::optional<bool> boolean_text(std::string_view text) {
@@ -45,8 +45,8 @@ std::optional<bool> boolean_text(std::string_view text) {
 }
 
 ScalarType classify_scalar(std::string_view trimmed) {
-    if (xml::read_int64(trimmed)) return ScalarType::Int;
-    if (xml::read_double(trimmed)) return ScalarType::Float;
+    if (text::read_int64(trimmed)) return ScalarType::Int;
+    if (text::read_double(trimmed)) return ScalarType::Float;
     return ScalarType::Str;
 }
 

@@ -7,7 +7,7 @@
 #include "lib/heap_object.hpp"
 #include "lib/module_functions.hpp"
 #include "lib/single_path.hpp"
-#include "xml/text/quote_literal.hpp"
+#include "text/quote_literal.hpp"
 
 namespace quorbix::lib {
 namespace {
@@ -27,7 +27,7 @@ PathFields& as_path(PyObject* object) {
 }
 
 PyObject* path_repr(PyObject* self) {
-    std::string text = "Path(" + xml::quote_literal(as_path(self).text) + ")";
+    std::string text = "Path(" + text::quote_literal(as_path(self).text) + ")";
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 

@@ -2,7 +2,7 @@
 
 #include "engine/element_text.hpp"
 #include "lib/internal_error.hpp"
-#include "xml/text/white_space.hpp"
+#include "text/white_space.hpp"
 
 namespace quorbix::lib {
 
@@ -112,7 +112,7 @@ Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
 }
 
 void ItemText::trim() {
-    std::string_view trimmed = xml::trim_white_space(view());
+    std::string_view trimmed = text::trim_white_space(view());
     begin_ += static_cast<std::size_t>(trimmed.data() - view().data());
     size_ = trimmed.size();
 }

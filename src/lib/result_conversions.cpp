@@ -8,8 +8,8 @@
 #include "lib/result_object.hpp"
 #include "lib/result_slots.hpp"
 #include "lib/result_values.hpp"
+#include "text/white_space.hpp"
 #include "xml/character_data.hpp"
-#include "xml/text/white_space.hpp"
 
 namespace quorbix::lib {
 

@@ -8,7 +8,7 @@
 #include "lib/result_iterators.hpp"
 #include "lib/result_object.hpp"
 #include "lib/result_values.hpp"
-#include "xml/text/quote_literal.hpp"
+#include "text/quote_literal.hpp"
 
 namespace quorbix::lib {
 namespace {
@@ -62,7 +62,7 @@ PyObject* keys_repr(PyObject* self) {
     std::string shown = "result_keys([";
     for (std::size_t i = 0; i < scan.value().names().size(); ++i) {
         if (i > 0) shown += ", ";
-        shown += xml::quote_literal(scan.value().names()[i]);
+        shown += text::quote_literal(scan.value().names()[i]);
     }
     shown += "])";
     return finish(checked(new_str(shown)));

@@ -5,8 +5,8 @@
 #include "path/glob.hpp"
 #include "path/parser.hpp"
 #include "path/unquoted_scan.hpp"
-#include "xml/text/numbers.hpp"
-#include "xml/text/white_space.hpp"
+#include "text/numbers.hpp"
+#include "text/white_space.hpp"
 
 namespace quorbix::path {
 namespace {
@@ -59,7 +59,7 @@ FilterValue read_value(std::string_view text) {
         return remove_escapes(text.substr(1, text.size() - 2));
     if (text == "true") return true;
     if (text == "false") return false;
-    if (auto number = xml::read_double(text)) return *number;
+    if (auto number = text::read_double(text)) return *number;
     return std::string(text);
 }
 
@@ -105,7 +105,7 @@ std::variant<std::shared_ptr<const FilterExpr>, PathError> compile_filter(std::s
     if (spelling == nullptr)  // a '!' not followed by '=' or '%'
         return PathError{PathErrorKind::MissingOperator, std::string(rest)};
 
-    std::string_view left = xml::trim_white_space(text.substr(0, *at));
+    std::string_view left = text::trim_white_space(text.substr(0, *at));
     if (left.empty()) return PathError{PathErrorKind::EmptyPath, {}};
     auto lhs = parse_steps(left, depth);
     if (auto* e = std::get_if<PathError>(&lhs)) return std::move(*e);
@@ -115,7 +115,7 @@ std::variant<std::shared_ptr<const FilterExpr>, PathError> compile_filter(std::s
     if (filter->lhs.size() == 1 && filter->lhs[0].kind == StepKind::Attribute)
         filter->attribute_name = filter->lhs[0].name;
     filter->op = spelling->op;
-    filter->value = read_value(xml::trim_white_space(rest.substr(spelling->written.size())));
+    filter->value = read_value(text::trim_white_space(rest.substr(spelling->written.size())));
     return std::shared_ptr<const FilterExpr>(std::move(filter));
 }
 
@@ -123,7 +123,7 @@ bool filter_compare(std::string_view text, FilterOp op, const FilterValue& value
     if (op == FilterOp::Ne) return !filter_compare(text, FilterOp::Eq, value);
     if (const double* number = std::get_if<double>(&value)) {
         if (op == FilterOp::Like || op == FilterOp::NotLike) return false;
-        auto read = xml::read_double(xml::trim_white_space(text));
+        auto read = text::read_double(text::trim_white_space(text));
         return read && compare_numbers(*read, op, *number);
     }
     if (const bool* flag = std::get_if<bool>(&value)) {
@@ -138,8 +138,8 @@ bool filter_compare(std::string_view text, FilterOp op, const FilterValue& value
         case FilterOp::NotLike:
             return !like(text, s);
         default: {
-            auto a = xml::read_double(xml::trim_white_space(text));
-            auto b = xml::read_double(xml::trim_white_space(s));
+            auto a = text::read_double(text::trim_white_space(text));
+            auto b = text::read_double(text::trim_white_space(s));
             return a && b && compare_numbers(*a, op, *b);
         }
     }

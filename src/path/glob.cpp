@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "xml/text/utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace quorbix::path {
 namespace {
@@ -13,7 +13,7 @@ constexpr std::size_t npos = std::string_view::npos;
 // sequence counts as one code point of its own.
 std::size_t unit_length(std::string_view s, std::size_t i) {
     std::uint32_t cp;
-    std::size_t length = xml::decode_code_point(s, i, cp);
+    std::size_t length = text::decode_code_point(s, i, cp);
     return length > 0 ? length : 1;
 }
 
@@ -34,7 +34,7 @@ std::size_t read_token(std::string_view pattern, std::size_t p, Token& token) {
     token.escaped = pattern[p] == '\\' && p + 1 < pattern.size();
     token.begin = token.escaped ? p + 1 : p;
     std::uint32_t cp;
-    std::size_t length = xml::decode_code_point(pattern, token.begin, cp);
+    std::size_t length = text::decode_code_point(pattern, token.begin, cp);
     token.well_formed = length > 0;
     token.length = length > 0 ? length : 1;
     return token.begin + token.length;

@@ -2,7 +2,7 @@
 
 #include "path/modifier_names.hpp"
 #include "path/tokenizer.hpp"
-#include "xml/text/white_space.hpp"
+#include "text/white_space.hpp"
 
 namespace quorbix::path {
 namespace {
@@ -88,7 +88,7 @@ std::variant<std::vector<PathStep>, PathError> join(std::vector<PathToken>& toke
 }
 
 std::variant<Modifier, PathError> read_modifier(std::string_view piece) {
-    std::string_view trimmed = xml::trim_white_space(piece);
+    std::string_view trimmed = text::trim_white_space(piece);
     if (trimmed.size() < 2 || trimmed.front() != '@')
         return PathError{PathErrorKind::EmptyModifierName, {}};
     std::string_view name = trimmed.substr(1);

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "path/unquoted_scan.hpp"
-#include "xml/text/quote_literal.hpp"
+#include "text/quote_literal.hpp"
 
 namespace quorbix::path {
 namespace {
@@ -89,7 +89,7 @@ std::string error_text(const PathError& error) {
 std::string error_message(const PathError& error, std::string_view path_text) {
     std::string message = error_text(error);
     message += "\n  in path: ";
-    message += xml::quote_literal(path_text);
+    message += text::quote_literal(path_text);
     if (auto position = caret_position(error, path_text)) {
         // Eleven columns of "  in path: " and the opening quote.
         message += '\n';

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/utf8.hpp"
 #include "xml/unescape.hpp"
 
 namespace quorbix::xml {
@@ -28,8 +29,8 @@ bool ascii_as_it_is(std::string_view ascii, Encoding encoding, bool names) {
 std::string_view utf8_of(std::string_view raw, Encoding encoding, bool names,
                          std::string& scratch) {
     bool as_it_is = encoding == Encoding::Utf8
-                        ? is_valid_utf8(raw)
-                        : is_ascii(raw) && ascii_as_it_is(raw, encoding, names);
+                        ? text::is_valid_utf8(raw)
+                        : text::is_ascii(raw) && ascii_as_it_is(raw, encoding, names);
     if (as_it_is) return raw;
     decode(encoding, raw, scratch);
     return scratch;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "text/utf8.hpp"
 #include "xml/encoding/encoding.hpp"
 
 namespace quorbix::xml {
@@ -264,13 +265,13 @@ TEST(Decoders, OtherReplacement) {
 }
 
 TEST(Utf8, ValidationAndAsciiChecks) {
-    EXPECT_TRUE(is_valid_utf8(""));
-    EXPECT_TRUE(is_valid_utf8("plain ascii text longer than eight bytes"));
-    EXPECT_TRUE(is_valid_utf8("\xF4\x8F\xBF\xBF\xEF\xBF\xBF"));
-    EXPECT_FALSE(is_valid_utf8("abcdefgh\x80"));
-    EXPECT_FALSE(is_valid_utf8("\xF5\x80\x80\x80"));
-    EXPECT_TRUE(is_ascii("0123456789abcdef!"));
-    EXPECT_FALSE(is_ascii("0123456789abcdef\xC3\xA9"));
+    EXPECT_TRUE(text::is_valid_utf8(""));
+    EXPECT_TRUE(text::is_valid_utf8("plain ascii text longer than eight bytes"));
+    EXPECT_TRUE(text::is_valid_utf8("\xF4\x8F\xBF\xBF\xEF\xBF\xBF"));
+    EXPECT_FALSE(text::is_valid_utf8("abcdefgh\x80"));
+    EXPECT_FALSE(text::is_valid_utf8("\xF5\x80\x80\x80"));
+    EXPECT_TRUE(text::is_ascii("0123456789abcdef!"));
+    EXPECT_FALSE(text::is_ascii("0123456789abcdef\xC3\xA9"));
 }
 
 }  // namespace

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "path/glob.hpp"
-#include "xml/text/utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace quorbix::path {
 namespace {
 
 std::size_t unit(std::string_view s, std::size_t i) {
     std::uint32_t cp;
-    std::size_t length = xml::decode_code_point(s, i, cp);
+    std::size_t length = text::decode_code_point(s, i, cp);
     return length > 0 ? length : 1;
 }
 

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <limits>
 
-#include "xml/text/numbers.hpp"
-#include "xml/text/quote_literal.hpp"
-#include "xml/text/utf8.hpp"
-#include "xml/text/white_space.hpp"
+#include "text/numbers.hpp"
+#include "text/quote_literal.hpp"
+#include "text/utf8.hpp"
+#include "text/white_space.hpp"
 
-namespace quorbix::xml {
+namespace quorbix::text {
 namespace {
 
 TEST(TrimWhiteSpace, UnicodeWhiteSpaceAtBothEnds) {
@@ -94,4 +94,4 @@ TEST(QuoteLiteral, EscapesWhatCannotBeShownAsItself) {
 }
 
 }  // namespace
-}  // namespace quorbix::xml
+}  // namespace quorbix::text

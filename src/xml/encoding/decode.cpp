@@ -1,3 +1,4 @@
+#include "text/utf8.hpp"
 #include "xml/encoding/decoders.hpp"
 #include "xml/encoding/encoding.hpp"
 #include "xml/encoding/utf8_writer.hpp"
@@ -8,7 +9,7 @@ void decode(Encoding encoding, std::string_view bytes, std::string& out) {
     out.clear();
     switch (encoding) {
         case Encoding::Utf8:
-            if (is_valid_utf8(bytes))
+            if (text::is_valid_utf8(bytes))
                 out.assign(bytes);
             else
                 decoders::utf8(bytes, out);

@@ -66,7 +66,7 @@ std::string_view encoding_name(Encoding encoding);
 // Decodes `bytes` into UTF-8 in replacement mode: each malformed sequence
 // becomes U+FFFD, as the Encoding Standard's decoders do, so it never fails.
 // No byte-order mark is looked at. `out` is overwritten; for valid UTF-8 it
-// is a copy (callers that want none check `is_valid_utf8` first).
+// is a copy (callers that want none check `text::is_valid_utf8` first).
 void decode(Encoding encoding, std::string_view bytes, std::string& out);
 
 // Whether a document is UTF-16, from its byte-order mark or, without one,
@@ -76,11 +76,5 @@ std::optional<Encoding> utf16_document(std::string_view bytes);
 // The UTF-8 form of a UTF-16 document (`encoding` is Utf16Be or Utf16Le), its
 // byte-order mark dropped; lone surrogates and an odd last byte become U+FFFD.
 std::string transcode_utf16_document(std::string_view bytes, Encoding encoding);
-
-// Whether every byte of `bytes` is below 0x80.
-bool is_ascii(std::string_view bytes);
-
-// Whether `bytes` is well-formed UTF-8 (no surrogates, nothing above U+10FFFF).
-bool is_valid_utf8(std::string_view bytes);
 
 }  // namespace quorbix::xml

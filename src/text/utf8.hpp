@@ -5,7 +5,13 @@
 #include <cstdint>
 #include <string_view>
 
-namespace quorbix::xml {
+namespace quorbix::text {
+
+// Whether every byte of `bytes` is below 0x80.
+bool is_ascii(std::string_view bytes);
+
+// Whether `bytes` is well-formed UTF-8 (no surrogates, nothing above U+10FFFF).
+bool is_valid_utf8(std::string_view bytes);
 
 // How many bytes of a well-formed sequence stand at `s[i]` (0 to 4), and
 // whether the sequence is complete: where it is not, those bytes are the
@@ -21,4 +27,4 @@ std::size_t decode_code_point(std::string_view s, std::size_t i, std::uint32_t& 
 // or 0 when the bytes there are not a well-formed sequence.
 std::size_t decode_last_code_point(std::string_view s, std::size_t end, std::uint32_t& cp);
 
-}  // namespace quorbix::xml
+}  // namespace quorbix::text

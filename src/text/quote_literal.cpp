@@ -1,12 +1,12 @@
-#include "xml/text/quote_literal.hpp"
+#include "text/quote_literal.hpp"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "xml/text/unicode_tables.hpp"
-#include "xml/text/utf8.hpp"
+#include "text/unicode_tables.hpp"
+#include "text/utf8.hpp"
 
-namespace quorbix::xml {
+namespace quorbix::text {
 namespace unicode {
 namespace {
 
@@ -71,4 +71,4 @@ std::string quote_literal(std::string_view utf8) {
     return out;
 }
 
-}  // namespace quorbix::xml
+}  // namespace quorbix::text

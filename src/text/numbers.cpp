@@ -1,10 +1,10 @@
-#include "xml/text/numbers.hpp"
+#include "text/numbers.hpp"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-namespace quorbix::xml {
+namespace quorbix::text {
 namespace {
 
 bool is_digit(char c) {
@@ -146,4 +146,4 @@ std::string format_number(double value) {
     return positional(value);
 }
 
-}  // namespace quorbix::xml
+}  // namespace quorbix::text

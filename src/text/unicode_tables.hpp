@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace quorbix::xml::unicode {
+namespace quorbix::text::unicode {
 
 struct CodePointRange {
     std::uint32_t first, last;
@@ -21,4 +21,4 @@ extern const std::size_t grapheme_extend_count;
 bool is_non_printable(std::uint32_t cp);
 bool is_grapheme_extend(std::uint32_t cp);
 
-}  // namespace quorbix::xml::unicode
+}  // namespace quorbix::text::unicode

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace quorbix::xml {
+namespace quorbix::text {
 
 // The text between double quotes: backslash, double quote, tab, carriage
 // return, line feed and NUL escaped with a backslash; other control
@@ -14,4 +14,4 @@ namespace quorbix::xml {
 // UTF-8 are written as \u{fffd}.
 std::string quote_literal(std::string_view utf8);
 
-}  // namespace quorbix::xml
+}  // namespace quorbix::text

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace quorbix::xml {
+namespace quorbix::text {
 
 // An optional sign, then one or more ASCII digits, nothing else, within the
 // signed 64-bit range.
@@ -23,4 +23,4 @@ std::optional<double> read_double(std::string_view text);
 // written positionally (1e-7 is "0.0000001"). Negative zero is "0".
 std::string format_number(double value);
 
-}  // namespace quorbix::xml
+}  // namespace quorbix::text

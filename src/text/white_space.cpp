@@ -1,8 +1,8 @@
-#include "xml/text/white_space.hpp"
+#include "text/white_space.hpp"
 
-#include "xml/text/utf8.hpp"
+#include "text/utf8.hpp"
 
-namespace quorbix::xml {
+namespace quorbix::text {
 
 bool is_white_space(std::uint32_t cp) {
     if (cp <= 0x20) return cp == 0x20 || (cp >= 0x09 && cp <= 0x0D);
@@ -28,4 +28,4 @@ std::string_view trim_white_space(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-}  // namespace quorbix::xml
+}  // namespace quorbix::text

@@ -6,6 +6,7 @@
 #include "fuzz/fuzz_input.hpp"
 #include "path/parser.hpp"
 #include "text/quote_literal.hpp"
+#include "text/utf8.hpp"
 
 using namespace quorbix;
 

@@ -171,7 +171,7 @@ QUORBIX_ITERATOR_CLASS(char_iter_type, CharFields, next_char, "quorbix._quorbix.
                        "itself walks UTF-8 code points without further allocation per step.")
 QUORBIX_ITERATOR_CLASS(item_iter_type, ItemFields, next_item, "quorbix._quorbix.ResultItemIter",
                        "Yields a single-item `Result` for each entry of a Multi-mode parent.\n"
-                       "Holds only a cursor and a borrowed reference to the parent Result; each\n"
+                       "Holds only a cursor and a reference to the parent Result; each\n"
                        "step clones one `PyItem` (cheap) and wraps it in a fresh `Result`.")
 QUORBIX_ITERATOR_CLASS(child_key_iter_type, KeyFields, next_key,
                        "quorbix._quorbix.ResultChildKeyIter",

@@ -16,10 +16,9 @@ struct ResultObject {
 };
 
 constexpr const char* result_doc =
-    "Python `Result` class \xe2\x80\x94 wraps a list of matched items. Constructed by\n"
-    "`py_get` / `py_parse` / `py_get_many` etc. and dispatches `__getitem__`,\n"
-    "`__iter__`, `to_str`, `to_int`, and so on based on the number and type of\n"
-    "items held (Empty / ScalarLike / DictElement / Multi mode).";
+    "The matches of a query. Empty, one scalar or text element, one element\n"
+    "with children (dict-like), or several matches (list-like). Made by get,\n"
+    "get_bytes, get_buffer, the get_many functions, parse and Path.get.";
 
 PyMethodDef result_methods[] = {
     {"exists", method<result_slots::exists>(), METH_NOARGS, "exists($self)\n--\n\n"},

@@ -2,13 +2,13 @@
 // execution slot adds the functions and classes, each also listed in __all__.
 #include <Python.h>
 
-#include "lib/arguments.hpp"
-#include "lib/module_functions.hpp"
-#include "lib/path_object.hpp"
-#include "lib/py_ref.hpp"
-#include "lib/result_iterators.hpp"
-#include "lib/result_object.hpp"
-#include "lib/result_views.hpp"
+#include "lib/calls/arguments.hpp"
+#include "lib/functions/module_functions.hpp"
+#include "lib/functions/path_object.hpp"
+#include "lib/result/iterators.hpp"
+#include "lib/result/result.hpp"
+#include "lib/result/views.hpp"
+#include "lib/support/py_ref.hpp"
 
 namespace quorbix::lib {
 namespace {

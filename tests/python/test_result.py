@@ -31,7 +31,8 @@ def one(text):
 
 
 def test_class_documentation():
-    assert Result.__doc__.startswith("Python `Result` class \u2014 wraps a list of matched items.")
+    # It names the functions that make a Result, as they are called.
+    assert Result.__doc__.startswith("The matches of a query.") and "py_get" not in Result.__doc__
     assert Result.type_.__doc__ == TYPE_DOC
     assert Result.value.__doc__ == VALUE_DOC
     assert Result.to_int.__text_signature__ == "($self)"

@@ -1,0 +1,34 @@
+// The multi-path road shared by get_many, get_many_bytes, get_many_buffer and
+// Result.get_many: a list of path entries, converted before any document is
+// read, and the Results of one pass.
+#pragma once
+
+#include <Python.h>
+
+#include <vector>
+
+#include "engine/engine_match.hpp"
+#include "lib/result/item.hpp"
+#include "lib/support/pending_error.hpp"
+#include "path/compiled_path.hpp"
+
+namespace quorbix::lib {
+
+// One entry of a paths list: its compiled path, or none for the empty text.
+using PathEntries = std::vector<path::CompiledPathRef>;
+
+// The entries of a list of str and Path objects, in order: a str is compiled
+// through the cache (a malformed one fails the call at once), a Path shares
+// its compiled path. Anything else is a TypeError.
+Expected<PathEntries> path_entries(PyObject* list);
+
+// The compiled paths of the entries that have one, in entry order.
+std::vector<const path::CompiledPath*> compiled_of(const PathEntries& entries);
+
+// A new list of Results, one per entry: an empty Result for an empty text,
+// else the next list of `lists` as items (ranges become slices of
+// `document` when it is given).
+Expected<PyRef> results_of(const PathEntries& entries, std::vector<engine::Matches>&& lists,
+                           PyObject* document, xml::Encoding encoding);
+
+}  // namespace quorbix::lib

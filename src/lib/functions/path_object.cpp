@@ -1,0 +1,110 @@
+#include "lib/functions/path_object.hpp"
+
+#include <string>
+
+#include "lib/calls/arguments.hpp"
+#include "lib/functions/module_functions.hpp"
+#include "lib/functions/single_path.hpp"
+#include "lib/support/boundary.hpp"
+#include "lib/support/heap_object.hpp"
+#include "text/quote_literal.hpp"
+
+namespace quorbix::lib {
+namespace {
+
+struct PathFields {
+    std::string text;  // the path as given to compile
+    path::CompiledPathRef compiled;
+};
+
+struct PathObject {
+    PyObject ob_base;
+    PathFields fields;
+};
+
+PathFields& as_path(PyObject* object) {
+    return reinterpret_cast<PathObject*>(object)->fields;
+}
+
+PyObject* path_repr(PyObject* self) {
+    std::string text = "Path(" + text::quote_literal(as_path(self).text) + ")";
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+constexpr const char* data_only[] = {"data"};
+
+// The stored compiled path runs as it is: no parsing, no cache lookup.
+Expected<PyRef> query(PyObject* self, const Signature& signature, DocumentKind kind,
+                      PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    PyObject* data;
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, &data))
+        return std::move(*error);
+    if (auto error = check_document_kind(data, kind)) return std::move(*error);
+    return query_document(data, kind, *as_path(self).compiled);
+}
+
+PyObject* path_get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"Path.get()", data_only, 1};
+    return finish(query(self, signature, DocumentKind::Str, args, nargs, kwnames));
+}
+
+PyObject* path_get_bytes(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) {
+    static constexpr Signature signature{"Path.get_bytes()", data_only, 1};
+    return finish(query(self, signature, DocumentKind::Bytes, args, nargs, kwnames));
+}
+
+PyObject* path_get_buffer(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) {
+    static constexpr Signature signature{"Path.get_buffer()", data_only, 1};
+    return finish(query(self, signature, DocumentKind::Buffer, args, nargs, kwnames));
+}
+
+PyMethodDef path_methods[] = {
+    {"get", method<path_get>(), METH_FASTCALL | METH_KEYWORDS, "get($self, data)\n--\n\n"},
+    {"get_bytes", method<path_get_bytes>(), METH_FASTCALL | METH_KEYWORDS,
+     "get_bytes($self, data)\n--\n\n"},
+    {"get_buffer", method<path_get_buffer>(), METH_FASTCALL | METH_KEYWORDS,
+     "get_buffer($self, data)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot path_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<PathObject>)},
+    {Py_tp_repr, slot<path_repr>()},
+    {Py_tp_methods, path_methods},
+    {0, nullptr},
+};
+
+// Final (no base-type flag), not instantiable from Python, and outside the
+// garbage collector: it holds no Python objects.
+PyType_Spec path_spec = {
+    "quorbix._quorbix.Path", sizeof(PathObject), 0, class_flags(false), path_slots,
+};
+
+}  // namespace
+
+PyObject* path_type() {
+    // Made under the interpreter lock; a plain pointer rather than a guarded
+    // static, so that a thread that finds it in the making never waits on a
+    // C++ guard while holding the lock.
+    static PyObject* type = nullptr;
+    if (type == nullptr) type = PyType_FromSpec(&path_spec);
+    return type;
+}
+
+Expected<PyRef> make_path(std::string_view text, path::CompiledPathRef compiled) {
+    return new_instance<PathObject>(path_type(),
+                                    PathFields{std::string(text), std::move(compiled)});
+}
+
+bool is_path(PyObject* object) {
+    PyObject* type = path_type();
+    return type != nullptr && Py_TYPE(object) == reinterpret_cast<PyTypeObject*>(type);
+}
+
+const path::CompiledPathRef& compiled_path_of(PyObject* path) {
+    return as_path(path).compiled;
+}
+
+}  // namespace quorbix::lib

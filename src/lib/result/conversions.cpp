@@ -1,0 +1,250 @@
+// Result to Python values: exists, to_int, to_float, to_bool, to_str, type_,
+// value, int() and float().
+#include <string>
+
+#include "engine/element_text.hpp"
+#include "engine/scalar_text.hpp"
+#include "lib/result/child_scan.hpp"
+#include "lib/result/result.hpp"
+#include "lib/result/slots.hpp"
+#include "lib/result/values.hpp"
+#include "text/white_space.hpp"
+#include "xml/character_data.hpp"
+
+namespace quorbix::lib {
+
+using engine::ScalarType;
+
+Expected<ItemText> scalar_text(const PyItem& item, DocumentHold& hold) {
+    auto text = item_text(item, hold);
+    if (!text.ok()) return text;
+    text.value().trim();
+    return text;
+}
+
+PyRef new_str(std::string_view utf8) {
+    return PyRef(PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size())));
+}
+
+Expected<PyRef> checked(PyRef object) {
+    if (!object) return PendingError::fetch();
+    return object;
+}
+
+namespace {
+
+Expected<PyRef> scalar_value(const PyItem& item, DocumentHold& hold) {
+    auto text = scalar_text(item, hold);
+    if (!text.ok()) return std::move(text.error());
+    std::string_view t = text.value().view();
+    switch (engine::classify_scalar(t)) {
+        case ScalarType::Int:
+            return checked(PyRef(PyLong_FromLongLong(engine::text_to_int(t))));
+        case ScalarType::Float:
+            return checked(PyRef(PyFloat_FromDouble(engine::text_to_double(t))));
+        case ScalarType::Str:
+            break;
+    }
+    return checked(new_str(t));
+}
+
+// One Result per distinct child name, holding every child of that name.
+Expected<PyRef> dict_value(const PyItems& items, DocumentHold& hold) {
+    auto scan = ChildScan::of_element(items.front(), false, hold);
+    if (!scan.ok()) return std::move(scan.error());
+    PyRef dict(PyDict_New());
+    if (!dict) return PendingError::fetch();
+    const auto& names = scan.value().names();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        auto result = scan.value().value_of(i);
+        if (!result.ok()) return std::move(result.error());
+        PyRef key = new_str(names[i]);
+        if (!key || PyDict_SetItem(dict.get(), key.get(), result.value().get()) != 0)
+            return PendingError::fetch();
+    }
+    return dict;
+}
+
+Expected<PyRef> list_value(const PyItems& items) {
+    PyRef list(PyList_New(0));
+    if (!list) return PendingError::fetch();
+    for (const PyItem& item : items) {
+        PyItems one;
+        one.push_back(item.clone());
+        auto result = make_result(std::move(one));
+        if (!result.ok()) return std::move(result.error());
+        if (PyList_Append(list.get(), result.value().get()) != 0) return PendingError::fetch();
+    }
+    return list;
+}
+
+// The text to_int and to_float read: the first item's, whatever the mode.
+Expected<ItemText> first_text(const PyItems& items, DocumentHold& hold) {
+    if (items.empty()) return ItemText::borrowed({});
+    return item_text(items.front(), hold);
+}
+
+Expected<PyRef> to_str_of(const PyItems& items) {
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
+    if (!mode.ok()) return std::move(mode.error());
+    switch (mode.value()) {
+        case ResultMode::Empty:
+            return checked(new_str(""));
+        case ResultMode::ScalarLike: {
+            auto text = scalar_text(items.front(), hold);
+            if (!text.ok()) return std::move(text.error());
+            return checked(new_str(text.value().view()));
+        }
+        default:
+            break;
+    }
+    // Elements as their markup, texts as they are, one per line.
+    std::string joined;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) joined += '\n';
+        if (!items[i].is_element()) {
+            joined += items[i].scalar();
+            continue;
+        }
+        auto bytes = element_bytes(items[i], hold);  // the element mode_of read, if one
+        if (!bytes.ok()) return std::move(bytes.error());
+        std::string decoded;
+        joined += xml::utf8_text(bytes.value().bytes, bytes.value().encoding, decoded);
+    }
+    return checked(new_str(joined));
+}
+
+Expected<PyRef> to_bool_of(const PyItems& items) {
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
+    if (!mode.ok()) return std::move(mode.error());
+    bool truth = mode.value() != ResultMode::Empty;
+    if (mode.value() == ResultMode::ScalarLike) {
+        auto text = item_text(items.front(), hold);
+        if (!text.ok()) return std::move(text.error());
+        auto fixed = engine::boolean_text(text.value().view());
+        truth = fixed ? *fixed : engine::text_to_int(text.value().view()) != 0;
+    }
+    return PyRef(PyBool_FromLong(truth));
+}
+
+Expected<PyRef> type_of(const PyItems& items) {
+    DocumentHold hold;
+    auto mode = mode_of(items, hold);
+    if (!mode.ok()) return std::move(mode.error());
+    PyObject* type = Py_None;
+    switch (mode.value()) {
+        case ResultMode::Empty:
+            break;
+        case ResultMode::DictElement:
+            type = reinterpret_cast<PyObject*>(&PyDict_Type);
+            break;
+        case ResultMode::Multi:
+            type = reinterpret_cast<PyObject*>(&PyList_Type);
+            break;
+        case ResultMode::ScalarLike: {
+            auto text = scalar_text(items.front(), hold);
+            if (!text.ok()) return std::move(text.error());
+            switch (engine::classify_scalar(text.value().view())) {
+                case ScalarType::Int:
+                    type = reinterpret_cast<PyObject*>(&PyLong_Type);
+                    break;
+                case ScalarType::Float:
+                    type = reinterpret_cast<PyObject*>(&PyFloat_Type);
+                    break;
+                case ScalarType::Str:
+                    type = reinterpret_cast<PyObject*>(&PyUnicode_Type);
+                    break;
+            }
+        }
+    }
+    return PyRef::borrow(type);
+}
+
+// int(r) and float(r): the built-in applied to r.value.
+Expected<PyRef> through_builtin(PyObject* self, const char* builtin) {
+    auto natural = value_of(items_of(self));
+    if (!natural.ok()) return std::move(natural.error());
+    PyRef builtins(PyImport_ImportModule("builtins"));
+    if (!builtins) return PendingError::fetch();
+    PyRef function(PyObject_GetAttrString(builtins.get(), builtin));
+    if (!function) return PendingError::fetch();
+    return checked(
+        PyRef(PyObject_CallFunctionObjArgs(function.get(), natural.value().get(), nullptr)));
+}
+
+}  // namespace
+
+Expected<PyRef> value_of(const PyItems& items) {
+    DocumentHold hold;
+    return value_of(items, hold);
+}
+
+Expected<PyRef> value_of(const PyItems& items, DocumentHold& hold) {
+    auto mode = mode_of(items, hold);
+    if (!mode.ok()) return std::move(mode.error());
+    switch (mode.value()) {
+        case ResultMode::Empty:
+            return PyRef::borrow(Py_None);
+        case ResultMode::ScalarLike:
+            return scalar_value(items.front(), hold);
+        case ResultMode::DictElement:
+            return dict_value(items, hold);
+        case ResultMode::Multi:
+            break;
+    }
+    return list_value(items);
+}
+
+namespace result_slots {
+
+PyObject* exists(PyObject* self, PyObject*) {
+    return PyBool_FromLong(!items_of(self).empty());
+}
+
+PyObject* to_int(PyObject* self, PyObject*) {
+    DocumentHold hold;
+    auto text = first_text(items_of(self), hold);
+    if (!text.ok()) return finish(std::move(text.error()));
+    return PyLong_FromLongLong(engine::text_to_int(text.value().view()));
+}
+
+PyObject* to_float(PyObject* self, PyObject*) {
+    DocumentHold hold;
+    auto text = first_text(items_of(self), hold);
+    if (!text.ok()) return finish(std::move(text.error()));
+    return PyFloat_FromDouble(engine::text_to_double(text.value().view()));
+}
+
+PyObject* to_bool(PyObject* self, PyObject*) {
+    return finish(to_bool_of(items_of(self)));
+}
+PyObject* to_str(PyObject* self, PyObject*) {
+    return finish(to_str_of(items_of(self)));
+}
+PyObject* type_(PyObject* self, void*) {
+    return finish(type_of(items_of(self)));
+}
+PyObject* value(PyObject* self, void*) {
+    return finish(value_of(items_of(self)));
+}
+
+PyObject* as_int(PyObject* self) {
+    auto converted = through_builtin(self, "int");
+    if (!converted.ok()) return finish(std::move(converted.error()));
+    long long number = PyLong_AsLongLong(converted.value().get());  // OverflowError past 64 bits
+    if (number == -1 && PyErr_Occurred()) return nullptr;
+    return PyLong_FromLongLong(number);
+}
+
+PyObject* as_float(PyObject* self) {
+    auto converted = through_builtin(self, "float");
+    if (!converted.ok()) return finish(std::move(converted.error()));
+    double number = PyFloat_AsDouble(converted.value().get());
+    if (number == -1.0 && PyErr_Occurred()) return nullptr;
+    return PyFloat_FromDouble(number);
+}
+
+}  // namespace result_slots
+}  // namespace quorbix::lib

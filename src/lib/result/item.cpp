@@ -1,0 +1,127 @@
+#include "lib/result/item.hpp"
+
+#include "engine/element_text.hpp"
+#include "lib/support/internal_error.hpp"
+#include "text/white_space.hpp"
+
+namespace quorbix::lib {
+
+PyItem PyItem::text(std::string bytes) {
+    PyItem item;
+    item.value_ = std::move(bytes);
+    return item;
+}
+
+PyItem PyItem::shared_element(std::string bytes, xml::Encoding encoding) {
+    PyItem item;
+    item.value_ = SharedRef{std::make_shared<const std::string>(std::move(bytes)), encoding};
+    return item;
+}
+
+PyItem PyItem::whole_document(PyObject* document) {
+    PyItem item;
+    item.value_ = DocumentRef{PyRef::borrow(document), 0, 0, true, xml::Encoding::Utf8};
+    return item;
+}
+
+PyItem PyItem::document_slice(PyObject* document, std::uint64_t start, std::uint64_t end,
+                              xml::Encoding encoding) {
+    PyItem item;
+    item.value_ = DocumentRef{PyRef::borrow(document), start, end, false, encoding};
+    return item;
+}
+
+PyItem::Source PyItem::source() const {
+    if (const auto* ref = std::get_if<DocumentRef>(&value_))
+        return ref->whole ? Source::WholeDocument : Source::DocumentSlice;
+    return Source::SharedBytes;
+}
+
+PyItem PyItem::clone() const {
+    PyItem copy;
+    if (const auto* ref = std::get_if<DocumentRef>(&value_))
+        copy.value_ = DocumentRef{PyRef::borrow(ref->document.get()), ref->start, ref->end,
+                                  ref->whole, ref->encoding};
+    else if (const auto* shared = std::get_if<SharedRef>(&value_))
+        copy.value_ = *shared;
+    else
+        copy.value_ = std::get<std::string>(value_);
+    return copy;
+}
+
+int visit_references(const PyItems& items, visitproc visit, void* arg) {
+    for (const PyItem& item : items) Py_VISIT(item.document());
+    return 0;
+}
+
+bool may_be_in_cycles(const PyItems& items) {
+    for (const PyItem& item : items) {
+        PyObject* document = item.document();
+        if (document != nullptr && !PyBytes_CheckExact(document) && !PyUnicode_CheckExact(document))
+            return true;
+    }
+    return false;
+}
+
+void drop_references(PyItems& items) {
+    PyItems dropped;
+    dropped.swap(items);  // the Result is empty before any document goes
+}
+
+PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding) {
+    PyItems items;
+    items.reserve(matches.size());
+    for (engine::EngineMatch& m : matches) {
+        switch (m.kind) {
+            case engine::EngineMatch::Kind::ScalarText:
+                items.push_back(PyItem::text(std::move(m.bytes)));
+                break;
+            case engine::EngineMatch::Kind::OwnedElement:
+                items.push_back(PyItem::shared_element(std::move(m.bytes), encoding));
+                break;
+            case engine::EngineMatch::Kind::ElementRange:
+                items.push_back(PyItem::document_slice(document, m.start, m.end, encoding));
+                break;
+        }
+    }
+    return items;
+}
+
+Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
+    if (const auto* shared = std::get_if<PyItem::SharedRef>(&item.value_))
+        return DocumentText{*shared->bytes, shared->encoding, false};
+    const auto& ref = std::get<PyItem::DocumentRef>(item.value_);
+    if (ref.whole) {
+        // A buffer may change between two reads: the operation keeps its first.
+        if (hold.read == ref.document.get()) return hold.text;
+        hold.read = nullptr;  // what it held goes with the view read now
+        auto text = read_any_text(ref.document.get(), hold);
+        if (text.ok()) {
+            hold.read = ref.document.get();
+            hold.text = text.value();
+        }
+        return text;
+    }
+    // Slices are made only over bytes and str documents that are not UTF-16.
+    auto whole = read_any_document(ref.document.get(), hold.view);
+    if (!whole.ok()) return std::move(whole.error());
+    std::string_view bytes = whole.value();
+    if (ref.start > ref.end || ref.end > bytes.size())
+        return internal_error("DocumentSlice range lies outside its document");
+    return DocumentText{bytes.substr(ref.start, ref.end - ref.start), ref.encoding, false};
+}
+
+void ItemText::trim() {
+    std::string_view trimmed = text::trim_white_space(view());
+    begin_ += static_cast<std::size_t>(trimmed.data() - view().data());
+    size_ = trimmed.size();
+}
+
+Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold) {
+    if (!item.is_element()) return ItemText::borrowed(item.scalar());
+    auto element = element_bytes(item, hold);
+    if (!element.ok()) return std::move(element.error());
+    return ItemText::owned(engine::item_text(element.value().bytes, element.value().encoding));
+}
+
+}  // namespace quorbix::lib

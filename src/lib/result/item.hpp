@@ -1,0 +1,124 @@
+// One matched item of a Result: a text, or an element whose bytes live in a
+// shared buffer, in the whole of a document object, or in a slice of one.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "engine/engine_match.hpp"
+#include "lib/document/document.hpp"
+#include "lib/support/pending_error.hpp"
+#include "lib/support/py_ref.hpp"
+
+namespace quorbix::lib {
+
+class PyItem {
+  public:
+    enum class Kind : std::uint8_t { Scalar, Element };
+    enum class Source : std::uint8_t { SharedBytes, WholeDocument, DocumentSlice };
+
+    // An element carries the encoding of its document's text, so that every
+    // later read of its bytes decodes as the scan did.
+    static PyItem text(std::string bytes);
+    static PyItem shared_element(std::string bytes, xml::Encoding encoding);
+    static PyItem whole_document(PyObject* document);
+    static PyItem document_slice(PyObject* document, std::uint64_t start, std::uint64_t end,
+                                 xml::Encoding encoding);
+
+    PyItem clone() const;
+    Kind kind() const { return value_.index() == 0 ? Kind::Scalar : Kind::Element; }
+    bool is_element() const { return kind() == Kind::Element; }
+    Source source() const;
+    // A Scalar's text.
+    const std::string& scalar() const { return std::get<std::string>(value_); }
+    // The document object the item refers to (borrowed), or null.
+    PyObject* document() const {
+        const auto* ref = std::get_if<DocumentRef>(&value_);
+        return ref != nullptr ? ref->document.get() : nullptr;
+    }
+
+  private:
+    friend Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
+
+    // A strong reference to a document object, and the element's place in it.
+    struct DocumentRef {
+        PyRef document;
+        std::uint64_t start = 0, end = 0;  // DocumentSlice: [start, end) of the document
+        bool whole = false;                // WholeDocument: all of it, read as its start says
+        xml::Encoding encoding = xml::Encoding::Utf8;  // DocumentSlice
+    };
+    // The bytes of a SharedBytes element, shared with an atomic count.
+    struct SharedRef {
+        std::shared_ptr<const std::string> bytes;
+        xml::Encoding encoding = xml::Encoding::Utf8;
+    };
+    // Scalar text; SharedBytes; or a document reference.
+    std::variant<std::string, SharedRef, DocumentRef> value_;
+};
+
+using PyItems = std::vector<PyItem>;
+
+// What the garbage collector sees of items: the documents they refer to.
+int visit_references(const PyItems& items, visitproc visit, void* arg);
+// Whether items can lead to a reference cycle: only through a document that
+// can hold references (a buffer, an instance of a subclass).
+bool may_be_in_cycles(const PyItems& items);
+// Drops every item (and with them their documents), breaking a cycle.
+void drop_references(PyItems& items);
+
+// Engine matches as items; ranges become slices of `document` (range mode).
+// Elements carry `encoding`, the encoding the scan read the document in.
+PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding);
+
+// The element's bytes and their encoding, valid while `hold` is held; a
+// ValueError when the document object can no longer be read.
+Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
+
+// An item's text: a view of a scalar's own text, or the text read out of an
+// element, owned here. A text is copied only on its way into a str.
+class ItemText {
+  public:
+    static ItemText borrowed(std::string_view text) {
+        ItemText t;
+        t.borrowed_ = text;
+        t.size_ = text.size();
+        return t;
+    }
+    static ItemText owned(std::string text) {
+        ItemText t;
+        t.owns_ = true;
+        t.size_ = text.size();
+        t.owned_ = std::move(text);
+        return t;
+    }
+
+    std::string_view view() const { return whole().substr(begin_, size_); }
+    // Narrows the text to its part without surrounding white space.
+    void trim();
+    // The text as a string of its own.
+    std::string take() && {
+        if (owns_ && begin_ == 0 && size_ == owned_.size()) return std::move(owned_);
+        return std::string(view());
+    }
+
+  private:
+    ItemText() = default;
+    std::string_view whole() const { return owns_ ? std::string_view(owned_) : borrowed_; }
+
+    bool owns_ = false;
+    std::string owned_;
+    std::string_view borrowed_;
+    std::size_t begin_ = 0, size_ = 0;  // the part of the whole that is the text
+};
+
+// The item's text: a scalar's own, or the text of an element, read through
+// `hold` (so that an operation reads its document once).
+Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold);
+
+}  // namespace quorbix::lib

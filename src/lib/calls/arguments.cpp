@@ -84,4 +84,19 @@ PendingError argument_type_error(const char* name, PyObject* object, const char*
                       "': " + instance_check_message(object, target));
 }
 
+std::optional<PendingError> check_document_kind(PyObject* data, DocumentKind kind) {
+    if (kind == DocumentKind::Str && !is_str_document(data))
+        return argument_type_error("data", data, "str");
+    if (kind == DocumentKind::Bytes && !is_bytes_document(data))
+        return argument_type_error("data", data, "bytes");
+    return std::nullopt;
+}
+
+std::optional<PendingError> bind_document_call(const Signature& signature, DocumentKind kind,
+                                               PyObject* const* args, Py_ssize_t nargs,
+                                               PyObject* kwnames, PyObject* (&bound)[2]) {
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, bound)) return error;
+    return check_document_kind(bound[0], kind);
+}
+
 }  // namespace quorbix::lib

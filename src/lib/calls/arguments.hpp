@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "lib/document/document.hpp"
 #include "lib/support/pending_error.hpp"
 
 namespace quorbix::lib {
@@ -33,5 +34,15 @@ std::string instance_check_message(PyObject* object, const char* target);
 // A TypeError for an argument that failed its instance check, in the form
 // "argument 'data': 'bytes' object is not an instance of 'str'".
 PendingError argument_type_error(const char* name, PyObject* object, const char* target);
+
+// The first steps of a call of (data, path or paths): binds by `signature`
+// and checks the kind of `data` (str and bytes entries only).
+std::optional<PendingError> bind_document_call(const Signature& signature, DocumentKind kind,
+                                               PyObject* const* args, Py_ssize_t nargs,
+                                               PyObject* kwnames, PyObject* (&bound)[2]);
+
+// The TypeError for a document of the wrong kind (str and bytes entries);
+// nothing when `data` is of the kind.
+std::optional<PendingError> check_document_kind(PyObject* data, DocumentKind kind);
 
 }  // namespace quorbix::lib

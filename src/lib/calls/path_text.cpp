@@ -18,4 +18,11 @@ Expected<path::CompiledPathRef> compile_text(std::string_view text) {
     return std::move(std::get<path::CompiledPathRef>(compiled));
 }
 
+PendingError ambiguous_path_error(const engine::AmbiguousPath& ambiguous) {
+    return PendingError(PyExc_ValueError,
+                        "path is ambiguous: " + ambiguous.name +
+                            " matches multiple elements but the path continues; specify .N "
+                            "(single) or .# (each)");
+}
+
 }  // namespace quorbix::lib

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "engine/engine_match.hpp"
 #include "lib/support/pending_error.hpp"
 #include "path/compiled_path.hpp"
 
@@ -17,5 +18,8 @@ Expected<std::string_view> str_argument(PyObject* object, const char* name);
 // The compiled path through this thread's cache; a ValueError with the
 // compiler's message for a malformed text.
 Expected<path::CompiledPathRef> compile_text(std::string_view text);
+
+// The ValueError for an ambiguous path.
+PendingError ambiguous_path_error(const engine::AmbiguousPath& ambiguous);
 
 }  // namespace quorbix::lib

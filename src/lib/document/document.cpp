@@ -194,4 +194,27 @@ Expected<std::string_view> read_buffer_document(PyObject* object, BufferView& vi
     return checked_buffer(object, view, buffer_document_refused);
 }
 
+Expected<ScanInput> scan_input(PyObject* data, DocumentKind kind, bool ranges, DocumentHold& hold) {
+    switch (kind) {
+        case DocumentKind::Str: {
+            auto bytes = read_str_document(data);
+            if (!bytes.ok()) return std::move(bytes.error());
+            return ScanInput{str_text(bytes.value()), ranges ? data : nullptr};
+        }
+        case DocumentKind::Bytes: {
+            auto text = bytes_text(read_bytes_document(data), hold.utf8_copy);
+            if (!text.ok()) return std::move(text.error());
+            // A transcoded copy dies with the call: its matches are copied out.
+            return ScanInput{text.value(), ranges && !text.value().transcoded ? data : nullptr};
+        }
+        case DocumentKind::Buffer:
+            break;
+    }
+    auto bytes = read_buffer_document(data, hold.view);
+    if (!bytes.ok()) return std::move(bytes.error());
+    auto text = bytes_text(bytes.value(), hold.utf8_copy);
+    if (!text.ok()) return std::move(text.error());
+    return ScanInput{text.value(), nullptr};
+}
+
 }  // namespace quorbix::lib

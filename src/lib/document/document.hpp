@@ -90,6 +90,20 @@ Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy
 Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold,
                                      Reading reading = Reading::Text);
 
+// The three ways a document is read for a scan: a str and a bytes in place,
+// a buffer through a view held for the scan only.
+enum class DocumentKind { Str, Bytes, Buffer };
+
+// A document's text for one scan, and the object whose bytes range-mode
+// matches may point into: null when the scan must copy (a buffer, a
+// transcoded copy, or when `ranges` is off). `hold` keeps the text readable;
+// its view should be released right after the scan.
+struct ScanInput {
+    DocumentText text;
+    PyObject* range_document = nullptr;
+};
+Expected<ScanInput> scan_input(PyObject* data, DocumentKind kind, bool ranges, DocumentHold& hold);
+
 // Just a buffer document, for the buffer entry points.
 Expected<std::string_view> read_buffer_document(PyObject* object, BufferView& view);
 

@@ -11,21 +11,6 @@ namespace {
 
 constexpr const char* data_and_path[] = {"data", "path"};
 
-// bind; check the document's kind (str and bytes entries only); convert the
-// path; answer the empty path at once; compile; scan.
-Expected<PyRef> single_path(const Signature& signature, DocumentKind kind, PyObject* const* args,
-                            Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* bound[2];
-    if (auto error = bind_document_call(signature, kind, args, nargs, kwnames, bound))
-        return std::move(*error);
-    auto text = str_argument(bound[1], "path");
-    if (!text.ok()) return std::move(text.error());
-    if (text.value().empty()) return empty_result();  // nothing compiled, the document unread
-    auto compiled = compile_text(text.value());
-    if (!compiled.ok()) return std::move(compiled.error());
-    return query_document(bound[0], kind, *compiled.value());
-}
-
 constexpr Signature get_signature{"get()", data_and_path, 2};
 constexpr Signature get_bytes_signature{"get_bytes()", data_and_path, 2};
 constexpr Signature get_buffer_signature{"get_buffer()", data_and_path, 2};
@@ -55,13 +40,13 @@ PyObject* parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
 }  // namespace
 
 PyMethodDef get_function = {"get",
-                            method<road_entry<single_path, get_signature, DocumentKind::Str>>(),
+                            method<query_entry<single_path, get_signature, DocumentKind::Str>>(),
                             METH_FASTCALL | METH_KEYWORDS, "get(data, path)\n--\n\n"};
 PyMethodDef get_bytes_function = {
-    "get_bytes", method<road_entry<single_path, get_bytes_signature, DocumentKind::Bytes>>(),
+    "get_bytes", method<query_entry<single_path, get_bytes_signature, DocumentKind::Bytes>>(),
     METH_FASTCALL | METH_KEYWORDS, "get_bytes(data, path)\n--\n\n"};
 PyMethodDef get_buffer_function = {
-    "get_buffer", method<road_entry<single_path, get_buffer_signature, DocumentKind::Buffer>>(),
+    "get_buffer", method<query_entry<single_path, get_buffer_signature, DocumentKind::Buffer>>(),
     METH_FASTCALL | METH_KEYWORDS, "get_buffer(data, path)\n--\n\n"};
 PyMethodDef parse_function = {"parse", method<parse>(), METH_FASTCALL | METH_KEYWORDS,
                               "parse(data)\n--\n\n"};

@@ -112,15 +112,15 @@ constexpr Signature get_many_buffer_signature{"get_many_buffer()", data_and_path
 }  // namespace
 
 PyMethodDef get_many_function = {
-    "get_many", method<road_entry<many_paths, get_many_signature, DocumentKind::Str>>(),
+    "get_many", method<query_entry<many_paths, get_many_signature, DocumentKind::Str>>(),
     METH_FASTCALL | METH_KEYWORDS, "get_many(data, paths)\n--\n\n"};
 PyMethodDef get_many_bytes_function = {
     "get_many_bytes",
-    method<road_entry<many_paths, get_many_bytes_signature, DocumentKind::Bytes>>(),
+    method<query_entry<many_paths, get_many_bytes_signature, DocumentKind::Bytes>>(),
     METH_FASTCALL | METH_KEYWORDS, "get_many_bytes(data, paths)\n--\n\n"};
 PyMethodDef get_many_buffer_function = {
     "get_many_buffer",
-    method<road_entry<many_paths, get_many_buffer_signature, DocumentKind::Buffer>>(),
+    method<query_entry<many_paths, get_many_buffer_signature, DocumentKind::Buffer>>(),
     METH_FASTCALL | METH_KEYWORDS, "get_many_buffer(data, paths)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -1,6 +1,6 @@
-// The multi-path road shared by get_many, get_many_bytes, get_many_buffer and
-// Result.get_many: a list of path entries, converted before any document is
-// read, and the Results of one pass.
+// What get_many, get_many_bytes, get_many_buffer and Result.get_many share:
+// a list of path entries, converted before any document is read, and the
+// Results of one pass.
 #pragma once
 
 #include <Python.h>

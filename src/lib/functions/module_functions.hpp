@@ -10,15 +10,16 @@
 
 namespace quorbix::lib {
 
-// A road shared by several module functions: binds the arguments by
-// `signature` and reads documents of `kind`.
-using Road = Expected<PyRef> (*)(const Signature& signature, DocumentKind kind,
-                                 PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+// What several module functions do alike (get and its two siblings, the
+// three get_many functions): bind the arguments by `signature`, read a
+// document of `kind`, answer.
+using Query = Expected<PyRef> (*)(const Signature& signature, DocumentKind kind,
+                                  PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 
-// The module function that takes `road` with its own signature and kind.
-template <Road road, const Signature& signature, DocumentKind kind>
-PyObject* road_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return finish(road(signature, kind, args, nargs, kwnames));
+// The module function that asks `query` with its own signature and kind.
+template <Query query, const Signature& signature, DocumentKind kind>
+PyObject* query_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return finish(query(signature, kind, args, nargs, kwnames));
 }
 
 extern PyMethodDef get_function;

@@ -110,6 +110,10 @@ Expected<PyRef> make_result(PyItems items) {
     return result;
 }
 
+Expected<PyRef> empty_result() {
+    return make_result({});
+}
+
 bool is_result(PyObject* object) {
     PyObject* type = result_type();
     return type != nullptr && Py_TYPE(object) == reinterpret_cast<PyTypeObject*>(type);

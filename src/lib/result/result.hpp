@@ -21,6 +21,9 @@ PyObject* result_type();
 // A new Result owning `items`.
 Expected<PyRef> make_result(PyItems items);
 
+// A new Result with no items.
+Expected<PyRef> empty_result();
+
 bool is_result(PyObject* object);
 const PyItems& items_of(PyObject* result);
 

@@ -30,10 +30,7 @@ std::string rebuild_empty(const XmlEvent& event) {
 // reads one plain child's text, and what follows is at most one simple step.
 // A last step whose path records texts (OwnedText) is decided on the bytes.
 bool streams(const std::vector<PathStep>& steps, std::size_t component, FinalCapture capture) {
-    const path::FilterExpr& filter = *steps[component].filter;
-    if (filter.lhs.size() != 1) return false;
-    const PathStep& left = filter.lhs[0];
-    if (!left.is_element() || left.selector != Selector::None || left.recursive) return false;
+    if (steps[component].filter->shape != path::FilterShape::OneChild) return false;
     if (component + 1 == steps.size()) return capture != FinalCapture::OwnedText;
     if (component + 2 != steps.size()) return false;
     const PathStep& next = steps[component + 1];
@@ -274,8 +271,8 @@ void Scan::filter(std::uint32_t state, const XmlEvent& event) {
     const PathStep& step = component_of(s);
     const path::FilterExpr& f = *step.filter;
     bool first = step.selector == Selector::FilterFirst;
-    if (f.attribute_name) {  // decided on the start tag, in the live stream
-        bool holds = attribute_value(event, *f.attribute_name, encoding_, scratch_) &&
+    if (f.shape == path::FilterShape::Attribute) {  // decided on the start tag, in the live stream
+        bool holds = attribute_value(event, f.lhs[0].name, encoding_, scratch_) &&
                      path::filter_compare(scratch_, f.op, f.value);
         if (holds) select(state, event, first, first ? s.stop : StopScope::Level);
         return;
@@ -360,9 +357,8 @@ void Scan::add_probes(std::uint32_t actions_begin) {
         Action& a = actions_[i];
         if (a.kind != ActionKind::Filter && a.kind != ActionKind::Stream) continue;
         const path::FilterExpr& f = *component_of(states_[a.state]).filter;
-        if (f.lhs.size() != 1) continue;
+        if (f.shape != path::FilterShape::OneChild) continue;
         const PathStep& left = f.lhs[0];
-        if (!left.is_element() || left.selector != Selector::None || left.recursive) continue;
         a.kind = ActionKind::Filter;
         probes_.emplace_back();
         a.probe = static_cast<std::uint32_t>(probes_.size());
@@ -581,14 +577,12 @@ bool Scan::first_child_text(std::string_view element, const PathStep& step, std:
 
 bool Scan::filter_holds(std::string_view element, const path::FilterExpr& filter) {
     std::string text;
-    const PathStep* left = filter.lhs.size() == 1 ? &filter.lhs[0] : nullptr;
-    if (filter.lhs.empty()) {
+    if (filter.shape == path::FilterShape::OwnText) {
         text = item_text(element, encoding_);
-    } else if (left != nullptr && left->is_element() && left->selector == Selector::None &&
-               !left->recursive) {
+    } else if (filter.shape == path::FilterShape::OneChild) {
         // One plain child: the first of that name is read, nothing is built.
-        if (!first_child_text(element, *left, text)) return false;
-    } else {
+        if (!first_child_text(element, filter.lhs[0], text)) return false;
+    } else {  // an attribute of captured bytes, or a path
         // The left side runs relative to the element, as a scan of its own;
         // filters nest at most a fixed depth, so this recursion is bounded.
         Matches found;

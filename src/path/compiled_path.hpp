@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -59,10 +58,15 @@ struct PathStep {
 // Number, String or Bool, in this order.
 using FilterValue = std::variant<double, std::string, bool>;
 
+// How a filter reads its value from a candidate, decided once when it is
+// compiled: the candidate's own text (an empty left side), one attribute of
+// its start tag, the text of its first child of one plain name, or the first
+// answer of a path of its own.
+enum class FilterShape : std::uint8_t { OwnText, Attribute, OneChild, General };
+
 struct FilterExpr {
     std::vector<PathStep> lhs;  // may be empty: the candidate element itself
-    // Set when `lhs` is exactly one Attribute step: that attribute's name.
-    std::optional<std::string> attribute_name;
+    FilterShape shape = FilterShape::General;
     FilterOp op = FilterOp::Eq;
     FilterValue value;
 };

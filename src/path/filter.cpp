@@ -82,6 +82,15 @@ bool compare_numbers(double a, FilterOp op, double b) {
     }
 }
 
+FilterShape shape_of(const std::vector<PathStep>& lhs) {
+    if (lhs.empty()) return FilterShape::OwnText;
+    if (lhs.size() != 1) return FilterShape::General;
+    const PathStep& left = lhs[0];
+    if (left.kind == StepKind::Attribute) return FilterShape::Attribute;
+    bool plain = left.is_element() && left.selector == Selector::None && !left.recursive;
+    return plain ? FilterShape::OneChild : FilterShape::General;
+}
+
 bool like(std::string_view text, const std::string& pattern) {
     if (has_unescaped_wildcard(pattern)) return glob_match(pattern, text);
     return text == remove_escapes(pattern);
@@ -112,8 +121,7 @@ std::variant<std::shared_ptr<const FilterExpr>, PathError> compile_filter(std::s
 
     auto filter = std::make_shared<FilterExpr>();
     filter->lhs = std::move(std::get<std::vector<PathStep>>(lhs));
-    if (filter->lhs.size() == 1 && filter->lhs[0].kind == StepKind::Attribute)
-        filter->attribute_name = filter->lhs[0].name;
+    filter->shape = shape_of(filter->lhs);
     filter->op = spelling->op;
     filter->value = read_value(text::trim_white_space(rest.substr(spelling->written.size())));
     return std::shared_ptr<const FilterExpr>(std::move(filter));

@@ -1,5 +1,6 @@
 #include "path/parser.hpp"
 
+#include "path/filter.hpp"
 #include "path/modifier_names.hpp"
 #include "path/tokenizer.hpp"
 #include "text/white_space.hpp"
@@ -21,7 +22,10 @@ PathStep element_step(PathToken& name) {
     return step;
 }
 
-void apply_selector(PathStep& step, PathToken& token, bool last) {
+using Filters = std::vector<std::shared_ptr<const FilterExpr>>;  // one per token
+
+void apply_selector(PathStep& step, const PathToken& token,
+                    std::shared_ptr<const FilterExpr> filter, bool last) {
     switch (token.kind) {
         case Kind::Index:
             step.selector = Selector::Index;
@@ -32,13 +36,14 @@ void apply_selector(PathStep& step, PathToken& token, bool last) {
             break;
         default:
             step.selector = token.all_matches ? Selector::FilterAll : Selector::FilterFirst;
-            step.filter = std::move(token.filter);
+            step.filter = std::move(filter);
             break;
     }
 }
 
 // Joins tokens into steps, left to right; the first offending token decides.
-std::variant<std::vector<PathStep>, PathError> join(std::vector<PathToken>& tokens) {
+std::variant<std::vector<PathStep>, PathError> join(std::vector<PathToken>& tokens,
+                                                    Filters& filters) {
     std::vector<PathStep> steps;
     std::size_t n = tokens.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -49,7 +54,7 @@ std::variant<std::vector<PathStep>, PathError> join(std::vector<PathToken>& toke
                 PathStep step = element_step(token);
                 if (has_next && is_selector(tokens[i + 1].kind)) {
                     ++i;
-                    apply_selector(step, tokens[i], i + 1 == n);
+                    apply_selector(step, tokens[i], std::move(filters[i]), i + 1 == n);
                 }
                 steps.push_back(std::move(step));
                 break;
@@ -109,16 +114,31 @@ FinalCapture final_capture_of(const CompiledPath& path) {
     return FinalCapture::Span;
 }
 
+// A body's steps, in the stages' order: tokens up to the body's first
+// error, its filters compiled in text order (each inside `depth` others),
+// then that error, then the tokens joined into steps. Errors thus come out
+// in text order. A whole path's body may not be empty.
+std::variant<std::vector<PathStep>, PathError> compile_body(std::string_view body, int depth,
+                                                            bool whole_path) {
+    Tokens read = tokenize(body);
+    Filters filters(read.tokens.size());
+    for (std::size_t i = 0; i < read.tokens.size(); ++i) {
+        if (read.tokens[i].kind != Kind::Filter) continue;
+        auto filter = compile_filter(read.tokens[i].filter_text, depth + 1);
+        if (auto* e = std::get_if<PathError>(&filter)) return std::move(*e);
+        filters[i] = std::move(std::get<std::shared_ptr<const FilterExpr>>(filter));
+    }
+    if (read.error) return std::move(*read.error);
+    if (whole_path && read.tokens.empty()) return PathError{PathErrorKind::EmptyPath, {}};
+    return join(read.tokens, filters);
+}
+
 std::variant<CompiledPathRef, PathError> compile(std::string_view text) {
     auto cut = cut_top_level(text);
     if (auto* e = std::get_if<PathError>(&cut)) return std::move(*e);
     auto& pieces = std::get<std::vector<std::string_view>>(cut);
 
-    auto tokens = tokenize(pieces[0], 0);
-    if (auto* e = std::get_if<PathError>(&tokens)) return std::move(*e);
-    auto& token_list = std::get<std::vector<PathToken>>(tokens);
-    if (token_list.empty()) return PathError{PathErrorKind::EmptyPath, {}};
-    auto steps = join(token_list);
+    auto steps = compile_body(pieces[0], 0, true);
     if (auto* e = std::get_if<PathError>(&steps)) return std::move(*e);
 
     auto path = std::make_shared<CompiledPath>();
@@ -136,9 +156,7 @@ std::variant<CompiledPathRef, PathError> compile(std::string_view text) {
 
 std::variant<std::vector<PathStep>, PathError> parse_steps(std::string_view text,
                                                            int filter_depth) {
-    auto tokens = tokenize(text, filter_depth);
-    if (auto* e = std::get_if<PathError>(&tokens)) return std::move(*e);
-    return join(std::get<std::vector<PathToken>>(tokens));
+    return compile_body(text, filter_depth, false);
 }
 
 std::variant<CompiledPathRef, std::string> compile_path(std::string_view text) {

@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "path/filter.hpp"
 #include "path/glob.hpp"
 #include "path/unquoted_scan.hpp"
 
@@ -67,9 +66,9 @@ std::optional<std::size_t> closing_paren(std::string_view text, std::size_t from
 
 class Tokenizer {
   public:
-    Tokenizer(std::string_view body, int filter_depth) : body_(body), filter_depth_(filter_depth) {}
+    explicit Tokenizer(std::string_view body) : body_(body) {}
 
-    std::variant<std::vector<PathToken>, PathError> run() {
+    Tokens run() {
         std::size_t i = 0;
         while (i < body_.size() && !error_) {
             char c = body_[i];
@@ -88,8 +87,7 @@ class Tokenizer {
             }
         }
         if (!error_) flush();
-        if (error_) return *error_;
-        return std::move(tokens_);
+        return {std::move(tokens_), std::move(error_)};
     }
 
   private:
@@ -138,14 +136,9 @@ class Tokenizer {
             error_ = PathError{PathErrorKind::UnmatchedParen, {}};
             return body_.size();
         }
-        auto filter = compile_filter(body_.substr(open, *close - open), filter_depth_ + 1);
-        if (auto* e = std::get_if<PathError>(&filter)) {
-            error_ = std::move(*e);
-            return body_.size();
-        }
         PathToken token;
         token.kind = Kind::Filter;
-        token.filter = std::move(std::get<std::shared_ptr<const FilterExpr>>(filter));
+        token.filter_text = body_.substr(open, *close - open);
         std::size_t next = *close + 1;
         if (next < body_.size() && body_[next] == '#') {
             token.all_matches = true;
@@ -156,7 +149,6 @@ class Tokenizer {
     }
 
     std::string_view body_;
-    int filter_depth_;
     std::string segment_;
     std::vector<PathToken> tokens_;
     std::optional<PathError> error_;
@@ -183,8 +175,8 @@ std::variant<std::vector<std::string_view>, PathError> cut_top_level(std::string
     return pieces;
 }
 
-std::variant<std::vector<PathToken>, PathError> tokenize(std::string_view body, int filter_depth) {
-    return Tokenizer(body, filter_depth).run();
+Tokens tokenize(std::string_view body) {
+    return Tokenizer(body).run();
 }
 
 }  // namespace quorbix::path

@@ -1,15 +1,15 @@
 // The first stage of compilation: a path text cut into its body and modifier
-// pieces, and a body read into tokens.
+// pieces, and a body read into tokens. The tokenizer knows nothing of what a
+// filter says: it hands each over as its text, for the parser to compile.
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
-#include "path/compiled_path.hpp"
 #include "path/path_error.hpp"
 
 namespace quorbix::path {
@@ -20,15 +20,21 @@ struct PathToken {
     std::string name;   // Name: exact name or pattern; Attribute: the name
     bool glob = false;  // Name: a pattern with wildcards
     std::uint64_t index = 0;
-    std::shared_ptr<const FilterExpr> filter;
-    bool all_matches = false;  // Filter written #(...)#
+    std::string_view filter_text;  // Filter: what stands between `#(` and its `)`
+    bool all_matches = false;      // Filter written #(...)#
+};
+
+// The tokens of a body as far as it reads, and what stopped it there: its
+// first error, or nothing.
+struct Tokens {
+    std::vector<PathToken> tokens;
+    std::optional<PathError> error;
 };
 
 // Cuts the text at every `|` outside parentheses and quoted regions.
 std::variant<std::vector<std::string_view>, PathError> cut_top_level(std::string_view text);
 
-// Reads a body into tokens; filters are compiled as soon as they close, so
-// errors come out in text order. `filter_depth` counts the filters around it.
-std::variant<std::vector<PathToken>, PathError> tokenize(std::string_view body, int filter_depth);
+// Reads a body into tokens, up to its first error.
+Tokens tokenize(std::string_view body);
 
 }  // namespace quorbix::path

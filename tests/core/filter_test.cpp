@@ -44,9 +44,14 @@ TEST(CompileFilter, OperatorsAndValues) {
     EXPECT_EQ(std::get<std::string>(compiled("b==a\\*")->value), "a\\*");
     EXPECT_EQ(std::get<std::string>(compiled("b=='x")->value), "'x");
 
-    EXPECT_EQ(compiled("@id==3")->attribute_name, "id");
-    EXPECT_FALSE(compiled("c.@id==3")->attribute_name);
+    EXPECT_EQ(compiled("@id==3")->shape, FilterShape::Attribute);
+    EXPECT_EQ(compiled("@id==3")->lhs[0].name, "id");
+    EXPECT_EQ(compiled("c.@id==3")->shape, FilterShape::General);
+    EXPECT_EQ(compiled("c==3")->shape, FilterShape::OneChild);
+    EXPECT_EQ(compiled("c.0==3")->shape, FilterShape::General);
+    EXPECT_EQ(compiled("**c==3")->shape, FilterShape::General);
     EXPECT_TRUE(compiled(".==x")->lhs.empty());
+    EXPECT_EQ(compiled(".==x")->shape, FilterShape::OwnText);
 }
 
 TEST(CompileFilter, Errors) {

@@ -537,13 +537,20 @@ void Scan::stream_filter(const Action& action, const XmlEvent& event, std::uint6
 
     bool holds = have_value && path::filter_compare(value, f.op, f.value);
     if (!holds) return;
+    // The element, or the children gathered for the step after it, are the
+    // path's final matches, recorded as its capture asks.
+    auto record = [&](std::uint64_t from, std::uint64_t to) {
+        capture(
+            s.path, [&] { emit_element(s.path, source, from, to); },
+            [&] { return item_text(r.input().substr(from, to - from), encoding_); });
+    };
     if (next == nullptr) {
-        emit_element(s.path, source, start, end);
+        record(start, end);
     } else if (next->kind == StepKind::Attribute) {
         if (attribute_value(event, next->name, encoding_, scratch_))
             emit(s.path, EngineMatch::scalar(scratch_));
     } else {
-        for (auto [from, to] : gathered) emit_element(s.path, source, from, to);
+        for (auto [from, to] : gathered) record(from, to);
     }
     if (action.single) selection_done(action.state);
 }

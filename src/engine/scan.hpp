@@ -4,6 +4,41 @@
 // live on an explicit stack, never on the call stack, so neither a deep
 // document nor a long path can exhaust it. One path is the single-path
 // evaluator; several are the multi-path one. The selection rules exist once.
+//
+// The words the code uses:
+//   level          the children of one open element (or of the document) as
+//                  they stream past, and the states that test them: a Frame.
+//   context        the element whose children a level tests.
+//   state          one path at one level: the component its children are
+//                  tested against, how many passed the name test, and
+//                  whether it is done.
+//   search         the state of a component after `**`: while its name does
+//                  not match, it is copied into the level below (the
+//                  outermost matches are the answers).
+//   single selection  an index or a first-match filter: once it produced
+//                  output it is done, and its stop says what ends with it
+//                  (nothing more, the captured bytes it runs in, its path).
+//   fan-out        each (`#`), an all-matches filter, or no selector: every
+//                  match continues the path.
+//   action         what a state asks of a matched element once it has been
+//                  read through: capture it, take its text, decide a filter.
+//   probe          a state that reads a filter's value, the text of one
+//                  plain child, while the children stream past for others.
+//   captured bytes an element read again by a reader of its own, when a
+//                  filter decided on its bytes holds: the rest of the path
+//                  runs on them (a Frame that is the root of those bytes).
+//
+// `catalog.book.#(price>10)#.title` over <catalog><book>...</book>...:
+// the document level holds one state, at `catalog`. <catalog> passes its
+// name test; the component has no selector and is not the last, so a second
+// <catalog> at that level would make the path ambiguous. The path goes on:
+// a level over catalog's children holds a state at `book#(price>10)#`. Each
+// <book> passes the name test, and its filter reads one plain child with one
+// simple step after it, so it streams: the book's children are read once,
+// the first <price>'s text being the filter's value and each <title> a
+// candidate, and at the book's end the filter decides; when it holds, the
+// titles are the path's matches (byte ranges of the document in range
+// mode). An all-matches filter is a fan-out: every book is tried.
 #pragma once
 
 #include <cstdint>

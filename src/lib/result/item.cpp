@@ -55,10 +55,12 @@ int visit_references(const PyItems& items, visitproc visit, void* arg) {
 }
 
 bool may_be_in_cycles(const PyItems& items) {
+    PyObject* seen = nullptr;  // the items of a Result mostly share one document
     for (const PyItem& item : items) {
         PyObject* document = item.document();
-        if (document != nullptr && !PyBytes_CheckExact(document) && !PyUnicode_CheckExact(document))
-            return true;
+        if (document == nullptr || document == seen) continue;
+        if (!PyBytes_CheckExact(document) && !PyUnicode_CheckExact(document)) return true;
+        seen = document;
     }
     return false;
 }

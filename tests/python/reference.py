@@ -184,41 +184,40 @@ def _skip_quoted(text, at):
     return min(at + 1, len(text))
 
 
-def _closing_paren(text, at):
-    depth = 0
+def _unquoted(text, at=0):
+    """The positions of `text` from `at` on that stand outside quoted regions and
+    backslash escapes."""
     while at < len(text):
         char = text[at]
         if char == "\\":
             at += 2
-            continue
-        if char in "'\"":
+        elif char in "'\"":
             at = _skip_quoted(text, at)
-            continue
-        depth += {"(": 1, ")": -1}.get(char, 0)
+        else:
+            yield at
+            at += 1
+
+
+def _closing_paren(text, at):
+    depth = 0
+    for at in _unquoted(text, at):
+        depth += {"(": 1, ")": -1}.get(text[at], 0)
         if depth == 0:
             return at
-        at += 1
     raise ValueError("unmatched ( in filter")
 
 
 def _cut(text):
     """The path text cut at `|` outside parentheses and quoted regions."""
-    pieces, depth, begin, at = [], 0, 0, 0
-    while at < len(text):
+    pieces, depth, begin = [], 0, 0
+    for at in _unquoted(text):
         char = text[at]
-        if char == "\\":
-            at += 2
-            continue
-        if char in "'\"":
-            at = _skip_quoted(text, at)
-            continue
         if char == "|" and depth == 0:
             pieces.append(text[begin:at])
             begin = at + 1
         depth += {"(": 1, ")": -1}.get(char, 0)
         if depth < 0:
             raise ValueError("unmatched ( in filter")
-        at += 1
     if depth:
         raise ValueError("unmatched ( in filter")
     return pieces + [text[begin:]]

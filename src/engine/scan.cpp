@@ -384,16 +384,13 @@ void Scan::consume(const XmlEvent& event, std::uint64_t start, std::uint32_t act
     auto inner_end = static_cast<std::uint32_t>(states_.size());
     bool acts = actions_.size() > actions_begin;
     // A leaf holds nothing a search could find.
-    if (searches > 0 && inner_end - inner_begin == searches && r.skip_leaf(event.name())) {
+    std::optional<std::string_view> leaf;
+    if (searches > 0 && inner_end - inner_begin == searches && (leaf = r.skip_leaf(event.name()))) {
         states_.resize(inner_begin);
         if (!acts) return;
         // Nothing but text stood between its tags: that text is the element's.
-        std::size_t text_begin = start + event.content.size() + 2;
-        std::size_t text_end = r.position() - r.event().content.size() - 3;
         std::string text;
-        if (text_begin <= text_end)
-            xml::append_character_data(r.input().substr(text_begin, text_end - text_begin),
-                                       encoding_, text);
+        xml::append_character_data(*leaf, encoding_, text);
         return run_actions(actions_begin, start, r.position(), &text);
     }
     if (inner_end > inner_begin || read_by_depth_) {  // the actions wait for the inner level's end

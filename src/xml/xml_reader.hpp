@@ -68,11 +68,15 @@ class XmlReader {
     }
 
     // Called right after a Start named `name`: when nothing but text stands
-    // before the element's end tag, reads through that end tag and answers
-    // true; otherwise leaves the reader at the first markup inside.
-    bool skip_leaf(std::string_view name) {
+    // before the element's end tag, reads through that end tag and returns
+    // that text (raw); otherwise leaves the reader at the first markup inside
+    // and returns nothing.
+    std::optional<std::string_view> skip_leaf(std::string_view name) {
+        const char* text_begin = cur_;
         skip_text();
-        return closes_here(name);
+        const char* text_end = state_ == State::InsideMarkup ? cur_ - 1 : cur_;
+        if (!closes_here(name)) return std::nullopt;
+        return std::string_view(text_begin, static_cast<std::size_t>(text_end - text_begin));
     }
 
     // Called right after a Start named `name`: reads up to and including the

@@ -244,6 +244,27 @@ TEST(XmlReader, OnlyTheDocumentsStartSetsTheEncoding) {
     EXPECT_EQ(text, "caf\xC3\xA9");
 }
 
+TEST(XmlReader, SkipLeafHandsBackTheTextOfALeaf) {
+    XmlReader leaf("<r><a>x &amp; y</a><b/></r>", evaluation_profile());
+    leaf.next_event();
+    leaf.next_event();
+    EXPECT_EQ(leaf.skip_leaf("a"), "x &amp; y");
+    EXPECT_EQ(leaf.position(), 19u);  // past </a>
+    EXPECT_EQ(leaf.next_event().event.kind, K::Empty);
+    XmlReader empty("<a></a>", evaluation_profile());
+    empty.next_event();
+    EXPECT_EQ(empty.skip_leaf("a"), "");
+    // Markup inside, or an end tag of another name: not a leaf, and the
+    // reader stands at that markup.
+    XmlReader parent("<a>x<c/></a>", evaluation_profile());
+    parent.next_event();
+    EXPECT_FALSE(parent.skip_leaf("a"));
+    EXPECT_EQ(parent.next_event().event.kind, K::Empty);
+    XmlReader other("<a>x</b>", evaluation_profile());
+    other.next_event();
+    EXPECT_FALSE(other.skip_leaf("a"));
+}
+
 TEST(CharacterData, DecodesNormalisesLineEndsAndResolvesWithoutLosingAnything) {
     std::string scratch;
     std::string_view ok = "h\xC3\xA9llo";

@@ -310,23 +310,16 @@ def parse_steps(body):
 
 
 def compile_filter(text):
-    at, op = 0, None
-    while at < len(text):
+    at, op, depth = len(text), None, 0
+    for at in _unquoted(text):
         char = text[at]
-        if char == "\\":
-            at += 2
-        elif char in "'\"":
-            at = _skip_quoted(text, at)
-        elif char == "(":  # a nested filter keeps its operator to itself
-            at = _closing_paren(text, at) + 1
-        elif char in "!%<=>":
+        depth += {"(": 1, ")": -1}.get(char, 0)  # a nested filter keeps its operator to itself
+        if depth == 0 and char in "!%<=>":
             two = text[at : at + 2]
             op = two if two in ("==", "!=", "<=", ">=", "!%") else char
             if op == "!":
                 raise ValueError("filter expression missing operator")
             break
-        else:
-            at += 1
     if op is None:
         raise ValueError("filter expression missing operator")
     lhs = text[:at].strip(WHITE_SPACE)

@@ -71,6 +71,13 @@ bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encod
     return false;
 }
 
+std::string self_closing_bytes(const xml::XmlEvent& tag) {
+    std::string bytes = "<";
+    bytes += tag.content;
+    bytes += "/>";
+    return bytes;
+}
+
 bool has_child_element(std::string_view bytes) {
     xml::XmlReader reader(bytes, xml::evaluation_profile());
     bool inside = false;

@@ -27,6 +27,9 @@ std::string item_text(std::string_view bytes, xml::Encoding encoding);
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
                      std::string& value);
 
+// A self-closing element's bytes, rebuilt from its tag as `<content/>`.
+std::string self_closing_bytes(const xml::XmlEvent& tag);
+
 // Whether the first element in `bytes` contains a child element.
 bool has_child_element(std::string_view bytes);
 

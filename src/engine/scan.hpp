@@ -22,6 +22,9 @@
 //                  match continues the path.
 //   action         what a state asks of a matched element once it has been
 //                  read through: capture it, take its text, decide a filter.
+//   plan           how a component is followed, decided when the scan starts:
+//                  its filter strategy, what the next component asks of a
+//                  match (plan.hpp).
 //   probe          a state that reads a filter's value, the text of one
 //                  plain child, while the children stream past for others.
 //   captured bytes an element read again by a reader of its own, when a
@@ -39,6 +42,11 @@
 // candidate, and at the book's end the filter decides; when it holds, the
 // titles are the path's matches (byte ranges of the document in range
 // mode). An all-matches filter is a fan-out: every book is tried.
+//
+// Where the rules live: the selectors in selection.hpp, the filter
+// strategies in filter_strategies.cpp, what the next component asks of a
+// match in next_component.cpp; the loop over events and the reading of
+// matched elements here, in scan.cpp.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +57,8 @@
 #include <vector>
 
 #include "engine/engine_match.hpp"
+#include "engine/plan.hpp"
+#include "engine/scan_parts.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/character_data.hpp"
 #include "xml/text_encoding.hpp"
@@ -85,81 +95,14 @@ class Scan {
     std::optional<AmbiguousPath> run_relative();
 
   private:
-    // Where a done single selection stops: nowhere (below a fan-out), the
-    // captured bytes it runs in, or its path as a whole.
-    enum class StopScope : std::uint8_t { Level, Bytes, Path };
-
-    // One path at one level: the component it tests against the level's
-    // children.
-    struct State {
-        // The component's step, kept at hand: the name test reads it for
-        // every child. Null past the last component.
-        const path::PathStep* step = nullptr;
-        std::uint32_t path = 0;
-        std::uint32_t component = 0;
-        std::uint64_t counter = 0;  // children that passed the name test
-        bool seen_match = false;    // for the ambiguity rule
-        bool done = false;          // a single selection produced output here
-        StopScope stop = StopScope::Path;
-        // A probe reads the value of a filter on its context element: the text
-        // of the first child that passes its step; 1 + its slot in probes_.
-        std::uint32_t probe = 0;
+    // What the scan knows of each path as it goes.
+    struct Progress {
+        std::uint32_t first_plan = 0;  // the plan of its first component
+        bool finished = false;         // it takes no further matches
+        std::uint64_t emitted = 0;     // its matches so far
     };
 
-    // A filter's value gathered by a probe while the children stream past.
-    struct ProbeValue {
-        bool found = false;
-        std::string text;
-    };
-
-    // What a state asks of a matched element once it has been read through:
-    // the rules that need its end or its bytes.
-    enum class ActionKind : std::uint8_t {
-        Capture,  // the element is the path's match
-        Text,     // the next component is #text: the element's text
-        Filter,   // a filter decided on the element's bytes
-        Stream,   // a filter decided while the children stream past
-        Grown,    // a single selection whose output comes from inside
-        Probed,   // a child a probe found: its text is the filter's value
-    };
-    // Trivial, so that a list of them costs nothing to set up per element.
-    struct Action {
-        ActionKind kind;
-        bool single;                // a single selection: done once it produced output
-        std::uint32_t state;        // index in states_
-        std::uint64_t size_before;  // Grown: the path's match count before the element
-        std::uint32_t probe;        // Filter: 1 + the slot of its probe, or 0 (Probed: the slot)
-    };
-
-    // One entry of the stack: a level over an element's children (or the
-    // document's), or the start of a scan of captured element bytes.
-    struct Frame {
-        bool bytes_root = false;
-        bool has_context = false;
-        bool started = false;  // bytes roots: the element was entered
-        bool owns_source = false;
-        std::uint32_t source = 0;
-        std::uint32_t states_begin = 0, states_end = 0;
-        // Levels: the actions on the context element, run at its end.
-        std::uint32_t actions_begin = 0, actions_end = 0;
-        std::uint64_t context_start = 0;
-        std::uint32_t probes_begin = 0;  // levels: the probes of the context element
-        // Levels: the count of changes when their states were last looked at.
-        std::uint64_t seen_changes = ~std::uint64_t{0};
-        // Bytes roots: the state whose first-match filter held; done when
-        // the root ends.
-        std::uint32_t selected_state = 0;
-        bool selects = false;
-    };
-
-    // The bytes a reader runs over: the document, or an element captured for
-    // the rest of a path after a filter.
-    struct Source {
-        std::unique_ptr<std::string> owned;  // a rebuilt self-closing element
-        xml::XmlReader reader;
-        bool range_mode = false;
-    };
-
+    // The loop over events and the reading of matched elements (scan.cpp).
     std::optional<AmbiguousPath> run();
     void step_root();
     void step_level();
@@ -167,29 +110,41 @@ class Scan {
     [[gnu::noinline]] void act_on_start(const xml::XmlEvent& event, std::uint64_t start,
                                         std::string_view name, std::uint32_t first);
     void on_empty(const xml::XmlEvent& event);
-    void end_level(bool count);
-    void pop_frame();
-
-    bool active(const State& s) const { return !s.done && !finished_[s.path]; }
-    [[gnu::noinline]] bool ambiguous(State& s);
-    void select(std::uint32_t state, const xml::XmlEvent& event, bool single, StopScope stop);
-    [[gnu::noinline]] void search(std::uint32_t state);
-    [[gnu::noinline]] void filter(std::uint32_t state, const xml::XmlEvent& event);
-    bool self_closing(const State& s, std::uint32_t component, const xml::XmlEvent& event);
     void consume(const xml::XmlEvent& event, std::uint64_t start, std::uint32_t actions_begin,
                  std::uint32_t inner_begin, std::uint32_t searches);
-    void add_probes(std::uint32_t actions_begin);
+    [[gnu::always_inline]] void read_through(const xml::XmlEvent& event, std::uint64_t start,
+                                             std::uint32_t actions_begin);
+    [[gnu::always_inline]] void open_level(std::uint32_t source, std::uint64_t context_start,
+                                           std::uint32_t states_begin, std::uint32_t actions_begin,
+                                           std::uint32_t probes_begin);
     void run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t end_position,
                      std::string* text);
+    void end_level(bool count);
+    void pop_frame();
+    void selection_done(std::uint32_t state);
+    void unwind();
+    void finish_path(std::uint32_t path);
+    void finish_context(xml::XmlReader& reader, bool has_context);
+
+    // What the next component asks of a match (next_component.cpp).
+    void select(std::uint32_t state, const xml::XmlEvent& event, bool single, StopScope stop);
+    bool self_closing(const State& s, const ComponentPlan& next, const xml::XmlEvent& event);
+    bool terminal_on_root(const State& s, const xml::XmlEvent& event, xml::XmlReader& reader);
+
+    // The filter strategies (filter_strategies.cpp).
+    void filter(std::uint32_t state, const xml::XmlEvent& event, bool single, StopScope stop);
+    void filter_self_closing(std::uint32_t state, const xml::XmlEvent& event, bool single);
+    void add_probes(std::uint32_t actions_begin);
+    bool filter_decides(const Action& action, std::string_view bytes);
     void stream_filter(const Action& action, const xml::XmlEvent& event, std::uint64_t start);
     bool filter_holds(std::string_view element, const path::FilterExpr& filter);
     bool first_child_text(std::string_view element, const path::PathStep& step, std::string& text);
     void rest_on_bytes(std::uint32_t state, std::string_view bytes,
                        std::unique_ptr<std::string> owned, bool selects);
-    void selection_done(std::uint32_t state);
-    void unwind();
+
+    bool active(const State& s) const { return !s.done && !progress_[s.path].finished; }
     void emit(std::uint32_t path, EngineMatch match) {
-        ++emitted_[path];
+        ++progress_[path].emitted;
         if (!paths_[path].count) paths_[path].out->push_back(std::move(match));
         if (paths_[path].first) finish_path(path);
     }
@@ -211,29 +166,19 @@ class Scan {
                 return emit(path, {});
         }
     }
-    void finish_path(std::uint32_t path);
-    void finish_context(xml::XmlReader& reader, bool has_context);
 
     Frame& top() { return frames_.back(); }
     xml::XmlReader& reader_of(const Frame& f) { return sources_[f.source]->reader; }
-    const std::vector<path::PathStep>& steps_of(const State& s) const {
-        return *paths_[s.path].steps;
-    }
-    const path::PathStep& component_of(const State& s) const { return *s.step; }
-    // Adds a state for `path` at `component` and returns it.
-    State& push_state(std::uint32_t path, std::uint32_t component, StopScope stop) {
+    // Adds a state for `path` at the component `plan` is of, and returns it.
+    State& push_state(std::uint32_t path, const ComponentPlan* plan, StopScope stop) {
         State& s = states_.emplace_back();
-        const auto& steps = *paths_[path].steps;
-        s.step = component < steps.size() ? &steps[component] : nullptr;
+        s.plan = plan;
+        s.step = plan->step;
         s.path = path;
-        s.component = component;
         s.stop = stop;
         return s;
     }
-    bool is_last(const State& s, std::uint32_t component) const {
-        return component + 1 == steps_of(s).size();
-    }
-    std::uint64_t out_size(const State& s) const { return emitted_[s.path]; }
+    std::uint64_t out_size(const State& s) const { return progress_[s.path].emitted; }
     // An element's name as the name test reads it: UTF-8. In a UTF-8
     // document a name is tested as it stands: its bytes can equal a path's
     // name only if they are UTF-8, unless the path names U+FFFD.
@@ -245,8 +190,8 @@ class Scan {
     xml::Encoding encoding_;
     bool decode_names_;  // names are decoded before their test
     std::vector<ScanPath> paths_;
-    std::vector<std::uint8_t> finished_;  // per path: takes no further matches
-    std::vector<std::uint64_t> emitted_;  // per path: the matches so far
+    std::vector<Progress> progress_;    // per path
+    std::vector<ComponentPlan> plans_;  // every path's, in order; never reallocated
     std::size_t unfinished_ = 0;
     std::vector<std::unique_ptr<Source>> sources_;
     std::vector<Frame> frames_;

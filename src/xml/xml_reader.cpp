@@ -134,9 +134,13 @@ ReaderError XmlReader::read_markup() {
 }
 
 ReaderError XmlReader::read_start_tag() {
-    const char* gt = find_tag_end(cur_, end_);
-    if (gt == nullptr) return syntax_error();
-    const char* name_end = find_space(cur_, gt);
+    const char* gt;
+    const char* name_end;
+    if (!short_tag(cur_, end_, gt, name_end)) {
+        gt = find_tag_end(cur_, end_);
+        if (gt == nullptr) return syntax_error();
+        name_end = find_space(cur_, gt);
+    }
 
     std::string_view content(cur_, gt - cur_);
     std::size_t name_length = name_end - cur_;

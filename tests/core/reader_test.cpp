@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -263,6 +264,44 @@ TEST(XmlReader, SkipLeafHandsBackTheTextOfALeaf) {
     XmlReader other("<a>x</b>", evaluation_profile());
     other.next_event();
     EXPECT_FALSE(other.skip_leaf("a"));
+}
+
+// The tag-end searches take shortcuts for short tags and for values quoted
+// with one kind of quote; they must find the '>' that walking the bytes one
+// by one with the quote state finds, wherever the tag lies against the
+// input's end.
+TEST(ByteSearch, TagEndsAgreeWithAWalkByteByByte) {
+    auto walked_end = [](const char* p, const char* end) -> const char* {
+        char quote = 0;
+        for (; p < end; ++p) {
+            if (quote != 0) {
+                if (*p == quote) quote = 0;
+            } else if (*p == '>') {
+                return p;
+            } else if (*p == '"' || *p == '\'') {
+                quote = *p;
+            }
+        }
+        return nullptr;
+    };
+    const std::string pieces[] = {"a",  "b:c", " ", "\t", "\n", "=",
+                                  "\"", "'",   ">", "<",  "/",  "xyzw"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 20000; ++round) {
+        std::string tag;
+        std::size_t length = random() % 90;
+        while (tag.size() < length) tag += pieces[random() % std::size(pieces)];
+        const char* p = tag.data();
+        const char* end = p + tag.size();
+        const char* expected = walked_end(p, end);
+        EXPECT_EQ(xml::find_tag_end(p, end), expected) << tag;
+        const char* gt = nullptr;
+        const char* name_end = nullptr;
+        if (xml::short_tag(p, end, gt, name_end)) {
+            EXPECT_EQ(gt, expected) << tag;
+            EXPECT_EQ(name_end, xml::find_space(p, gt)) << tag;
+        }
+    }
 }
 
 TEST(CharacterData, DecodesNormalisesLineEndsAndResolvesWithoutLosingAnything) {

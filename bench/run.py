@@ -1,17 +1,22 @@
-"""Times quorbix against lxml and expat (and, with --all, ElementTree) on the same bytes.
+"""Times quorbix against pugixml, lxml and expat (and, with --all, ElementTree) on the same bytes.
 
 Usage: python bench/run.py [--size MEGABYTES] [--repeat N] [--only SUBSTRING] [--all]
                            [--plot FILE]
 
 Every case runs each library on the same document and the same question, N
-rounds each; the best and the median are reported, with MB/s where the whole
-document is read and the ratio (of the best times) saying how many times faster
-quorbix is. Peak memory of a whole-document query is measured in fresh
-processes, one per library. --plot writes a chart of MB/s per question and
-library (matplotlib, the bench extra).
+rounds each, each library in a fresh process of its own, so that none is timed
+in a state another left behind (a heap grown by a tree, a warm cache). The best
+and the median are reported, with MB/s where the whole document is read, the
+ratio (of the best times) saying how many times faster quorbix is, and, for
+whole-document questions, quorbix's speed as a fraction of the memchr floor:
+the time `bytes.find` takes to look for a byte the document does not hold,
+which reads every byte once and does nothing else. Peak memory of a
+whole-document query is measured in fresh processes too. --plot writes a chart
+of MB/s per question and library (matplotlib, the bench extra).
 """
 
 import argparse
+import json
 import statistics
 import subprocess
 import sys
@@ -26,6 +31,11 @@ try:
     from lxml import etree as lxml_etree
 except ImportError:  # pragma: no cover - the bench extra installs it
     lxml_etree = None
+
+try:
+    from pugixml import pugi
+except ImportError:  # pragma: no cover - the bench extra installs it
+    pugi = None
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
@@ -48,6 +58,13 @@ def timings(fn, repeat):
 def expat_parse(data):
     parser = xml.parsers.expat.ParserCreate()
     parser.Parse(data, True)
+
+
+def pugixml_tree(data):
+    """pugixml's document tree of `data` (the tree is freed with the object)."""
+    document = pugi.XMLDocument()
+    document.load_buffer(data, len(data))
+    return document
 
 
 def small_document():
@@ -89,6 +106,9 @@ def cases(data, small):
 
     def peers(xpath, et_query):
         out = []
+        if pugi is not None:
+            out.append(("pugixml load+select_nodes",
+                        lambda: pugixml_tree(data).select_nodes(xpath).size()))
         if lx is not None:
             out.append(("lxml fromstring+xpath", lambda: lx.fromstring(data).xpath(xpath, namespaces=NS)))
         out.append(("ElementTree fromstring+find", lambda: et_query(ET.fromstring(data))))
@@ -96,6 +116,7 @@ def cases(data, small):
 
     yield "validate the whole document", True, [
         ("quorbix.validate", lambda: quorbix.validate(data)),
+        *([("pugixml load_buffer (parse)", lambda: pugixml_tree(data))] if pugi is not None else []),
         *([("lxml.etree.fromstring", lambda: lx.fromstring(data))] if lx is not None else []),
         ("ElementTree.fromstring", lambda: ET.fromstring(data)),
         ("expat (no handlers)", lambda: expat_parse(data)),
@@ -137,6 +158,9 @@ def cases(data, small):
 
     prices = [("quorbix: for r in get_bytes(...): r.to_float()",
                lambda: [r.to_float() for r in quorbix.get_bytes(data, "catalog.book.#.price")])]
+    if pugi is not None:
+        prices.append(("pugixml load+select_nodes, float(child_value())", lambda: [
+            float(x.node().child_value()) for x in pugixml_tree(data).select_nodes("/catalog/book/price")]))
     if lx is not None:
         prices.append(("lxml fromstring+xpath, float(e.text)",
                        lambda: [float(e.text) for e in lx.fromstring(data).xpath("/catalog/book/price")]))
@@ -152,6 +176,10 @@ def cases(data, small):
     calls = 10_000
     small_peers = [("quorbix.get(...).to_str()",
                     loop(lambda: quorbix.get(text, "catalog.book.0.dc:title").to_str(), calls))]
+    if pugi is not None:
+        small_peers.append(("pugixml load+select_node+child_value", loop(
+            lambda: pugixml_tree(small).select_node("/catalog/book[1]/dc:title").node().child_value(),
+            calls)))
     if lx is not None:
         small_peers.append(("lxml fromstring+xpath+text", loop(
             lambda: lx.fromstring(small).xpath("/catalog/book[1]/dc:title", namespaces=NS)[0].text, calls)))
@@ -161,23 +189,30 @@ def cases(data, small):
 
 
 def encoding_cases(size):
-    """The same questions over documents in a legacy encoding and in UTF-16."""
+    """The same questions over documents in a legacy encoding and in UTF-16; each
+    document is made only when its case is reached."""
     legacy_path = HERE / f"catalog-{size}mb-windows-1251.xml"
     if not legacy_path.exists():
         generate(legacy_path, size, encoding="windows-1251")
-    legacy = legacy_path.read_bytes()
-    utf16 = (HERE / f"catalog-{size}mb.xml").read_text(encoding="utf-8").replace(
-        'encoding="UTF-8"', 'encoding="UTF-16"').encode("utf-16")
     lx = lxml_etree
-    for label, data in (("windows-1251", legacy), ("UTF-16", utf16)):
+    for label in ("windows-1251", "UTF-16"):
+        if label == "UTF-16":
+            data = (HERE / f"catalog-{size}mb.xml").read_text(encoding="utf-8").replace(
+                'encoding="UTF-8"', 'encoding="UTF-16"').encode("utf-16")
+        else:
+            data = legacy_path.read_bytes()
         runs = [("quorbix.get_bytes", lambda data=data: [
             t.to_str() for t in quorbix.get_bytes(data, "catalog.book.#.dc:title.#text").value])]
+        if pugi is not None:
+            runs.append(("pugixml load+select_nodes+child_value", lambda data=data: [
+                x.node().child_value()
+                for x in pugixml_tree(data).select_nodes("/catalog/book/dc:title")]))
         if lx is not None:
             runs.append(("lxml fromstring+xpath+text", lambda data=data: [
                 e.text for e in lx.fromstring(data).xpath("/catalog/book/dc:title", namespaces=NS)]))
         runs.append(("ElementTree fromstring+findall", lambda data=data: [
             e.text for e in ET.fromstring(data).findall(f"book/{{{DC}}}title")]))
-        yield f"{label} document ({len(data) / 1e6:.0f} MB): every title as str", data, runs
+        yield f"{label} document: every title as str", len(data) / 1e6, runs
 
 
 def peak_memory(path, library):
@@ -241,6 +276,44 @@ def plot(rows, path):
     fig.savefig(path, dpi=110)
 
 
+FLOOR = "memchr floor: bytes.find of an absent byte"
+
+
+def every_case(args, data):
+    """(name, megabytes read or 0, [(library, callable)]) for each case, in order."""
+    small = small_document()
+    megabytes = len(data) / 1e6
+    yield FLOOR, megabytes, [("bytes.find", lambda: data.find(b"\0"))]
+    for name, whole, runs in cases(data, small):
+        yield name, megabytes if whole else 0, runs
+    for name, _, runs in first_answers_cases(data, small):
+        yield name, 0, runs
+    if not args.only or "document" in args.only:
+        yield from encoding_cases(args.size)
+
+
+def time_in_child(args, case, run):
+    """Best and median of one library on one case, timed in a fresh process."""
+    command = [sys.executable, __file__, "--size", str(args.size), "--repeat", str(args.repeat),
+               "--child", case, str(run)] + (["--only", args.only] if args.only else [])
+    out = subprocess.run(command, capture_output=True, text=True)
+    if out.returncode != 0:
+        raise SystemExit(f"{case} / run {run} failed:\n{out.stderr}")
+    times = json.loads(out.stdout.splitlines()[-1])
+    return times["best"], times["median"]
+
+
+def child(args, data):
+    """The --child mode: time one run of one case and print its figures."""
+    case, run = args.child[0], int(args.child[1])
+    for name, _, runs in every_case(args, data):
+        if name == case:
+            best, median = timings(runs[run][1], args.repeat)
+            print(json.dumps({"best": best, "median": median}))
+            return
+    raise SystemExit(f"no case {case!r}")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--size", type=int, default=100, help="document size in MB")
@@ -248,6 +321,7 @@ def main():
     parser.add_argument("--only", default="", help="run the cases whose name holds this text")
     parser.add_argument("--all", action="store_true", help="ElementTree too (slow)")
     parser.add_argument("--plot", metavar="FILE", help="write a chart of MB/s per question")
+    parser.add_argument("--child", nargs=2, metavar=("CASE", "RUN"), help=argparse.SUPPRESS)
     args = parser.parse_args()
 
     path = HERE / f"catalog-{args.size}mb.xml"
@@ -255,36 +329,36 @@ def main():
         status(f"generating {path.name} ...")
         generate(path, args.size)
     data = path.read_bytes()
-    megabytes = len(data) / 1e6
-    print(f"document: {path.name}, {megabytes:.1f} MB, best and median of {args.repeat}\n",
-          flush=True)
+    if args.child:
+        return child(args, data)
+    print(f"document: {path.name}, {len(data) / 1e6:.1f} MB, best and median of {args.repeat}, "
+          "each library in a fresh process\n", flush=True)
     rows = []
-
-    def report(name, size_mb, runs):
-        runs = [(lib, fn) for lib, fn in runs if args.all or not lib.startswith("ElementTree")]
+    floor = None
+    for name, size_mb, runs in every_case(args, data):
+        if name != FLOOR and args.only not in name:
+            continue
         print(name, flush=True)
         ours = None
-        for library, fn in runs:
+        for run, (library, _) in enumerate(runs):
+            if library.startswith("ElementTree") and not args.all:
+                continue
             status(f"  timing {library} ...")
-            best, median = timings(fn, args.repeat)
-            ours = ours or best
+            best, median = time_in_child(args, name, run)
             rate = f"{size_mb / best:9.1f} MB/s" if size_mb else " " * 14
-            ratio = "" if best == ours else f"   quorbix is {best / ours:6.1f}x faster"
+            if name == FLOOR:
+                floor = best
+                note = ""
+            elif ours is None:
+                ours = best
+                note = f"   {floor / best:5.2f} of memchr" if size_mb and floor else ""
+            else:
+                note = f"   quorbix is {best / ours:6.1f}x faster"
             print(f"  {library:34s} {best * 1000:10.3f} ms (median {median * 1000:10.3f}) "
-                  f"{rate}{ratio}", flush=True)
-            if size_mb:
+                  f"{rate}{note}", flush=True)
+            if size_mb and name != FLOOR:
                 rows.append((name, library, size_mb / best))
         print(flush=True)
-
-    for name, whole, runs in cases(data, small_document()):
-        if args.only in name:
-            report(name, megabytes if whole else 0, runs)
-    for name, whole, runs in first_answers_cases(data, small_document()):
-        if args.only in name:
-            report(name, 0, runs)
-    if not args.only or "document" in args.only:
-        for name, encoded, runs in encoding_cases(args.size):
-            report(name, len(encoded) / 1e6, runs)
 
     if not args.only or "memory" in args.only:
         print("peak memory answering every price (document read first)")

@@ -16,20 +16,47 @@ struct EngineMatch {
         ScalarText,    // `bytes` holds a text: attribute value, #text, count, modifier result
     };
     Kind kind = Kind::ScalarText;
+    // ElementRange of a leaf, an element with nothing but text between its
+    // tags: where that text lies, from `start`, so that reading the text
+    // needs no reader. `no_leaf_text` when the element is not such a leaf.
+    std::uint32_t leaf_text_offset = 0;
     std::string bytes;
     // 64-bit offsets, so that documents of 4 GiB and more are answered in
     // range mode too.
     std::uint64_t start = 0, end = 0;
+    std::uint32_t leaf_text_length = no_leaf_text;
+
+    static constexpr std::uint32_t no_leaf_text = ~std::uint32_t{0};
 
     static EngineMatch owned(std::string_view element) {
-        return {Kind::OwnedElement, std::string(element), 0, 0};
+        EngineMatch m;
+        m.kind = Kind::OwnedElement;
+        m.bytes = element;
+        return m;
     }
     static EngineMatch range(std::uint64_t start, std::uint64_t end) {
-        return {Kind::ElementRange, {}, start, end};
+        EngineMatch m;
+        m.kind = Kind::ElementRange;
+        m.start = start;
+        m.end = end;
+        return m;
+    }
+    // A leaf's range, with its text at [text_begin, text_end) of the bytes.
+    static EngineMatch leaf(std::uint64_t start, std::uint64_t end, std::uint64_t text_begin,
+                            std::uint64_t text_end) {
+        EngineMatch m = range(start, end);
+        if (text_end - start < no_leaf_text) {
+            m.leaf_text_offset = static_cast<std::uint32_t>(text_begin - start);
+            m.leaf_text_length = static_cast<std::uint32_t>(text_end - text_begin);
+        }
+        return m;
     }
     static EngineMatch scalar(std::string text) {
-        return {Kind::ScalarText, std::move(text), 0, 0};
+        EngineMatch m;
+        m.bytes = std::move(text);
+        return m;
     }
+    bool has_leaf_text() const { return leaf_text_length != no_leaf_text; }
 };
 
 // A component without a selector, not the last, matched two elements at one

@@ -269,10 +269,17 @@ inline void Scan::read_through(const XmlEvent& event, std::uint64_t start,
         Action only = actions_.back();
         if (only.kind == ActionKind::Capture &&
             paths_[states_[only.state].path].capture == FinalCapture::Span) {
-            // The commonest case, a match captured as itself, without the list.
+            // The commonest case, a match captured as itself, without the list;
+            // a leaf's text is found on the way, so reading it later needs no
+            // reader.
             actions_.pop_back();
-            (void)r.skip_element(event.name());
-            emit_element(states_[only.state].path, top().source, start, r.position());
+            std::uint32_t path = states_[only.state].path;
+            if (auto leaf = r.skip_leaf(event.name())) {
+                emit_leaf(path, start, r.position(), *leaf);
+            } else {
+                (void)r.skip_element(event.name());
+                emit_element(path, top().source, start, r.position());
+            }
             if (only.single) selection_done(only.state);
             return;
         }
@@ -475,6 +482,15 @@ void Scan::emit_element(std::uint32_t path, std::uint32_t source, std::uint64_t 
     const Source& s = *sources_[source];
     emit(path, s.range_mode ? EngineMatch::range(start, end)
                             : EngineMatch::owned(s.reader.input().substr(start, end - start)));
+}
+
+// A leaf of the current source captured as itself, `text` lying in its bytes.
+void Scan::emit_leaf(std::uint32_t path, std::uint64_t start, std::uint64_t end,
+                     std::string_view text) {
+    const Source& s = *sources_[top().source];
+    if (paths_[path].count || !s.range_mode) return emit_element(path, top().source, start, end);
+    auto text_begin = static_cast<std::uint64_t>(text.data() - s.reader.input().data());
+    emit(path, EngineMatch::leaf(start, end, text_begin, text_begin + text.size()));
 }
 
 void Scan::finish_path(std::uint32_t path) {

@@ -150,6 +150,8 @@ class Scan {
     }
     void emit_element(std::uint32_t path, std::uint32_t source, std::uint64_t start,
                       std::uint64_t end);
+    void emit_leaf(std::uint32_t path, std::uint64_t start, std::uint64_t end,
+                   std::string_view text);
     // Records a match of a path's last step as its capture asks: the element
     // itself (`element()`), its text (`text()`), or, where only the number of
     // matches counts, nothing that costs a copy.

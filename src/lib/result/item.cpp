@@ -3,6 +3,7 @@
 #include "engine/element_text.hpp"
 #include "lib/support/internal_error.hpp"
 #include "text/white_space.hpp"
+#include "xml/character_data.hpp"
 
 namespace quorbix::lib {
 
@@ -31,6 +32,16 @@ PyItem PyItem::document_slice(PyObject* document, std::uint64_t start, std::uint
     return item;
 }
 
+PyItem PyItem::document_leaf(PyObject* document, std::uint64_t start, std::uint64_t end,
+                             xml::Encoding encoding, std::uint32_t text_offset,
+                             std::uint32_t text_length) {
+    PyItem item = document_slice(document, start, end, encoding);
+    auto& ref = std::get<DocumentRef>(item.value_);
+    ref.text_offset = text_offset;
+    ref.text_length = text_length;
+    return item;
+}
+
 PyItem::Source PyItem::source() const {
     if (const auto* ref = std::get_if<DocumentRef>(&value_))
         return ref->whole ? Source::WholeDocument : Source::DocumentSlice;
@@ -40,8 +51,13 @@ PyItem::Source PyItem::source() const {
 PyItem PyItem::clone() const {
     PyItem copy;
     if (const auto* ref = std::get_if<DocumentRef>(&value_))
-        copy.value_ = DocumentRef{PyRef::borrow(ref->document.get()), ref->start, ref->end,
-                                  ref->whole, ref->encoding};
+        copy.value_ = DocumentRef{PyRef::borrow(ref->document.get()),
+                                  ref->start,
+                                  ref->end,
+                                  ref->whole,
+                                  ref->encoding,
+                                  ref->text_offset,
+                                  ref->text_length};
     else if (const auto* shared = std::get_if<SharedRef>(&value_))
         copy.value_ = *shared;
     else
@@ -82,7 +98,10 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::E
                 items.push_back(PyItem::shared_element(std::move(m.bytes), encoding));
                 break;
             case engine::EngineMatch::Kind::ElementRange:
-                items.push_back(PyItem::document_slice(document, m.start, m.end, encoding));
+                items.push_back(m.has_leaf_text()
+                                    ? PyItem::document_leaf(document, m.start, m.end, encoding,
+                                                            m.leaf_text_offset, m.leaf_text_length)
+                                    : PyItem::document_slice(document, m.start, m.end, encoding));
                 break;
         }
     }
@@ -123,7 +142,17 @@ Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold) {
     if (!item.is_element()) return ItemText::borrowed(item.scalar());
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
-    return ItemText::owned(engine::item_text(element.value().bytes, element.value().encoding));
+    const DocumentText& bytes = element.value();
+    const auto* ref = std::get_if<PyItem::DocumentRef>(&item.value_);
+    if (ref != nullptr && ref->text_length != engine::EngineMatch::no_leaf_text &&
+        std::uint64_t{ref->text_offset} + ref->text_length <= bytes.bytes.size()) {
+        // A leaf: its text is the one piece of character data between its tags.
+        std::string text;
+        xml::append_character_data(bytes.bytes.substr(ref->text_offset, ref->text_length),
+                                   bytes.encoding, text);
+        return ItemText::owned(std::move(text));
+    }
+    return ItemText::owned(engine::item_text(bytes.bytes, bytes.encoding));
 }
 
 }  // namespace quorbix::lib

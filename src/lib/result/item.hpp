@@ -18,6 +18,8 @@
 
 namespace quorbix::lib {
 
+class ItemText;
+
 class PyItem {
   public:
     enum class Kind : std::uint8_t { Scalar, Element };
@@ -28,8 +30,14 @@ class PyItem {
     static PyItem text(std::string bytes);
     static PyItem shared_element(std::string bytes, xml::Encoding encoding);
     static PyItem whole_document(PyObject* document);
+    // `leaf_text` (offset and length from `start`): where the text of a
+    // leaf lies, when the scan found it; its text is then read without a
+    // reader.
     static PyItem document_slice(PyObject* document, std::uint64_t start, std::uint64_t end,
                                  xml::Encoding encoding);
+    static PyItem document_leaf(PyObject* document, std::uint64_t start, std::uint64_t end,
+                                xml::Encoding encoding, std::uint32_t text_offset,
+                                std::uint32_t text_length);
 
     PyItem clone() const;
     Kind kind() const { return value_.index() == 0 ? Kind::Scalar : Kind::Element; }
@@ -45,6 +53,7 @@ class PyItem {
 
   private:
     friend Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
+    friend Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold);
 
     // A strong reference to a document object, and the element's place in it.
     struct DocumentRef {
@@ -52,6 +61,9 @@ class PyItem {
         std::uint64_t start = 0, end = 0;  // DocumentSlice: [start, end) of the document
         bool whole = false;                // WholeDocument: all of it, read as its start says
         xml::Encoding encoding = xml::Encoding::Utf8;  // DocumentSlice
+        // A leaf's text, from `start`; length `no_leaf_text` when not known.
+        std::uint32_t text_offset = 0;
+        std::uint32_t text_length = engine::EngineMatch::no_leaf_text;
     };
     // The bytes of a SharedBytes element, shared with an atomic count.
     struct SharedRef {

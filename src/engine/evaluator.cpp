@@ -13,17 +13,23 @@ bool first_modifier_is(const path::CompiledPath& path, path::Modifier modifier) 
 }
 
 // How the scan follows a path: a path that counts first keeps only the
-// number of its matches.
+// number of its matches; one that sums, averages or takes the least or the
+// greatest number first keeps only the numbers folded so far.
 ScanPath scan_path(const path::CompiledPath& path, Matches* out, path::FinalCapture capture) {
-    return {&path.steps, out, first_modifier_is(path, path::Modifier::First), capture,
-            first_modifier_is(path, path::Modifier::Count)};
+    ScanPath scan{&path.steps, out, first_modifier_is(path, path::Modifier::First), capture,
+                  first_modifier_is(path, path::Modifier::Count)};
+    if (!path.modifiers.empty() && folds_numbers(path.modifiers.front()))
+        scan.fold = path.modifiers.front();
+    return scan;
 }
 
-// The modifiers still to apply once the scan is done: a count the scan took
-// is not taken again.
+// The modifiers still to apply once the scan is done: a count or a fold the
+// scan took is not taken again.
 std::span<const path::Modifier> modifiers_after_scan(const path::CompiledPath& path) {
     std::span<const path::Modifier> all = path.modifiers;
-    return first_modifier_is(path, path::Modifier::Count) ? all.subspan(1) : all;
+    bool taken =
+        !all.empty() && (all.front() == path::Modifier::Count || folds_numbers(all.front()));
+    return taken ? all.subspan(1) : all;
 }
 
 // The paths' lists after one pass, relative or at document level.

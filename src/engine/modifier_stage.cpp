@@ -9,6 +9,7 @@
 #include "engine/element_text.hpp"
 #include "text/numbers.hpp"
 #include "text/white_space.hpp"
+#include "xml/character_data.hpp"
 #include "xml/encoding/encoding.hpp"
 
 namespace quorbix::engine {
@@ -23,15 +24,7 @@ struct Document {
 };
 
 std::string match_text(const EngineMatch& m, const Document& document) {
-    switch (m.kind) {
-        case EngineMatch::Kind::ScalarText:
-            return m.bytes;
-        case EngineMatch::Kind::OwnedElement:
-            return item_text(m.bytes, document.encoding);
-        case EngineMatch::Kind::ElementRange:
-            return item_text(document.bytes.substr(m.start, m.end - m.start), document.encoding);
-    }
-    return {};
+    return engine::match_text(m, document.bytes, document.encoding);
 }
 
 std::optional<double> number_of(const std::string& text) {
@@ -81,30 +74,10 @@ void unique_matches(Matches& matches, const Document& document) {
         if (seen.insert(k.text).second) matches.push_back(std::move(k.match));
 }
 
-double aggregate(Modifier modifier, const Matches& matches, const Document& document) {
-    double sum = -0.0;
-    double low = std::numeric_limits<double>::infinity();
-    double high = -std::numeric_limits<double>::infinity();
-    std::size_t count = 0;
-    for (const EngineMatch& m : matches) {
-        auto number = number_of(match_text(m, document));
-        if (!number) continue;
-        ++count;
-        sum += *number;
-        // NaN never wins: fmin and fmax take the other operand.
-        low = std::fmin(low, *number);
-        high = std::fmax(high, *number);
-    }
-    switch (modifier) {
-        case Modifier::Sum:
-            return sum;
-        case Modifier::Mean:
-            return count == 0 ? std::numeric_limits<double>::quiet_NaN() : sum / count;
-        case Modifier::Min:
-            return low;
-        default:
-            return high;
-    }
+std::string aggregate(Modifier modifier, const Matches& matches, const Document& document) {
+    NumberFold fold;
+    for (const EngineMatch& m : matches) fold.add(match_text(m, document));
+    return fold.result(modifier);
 }
 
 void replace_by(Matches& matches, std::string text) {
@@ -113,6 +86,53 @@ void replace_by(Matches& matches, std::string text) {
 }
 
 }  // namespace
+
+std::string match_text(const EngineMatch& m, std::string_view document, xml::Encoding encoding) {
+    switch (m.kind) {
+        case EngineMatch::Kind::ScalarText:
+            return m.bytes;
+        case EngineMatch::Kind::OwnedElement:
+            return item_text(m.bytes, encoding);
+        case EngineMatch::Kind::ElementRange:
+            if (m.has_leaf_text()) {  // the one piece of character data between its tags
+                std::string text;
+                xml::append_character_data(
+                    document.substr(m.start + m.leaf_text_offset, m.leaf_text_length), encoding,
+                    text);
+                return text;
+            }
+            return item_text(document.substr(m.start, m.end - m.start), encoding);
+    }
+    return {};
+}
+
+void NumberFold::add(const std::string& text) {
+    auto number = number_of(text);
+    if (!number) return;
+    ++count_;
+    sum_ += *number;
+    // NaN never wins: fmin and fmax take the other operand.
+    low_ = std::fmin(low_, *number);
+    high_ = std::fmax(high_, *number);
+}
+
+std::string NumberFold::result(Modifier modifier) const {
+    double value = high_;
+    switch (modifier) {
+        case Modifier::Sum:
+            value = sum_;
+            break;
+        case Modifier::Mean:
+            value = count_ == 0 ? std::numeric_limits<double>::quiet_NaN() : sum_ / count_;
+            break;
+        case Modifier::Min:
+            value = low_;
+            break;
+        default:
+            break;
+    }
+    return text::format_number(value);
+}
 
 void apply_modifiers(std::span<const Modifier> modifiers, Matches& matches, std::string_view bytes,
                      xml::Encoding encoding) {
@@ -145,7 +165,7 @@ void apply_modifiers(std::span<const Modifier> modifiers, Matches& matches, std:
             case Modifier::Mean:
             case Modifier::Min:
             case Modifier::Max:
-                replace_by(matches, text::format_number(aggregate(modifier, matches, document)));
+                replace_by(matches, aggregate(modifier, matches, document));
                 break;
         }
     }

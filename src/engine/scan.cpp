@@ -86,9 +86,13 @@ std::optional<AmbiguousPath> Scan::run() {
         else
             step_level();
     }
-    for (std::uint32_t p = 0; p < paths_.size(); ++p)
-        if (paths_[p].count)
-            paths_[p].out->push_back(EngineMatch::scalar(std::to_string(progress_[p].emitted)));
+    for (std::uint32_t p = 0; p < paths_.size(); ++p) {
+        const ScanPath& path = paths_[p];
+        if (path.count)
+            path.out->push_back(EngineMatch::scalar(std::to_string(progress_[p].emitted)));
+        else if (path.fold)
+            path.out->push_back(EngineMatch::scalar(progress_[p].fold.result(*path.fold)));
+    }
     return std::move(error_);
 }
 

@@ -57,6 +57,7 @@
 #include <vector>
 
 #include "engine/engine_match.hpp"
+#include "engine/modifier_stage.hpp"
 #include "engine/plan.hpp"
 #include "engine/scan_parts.hpp"
 #include "path/compiled_path.hpp"
@@ -77,6 +78,10 @@ struct ScanPath {
     // Its first modifier is `count`: matches are counted, not kept, and the
     // scan leaves one text, their number, in `out`.
     bool count = false;
+    // Its first modifier is `sum`, `mean`, `min` or `max`: the numbers of the
+    // matches are folded as they arrive, and the scan leaves the result's
+    // text in `out`.
+    std::optional<path::Modifier> fold = std::nullopt;
 };
 
 class Scan {
@@ -100,6 +105,7 @@ class Scan {
         std::uint32_t first_plan = 0;  // the plan of its first component
         bool finished = false;         // it takes no further matches
         std::uint64_t emitted = 0;     // its matches so far
+        NumberFold fold;               // a folding path's numbers so far
     };
 
     // The loop over events and the reading of matched elements (scan.cpp).
@@ -144,9 +150,14 @@ class Scan {
 
     bool active(const State& s) const { return !s.done && !progress_[s.path].finished; }
     void emit(std::uint32_t path, EngineMatch match) {
-        ++progress_[path].emitted;
-        if (!paths_[path].count) paths_[path].out->push_back(std::move(match));
-        if (paths_[path].first) finish_path(path);
+        Progress& progress = progress_[path];
+        const ScanPath& p = paths_[path];
+        ++progress.emitted;
+        if (p.fold)  // range matches lie in the document, the first source
+            progress.fold.add(match_text(match, sources_.front()->reader.input(), encoding_));
+        else if (!p.count)
+            p.out->push_back(std::move(match));
+        if (p.first) finish_path(path);
     }
     void emit_element(std::uint32_t path, std::uint32_t source, std::uint64_t start,
                       std::uint64_t end);

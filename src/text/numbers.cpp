@@ -60,6 +60,33 @@ std::optional<long long> scan_decimal(std::string_view s) {
     return leading + exponent;
 }
 
+// Up to 15 digits with at most one point and no exponent, the commonest
+// numbers in documents: the digits form an integer a double holds exactly, and
+// one division by a power of ten a double holds exactly rounds correctly, so
+// the value is the one the full conversion gives, at a fraction of its cost.
+std::optional<double> short_decimal(std::string_view s) {
+    if (s.empty() || s.size() > 16) return std::nullopt;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = -1;  // digits after the point; -1 before any point
+    for (char c : s) {
+        if (is_digit(c)) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            ++digits;
+            if (fraction >= 0) ++fraction;
+        } else if (c == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || digits > 15) return std::nullopt;
+    static constexpr double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    auto value = static_cast<double>(mantissa);
+    return fraction <= 0 ? value : value / powers[fraction];
+}
+
 }  // namespace
 
 std::optional<std::int64_t> read_int64(std::string_view text) {
@@ -84,6 +111,7 @@ std::optional<double> read_double(std::string_view text) {
         body.remove_prefix(1);
     }
     double sign = negative ? -1.0 : 1.0;
+    if (auto value = short_decimal(body)) return sign * *value;
     if (equals_ignoring_case(body, "inf") || equals_ignoring_case(body, "infinity"))
         return sign * std::numeric_limits<double>::infinity();
     if (equals_ignoring_case(body, "nan")) return sign * std::numeric_limits<double>::quiet_NaN();

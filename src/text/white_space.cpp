@@ -12,6 +12,9 @@ bool is_white_space(std::uint32_t cp) {
 }
 
 std::string_view trim_white_space(std::string_view text) {
+    // Printable ASCII is never white space: most texts end in it at both ends.
+    auto printable = [](char c) { return c > ' ' && c < '\x7F'; };
+    if (!text.empty() && printable(text.front()) && printable(text.back())) return text;
     std::uint32_t cp;
     std::size_t begin = 0;
     while (begin < text.size()) {

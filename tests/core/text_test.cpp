@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 
 #include "text/numbers.hpp"
 #include "text/quote_literal.hpp"
@@ -54,6 +57,28 @@ TEST(ReadDouble, GrammarRoundingAndRange) {
     for (const char* bad : {"", ".", "e5", "1e", "1e+", " 1", "1 ", "0x10", "1_000", "--1",
                             "infinit", "nan(1)", "1.2.3", "abc", "1,5", "+", "inf "})
         EXPECT_FALSE(read_double(bad)) << bad;
+}
+
+// Short decimals take a shortcut: every one must read as the full conversion
+// reads it, to the last bit, at every length and place of the point.
+TEST(ReadDouble, ShortDecimalsAsTheFullConversionReadsThem) {
+    std::mt19937_64 random(11);
+    for (int round = 0; round < 200000; ++round) {
+        std::string text;
+        auto digits = static_cast<int>(random() % 17) + 1;
+        auto point = static_cast<int>(random() % (digits + 2)) - 1;  // -1: none
+        for (int i = 0; i < digits; ++i) {
+            if (i == point) text += '.';
+            text += static_cast<char>('0' + random() % 10);
+        }
+        if (point == digits) text += '.';
+        double expected = 0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        auto got = read_double(text);
+        ASSERT_TRUE(got) << text;
+        EXPECT_EQ(*got, expected) << text;
+        EXPECT_EQ(std::signbit(*read_double("-" + text)), true) << text;
+    }
 }
 
 TEST(FormatNumber, ShortestDigitsWrittenPositionally) {

@@ -47,6 +47,10 @@ Scan::Scan(std::string_view bytes, xml::Encoding encoding, std::vector<ScanPath>
     }
     sources_.push_back(std::make_unique<Source>(
         Source{nullptr, {bytes, xml::evaluation_profile(), encoding}, range_mode}));
+    // Room for a few levels at once, rather than growing step by step.
+    frames_.reserve(8);
+    states_.reserve(16);
+    actions_.reserve(8);
 }
 
 std::optional<AmbiguousPath> Scan::run_document() {

@@ -42,6 +42,11 @@ class PyItem {
     PyItem clone() const;
     Kind kind() const { return value_.index() == 0 ? Kind::Scalar : Kind::Element; }
     bool is_element() const { return kind() == Kind::Element; }
+    // An element the scan found to hold nothing but text between its tags.
+    bool is_leaf() const {
+        const auto* ref = std::get_if<DocumentRef>(&value_);
+        return ref != nullptr && ref->text_length != engine::EngineMatch::no_leaf_text;
+    }
     Source source() const;
     // A Scalar's text.
     const std::string& scalar() const { return std::get<std::string>(value_); }

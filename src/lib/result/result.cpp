@@ -145,7 +145,7 @@ Expected<ResultMode> mode_of(const PyItems& items) {
 Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold) {
     if (items.empty()) return ResultMode::Empty;
     if (items.size() > 1) return ResultMode::Multi;
-    if (!items[0].is_element()) return ResultMode::ScalarLike;
+    if (!items[0].is_element() || items[0].is_leaf()) return ResultMode::ScalarLike;
     auto bytes = element_bytes(items[0], hold);
     if (!bytes.ok()) return std::move(bytes.error());
     return engine::has_child_element(bytes.value().bytes) ? ResultMode::DictElement

@@ -18,13 +18,15 @@ struct EngineMatch {
     Kind kind = Kind::ScalarText;
     // ElementRange of a leaf, an element with nothing but text between its
     // tags: where that text lies, from `start`, so that reading the text
-    // needs no reader. `no_leaf_text` when the element is not such a leaf.
-    std::uint32_t leaf_text_offset = 0;
+    // needs no reader; `no_leaf_text` when the element is not such a leaf (or
+    // its start tag is longer than an offset of 16 bits says). Both fit
+    // beside `kind`, so that a match stays seven words.
+    std::uint16_t leaf_text_offset = 0;
+    std::uint32_t leaf_text_length = no_leaf_text;
     std::string bytes;
     // 64-bit offsets, so that documents of 4 GiB and more are answered in
     // range mode too.
     std::uint64_t start = 0, end = 0;
-    std::uint32_t leaf_text_length = no_leaf_text;
 
     static constexpr std::uint32_t no_leaf_text = ~std::uint32_t{0};
 
@@ -45,8 +47,8 @@ struct EngineMatch {
     static EngineMatch leaf(std::uint64_t start, std::uint64_t end, std::uint64_t text_begin,
                             std::uint64_t text_end) {
         EngineMatch m = range(start, end);
-        if (text_end - start < no_leaf_text) {
-            m.leaf_text_offset = static_cast<std::uint32_t>(text_begin - start);
+        if (text_begin - start <= 0xFFFF && text_end - text_begin < no_leaf_text) {
+            m.leaf_text_offset = static_cast<std::uint16_t>(text_begin - start);
             m.leaf_text_length = static_cast<std::uint32_t>(text_end - text_begin);
         }
         return m;
@@ -64,6 +66,9 @@ struct EngineMatch {
 struct AmbiguousPath {
     std::string name;
 };
+
+// A result of millions of matches is millions of these.
+static_assert(sizeof(EngineMatch) <= 56);
 
 using Matches = std::vector<EngineMatch>;
 using EvalOutcome = std::variant<Matches, AmbiguousPath>;

@@ -7,6 +7,9 @@
 
 namespace quorbix::lib {
 
+// A Result of millions of items holds millions of these: every byte counts.
+static_assert(sizeof(PyItem) <= 40);
+
 PyItem PyItem::text(std::string bytes) {
     PyItem item;
     item.value_ = std::move(bytes);
@@ -33,7 +36,7 @@ PyItem PyItem::document_slice(PyObject* document, std::uint64_t start, std::uint
 }
 
 PyItem PyItem::document_leaf(PyObject* document, std::uint64_t start, std::uint64_t end,
-                             xml::Encoding encoding, std::uint32_t text_offset,
+                             xml::Encoding encoding, std::uint16_t text_offset,
                              std::uint32_t text_length) {
     PyItem item = document_slice(document, start, end, encoding);
     auto& ref = std::get<DocumentRef>(item.value_);

@@ -36,7 +36,7 @@ class PyItem {
     static PyItem document_slice(PyObject* document, std::uint64_t start, std::uint64_t end,
                                  xml::Encoding encoding);
     static PyItem document_leaf(PyObject* document, std::uint64_t start, std::uint64_t end,
-                                xml::Encoding encoding, std::uint32_t text_offset,
+                                xml::Encoding encoding, std::uint16_t text_offset,
                                 std::uint32_t text_length);
 
     PyItem clone() const;
@@ -67,7 +67,8 @@ class PyItem {
         bool whole = false;                // WholeDocument: all of it, read as its start says
         xml::Encoding encoding = xml::Encoding::Utf8;  // DocumentSlice
         // A leaf's text, from `start`; length `no_leaf_text` when not known.
-        std::uint32_t text_offset = 0;
+        // Beside the flag and the encoding they cost no room.
+        std::uint16_t text_offset = 0;
         std::uint32_t text_length = engine::EngineMatch::no_leaf_text;
     };
     // The bytes of a SharedBytes element, shared with an atomic count.

@@ -26,6 +26,8 @@ class NumberFold {
   public:
     // Adds the text's number, if it is one.
     void add(const std::string& text);
+    // Adds the number of a match's text (match_text's arguments).
+    void add(const EngineMatch& match, std::string_view document, xml::Encoding encoding);
     // `sum`, `mean`, `min` or `max` of what was added, as a modifier's text.
     std::string result(path::Modifier modifier) const;
 

@@ -154,7 +154,7 @@ class Scan {
         const ScanPath& p = paths_[path];
         ++progress.emitted;
         if (p.fold)  // range matches lie in the document, the first source
-            progress.fold.add(match_text(match, sources_.front()->reader.input(), encoding_));
+            progress.fold.add(match, sources_.front()->reader.input(), encoding_);
         else if (!p.count)
             p.out->push_back(std::move(match));
         if (p.first) finish_path(path);

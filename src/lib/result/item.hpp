@@ -30,14 +30,11 @@ class PyItem {
     static PyItem text(std::string bytes);
     static PyItem shared_element(std::string bytes, xml::Encoding encoding);
     static PyItem whole_document(PyObject* document);
-    // `leaf_text` (offset and length from `start`): where the text of a
-    // leaf lies, when the scan found it; its text is then read without a
-    // reader.
     static PyItem document_slice(PyObject* document, std::uint64_t start, std::uint64_t end,
                                  xml::Encoding encoding);
+    // A slice the scan found to hold nothing but text between its tags.
     static PyItem document_leaf(PyObject* document, std::uint64_t start, std::uint64_t end,
-                                xml::Encoding encoding, std::uint16_t text_offset,
-                                std::uint32_t text_length);
+                                xml::Encoding encoding);
 
     PyItem clone() const;
     Kind kind() const { return value_.index() == 0 ? Kind::Scalar : Kind::Element; }
@@ -45,7 +42,7 @@ class PyItem {
     // An element the scan found to hold nothing but text between its tags.
     bool is_leaf() const {
         const auto* ref = std::get_if<DocumentRef>(&value_);
-        return ref != nullptr && ref->text_length != engine::EngineMatch::no_leaf_text;
+        return ref != nullptr && ref->leaf;
     }
     Source source() const;
     // A Scalar's text.
@@ -58,7 +55,6 @@ class PyItem {
 
   private:
     friend Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
-    friend Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold);
 
     // A strong reference to a document object, and the element's place in it.
     struct DocumentRef {
@@ -66,10 +62,7 @@ class PyItem {
         std::uint64_t start = 0, end = 0;  // DocumentSlice: [start, end) of the document
         bool whole = false;                // WholeDocument: all of it, read as its start says
         xml::Encoding encoding = xml::Encoding::Utf8;  // DocumentSlice
-        // A leaf's text, from `start`; length `no_leaf_text` when not known.
-        // Beside the flag and the encoding they cost no room.
-        std::uint16_t text_offset = 0;
-        std::uint32_t text_length = engine::EngineMatch::no_leaf_text;
+        bool leaf = false;  // DocumentSlice: nothing but text between its tags
     };
     // The bytes of a SharedBytes element, shared with an atomic count.
     struct SharedRef {

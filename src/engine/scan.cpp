@@ -34,7 +34,7 @@ Scan::Scan(std::string_view bytes, xml::Encoding encoding, std::vector<ScanPath>
     : encoding_(encoding),
       decode_names_(encoding != xml::Encoding::Utf8),
       paths_(std::move(paths)),
-      progress_(paths_.size()),
+      progress_(paths_.size(), &room_),
       unfinished_(paths_.size()) {
     std::size_t plans = 0;
     for (const ScanPath& p : paths_) plans += p.steps->size() + 1;

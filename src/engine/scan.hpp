@@ -49,8 +49,10 @@
 // matched elements here, in scan.cpp.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -91,6 +93,8 @@ class Scan {
     // ranges of it; elements read out of captured bytes are always copied.
     Scan(std::string_view bytes, xml::Encoding encoding, std::vector<ScanPath> paths,
          bool range_mode);
+    Scan(const Scan&) = delete;  // its containers live in its own room
+    Scan& operator=(const Scan&) = delete;
 
     // Every path from its first component, at document level.
     std::optional<AmbiguousPath> run_document();
@@ -200,19 +204,25 @@ class Scan {
         return xml::utf8_name(raw, encoding_, name_scratch_);
     }
 
+    // The scan's containers take their room from here first, then from the
+    // heap: the scan of a small document allocates almost nothing. (Room a
+    // container gives up is not reused before the scan ends.)
+    alignas(std::max_align_t) std::byte first_room_[2048];
+    std::pmr::monotonic_buffer_resource room_{first_room_, sizeof first_room_};
+
     xml::Encoding encoding_;
     bool decode_names_;  // names are decoded before their test
     std::vector<ScanPath> paths_;
-    std::vector<Progress> progress_;    // per path
-    std::vector<ComponentPlan> plans_;  // every path's, in order; never reallocated
+    std::pmr::vector<Progress> progress_;            // per path
+    std::pmr::vector<ComponentPlan> plans_{&room_};  // every path's, in order; never reallocated
     std::size_t unfinished_ = 0;
-    std::vector<std::unique_ptr<Source>> sources_;
-    std::vector<Frame> frames_;
-    std::vector<State> states_;  // the states of every frame, innermost last
+    std::pmr::vector<std::unique_ptr<Source>> sources_{&room_};
+    std::pmr::vector<Frame> frames_{&room_};
+    std::pmr::vector<State> states_{&room_};  // the states of every frame, innermost last
     // The actions waiting for open context elements to end, innermost last;
     // past them, those of the element being handled.
-    std::vector<Action> actions_;
-    std::vector<ProbeValue> probes_;  // the values of the probes of open elements
+    std::pmr::vector<Action> actions_{&room_};
+    std::pmr::vector<ProbeValue> probes_{&room_};  // the values of the probes of open elements
     std::optional<AmbiguousPath> error_;
     std::uint64_t changes_ = 0;  // selections done and paths finished so far
     bool unwind_ = false;        // a single selection ended the scan of captured bytes

@@ -44,62 +44,10 @@ inline const char* find_byte(const char* p, const char* end, char c) {
     return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
 }
 
-// Bit i set when an odd number of bits 0..i of `x` are: over the mask of one
-// kind of quote, the bytes from each opening quote up to its closing one.
-inline std::uint64_t prefix_xor(std::uint64_t x) {
-    x ^= x << 1;
-    x ^= x << 2;
-    x ^= x << 4;
-    x ^= x << 8;
-    x ^= x << 16;
-    x ^= x << 32;
-    return x;
-}
-
-#if defined(__SSE2__)
-namespace detail {
-
-// The bits of the 64 bytes at `p` that equal `c`.
-inline std::uint64_t equal_bits(const char* p, char c) {
-    const __m128i needle = _mm_set1_epi8(c);
-    std::uint64_t bits = 0;
-    for (int i = 0; i < 4; ++i) {
-        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        auto mask = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, needle)));
-        bits |= static_cast<std::uint64_t>(mask) << (16 * i);
-    }
-    return bits;
-}
-
-// The offset of the first '>' outside the quotes `quotes` (of one kind) when
-// no quote of the other kind, `others`, comes before it; 64 otherwise.
-inline unsigned first_outside(std::uint64_t gts, std::uint64_t quotes, std::uint64_t others) {
-    std::uint64_t outside = gts & ~prefix_xor(quotes);
-    if (outside == 0) return 64;
-    std::uint64_t first = outside & (~outside + 1);
-    return (others & (first - 1)) == 0 ? static_cast<unsigned>(__builtin_ctzll(outside)) : 64;
-}
-
-}  // namespace detail
-#endif
-
 // The '>' that ends a start tag: the first one outside quoted attribute
-// values, or nullptr. A tag within 64 bytes whose values are quoted with one
-// kind of quote ends at the first '>' outside them, which the quote mask's
-// prefix XOR shows at once. Otherwise each chunk is classified once, and its
-// '>' and quote positions are walked in order with the quote state carried
-// along.
+// values, or nullptr. Each chunk is classified once, and its '>' and quote
+// positions are walked in order with the quote state carried along.
 inline const char* find_tag_end(const char* p, const char* end) {
-#if defined(__SSE2__)
-    if (end - p >= 64) {
-        std::uint64_t gts = detail::equal_bits(p, '>');
-        std::uint64_t dquotes = detail::equal_bits(p, '"');
-        std::uint64_t squotes = detail::equal_bits(p, '\'');
-        unsigned at = detail::first_outside(gts, dquotes, squotes);
-        if (at == 64) at = detail::first_outside(gts, squotes, dquotes);
-        if (at < 64) return p + at;
-    }
-#endif
     char quote = 0;
     auto step = [&quote](char c) {  // true at the tag's end
         if (quote != 0) {

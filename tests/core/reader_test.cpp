@@ -266,10 +266,9 @@ TEST(XmlReader, SkipLeafHandsBackTheTextOfALeaf) {
     EXPECT_FALSE(other.skip_leaf("a"));
 }
 
-// The tag-end searches take shortcuts for short tags and for values quoted
-// with one kind of quote; they must find the '>' that walking the bytes one
-// by one with the quote state finds, wherever the tag lies against the
-// input's end.
+// The tag-end search walks quotes chunk by chunk and short tags take a
+// shortcut; both must find the '>' that walking the bytes one by one with the
+// quote state finds, wherever the tag lies against the input's end.
 TEST(ByteSearch, TagEndsAgreeWithAWalkByteByByte) {
     auto walked_end = [](const char* p, const char* end) -> const char* {
         char quote = 0;

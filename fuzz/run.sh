@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-45}"
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(reader path evaluate multi validate nested)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(reader path evaluate multi validate nested walker)
 clangxx="$(command -v clang++ || command -v clang++-14)"
 build="${QUORBIX_FUZZ_BUILD:-build/fuzz}"
 work="${QUORBIX_FUZZ_WORK:-build/fuzz-work}"
@@ -19,7 +19,7 @@ cmake --build "$build" --parallel 2 >/dev/null
 
 dictionary() {
     case "$1" in
-        reader | validate) echo fuzz/xml.dict ;;
+        reader | validate | walker) echo fuzz/xml.dict ;;
         path) echo fuzz/path.dict ;;
         *) echo fuzz/query.dict ;;
     esac

@@ -1,0 +1,40 @@
+// The bytes of markup, found 64 at a time: each 64-byte block of a document is
+// classified once into one bit mask per class of byte, and the tag walker
+// walks those bits instead of the bytes. The widest instructions the
+// processor has do the classifying (AVX-512, AVX2, SSE2), chosen when the
+// module loads, so one build serves every x86-64 machine; other processors
+// classify byte by byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quorbix::xml {
+
+// Bit i stands for byte i of the block.
+struct BlockMasks {
+    std::uint64_t lt = 0;     // '<'
+    std::uint64_t gt = 0;     // '>'
+    std::uint64_t quote = 0;  // '"' or '\''
+    std::uint64_t space = 0;  // XML white space: ' ', '\t', '\n', '\r'
+};
+
+// Classifies the `count` blocks at `blocks` (64 * count readable bytes).
+using ClassifyBlocks = void (*)(const char* blocks, std::size_t count, BlockMasks* masks);
+
+// The ways blocks can be classified, widest first; ByteWise runs anywhere.
+enum class Classifier : std::uint8_t { Avx512, Avx2, Sse2, ByteWise };
+
+// Whether this processor runs `classifier`.
+bool runs_here(Classifier classifier);
+
+// The classifier walks use: the widest this processor runs, unless a test
+// chose another (`use_classifier`).
+Classifier active_classifier();
+ClassifyBlocks active_classify_function();
+
+// For tests and fuzzing: walks started afterwards use `classifier`, when it
+// runs here; returns whether it does.
+bool use_classifier(Classifier classifier);
+
+}  // namespace quorbix::xml

@@ -1,0 +1,176 @@
+// A walk over a document's tags that reads bit masks, not bytes. Each 64-byte
+// block is classified once (`BlockMasks`); a tag is then its '<' bit and the
+// first '>' bit after it, its name ends at the first white-space bit, and the
+// next tag is the next '<' bit. Whatever the bits cannot settle goes to the
+// reader's own code, so a walk reports exactly the tags a reader reports:
+// a quote before a start tag's '>' (the '>' may be quoted), a tag that runs
+// past its block, and every comment, CDATA section, processing instruction
+// and DOCTYPE (an `XmlReader` reads each at its '<').
+//
+// The walk pushes events to a visitor, which makes no event objects of its
+// own and keeps no state but what its visitor keeps:
+//   bool tag(const XmlEvent& event, std::size_t lt)
+//       a Start, Empty or End event (as the reader makes it) at offset `lt`;
+//   bool markup(const ReadResult& read, std::size_t lt)
+//       what a reader read at `lt`: a comment, CDATA, PI, declaration or
+//       DOCTYPE, with the reader's error.
+// Either returns false to stop the walk. Text is stepped over unseen; the
+// visitor keeps depth and names itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "xml/block_classes.hpp"
+#include "xml/byte_search.hpp"
+#include "xml/char_class.hpp"
+#include "xml/xml_reader.hpp"
+
+namespace quorbix::xml {
+
+enum class WalkEnd {
+    Eof,      // the input ended outside markup
+    Syntax,   // markup the reader cannot read (an unclosed tag); the walk stops
+    Stopped,  // the visitor said to
+};
+
+// The masks of a document's blocks, classified a batch at a time as a walk
+// reaches them. Blocks a walk jumps over are never classified.
+class BlockWindow {
+  public:
+    explicit BlockWindow(std::string_view input)
+        : begin_(input.data()), size_(input.size()), classify_(active_classify_function()) {}
+
+    const BlockMasks& at(std::size_t block) {
+        std::size_t slot = block - first_;
+        if (slot >= count_) [[unlikely]]
+            return refill(block);
+        return masks_[slot];
+    }
+
+  private:
+    static constexpr std::size_t batch = 32;  // 2 KiB of input per refill
+
+    const BlockMasks& refill(std::size_t block) {
+        first_ = block;
+        std::size_t whole = size_ / 64;
+        if (block < whole) {
+            count_ = whole - block < batch ? whole - block : batch;
+            classify_(begin_ + block * 64, count_, masks_);
+        } else {
+            // The last, partial block is classified from a copy padded with
+            // zero bytes, which belong to no class.
+            char padded[64] = {};
+            std::size_t rest = size_ - block * 64;
+            for (std::size_t i = 0; i < rest; ++i) padded[i] = begin_[block * 64 + i];
+            classify_(padded, 1, masks_);
+            count_ = 1;
+        }
+        return masks_[0];
+    }
+
+    const char* begin_;
+    std::size_t size_;
+    ClassifyBlocks classify_;
+    std::size_t first_ = 0;
+    std::size_t count_ = 0;
+    BlockMasks masks_[batch];
+};
+
+namespace detail {
+
+// The bits of a mask above bit `i` (0 <= i < 64).
+inline std::uint64_t bits_above(unsigned i) {
+    return i >= 63 ? 0 : ~std::uint64_t{0} << (i + 1);
+}
+
+}  // namespace detail
+
+// Walks the tags of `input` from offset `from`, which stands in text (or at a
+// tag's '<'). `settings` and `encoding` are what a reader of the same input
+// would be given.
+template <class Visitor>
+WalkEnd walk_tags(std::string_view input, std::size_t from, ReaderSettings settings,
+                  TextEncoding encoding, Visitor& visitor) {
+    const char* const b = input.data();
+    const char* const end = b + input.size();
+    const std::size_t n = input.size();
+    BlockWindow window(input);
+    XmlEvent event;
+    std::size_t pos = from;
+    while (pos < n) {
+        const std::size_t base = pos & ~std::size_t{63};
+        const BlockMasks m = window.at(base / 64);
+        std::uint64_t lts = m.lt & (~std::uint64_t{0} << (pos - base));
+        while (lts != 0) {
+            const unsigned off = static_cast<unsigned>(__builtin_ctzll(lts));
+            const std::size_t lt = base + off;
+            if (lt + 1 >= n) return WalkEnd::Syntax;  // a '<' that ends the input
+            const char c = b[lt + 1];
+            if (c == '!' || c == '?') [[unlikely]] {
+                XmlReader reader(input.substr(lt), settings, DocumentStart{encoding, 0, {}, 0});
+                ReadResult read = reader.next_event();
+                if (read.error == ReaderError::Syntax) return WalkEnd::Syntax;
+                if (!visitor.markup(read, lt)) return WalkEnd::Stopped;
+                pos = lt + reader.position();
+            } else {
+                // The '>' bit after the '<' ends the tag unless a quote bit
+                // comes first (an end tag ends at its first '>' regardless).
+                const std::uint64_t after = detail::bits_above(off);
+                const std::uint64_t gts = m.gt & after;
+                const bool end_tag = c == '/';
+                const char* gt;
+                std::uint64_t inside = 0;  // the tag's bits, when they settle it
+                if (gts != 0) {
+                    inside = after & ((gts & (~gts + 1)) - 1);
+                    if (end_tag || (m.quote & inside) == 0) {
+                        gt = b + base + static_cast<unsigned>(__builtin_ctzll(gts));
+                    } else {
+                        gt = find_tag_end(b + lt + 1, end);
+                        inside = 0;
+                    }
+                } else {
+                    gt = end_tag ? find_byte(b + lt + 2, end, '>') : find_tag_end(b + lt + 1, end);
+                }
+                if (gt == nullptr) return WalkEnd::Syntax;
+                if (end_tag) {
+                    std::string_view name(b + lt + 2, static_cast<std::size_t>(gt - b - lt - 2));
+                    if (settings.trim_end_tag_names)
+                        while (!name.empty() && is_space(name.back())) name.remove_suffix(1);
+                    event.kind = EventKind::End;
+                    event.content = name;
+                    event.name_length = 0;
+                } else {
+                    const char* content = b + lt + 1;
+                    const char* name_end;
+                    std::uint64_t spaces = m.space & after;
+                    if (spaces != 0) {
+                        name_end = b + base + __builtin_ctzll(spaces);
+                        if (name_end > gt) name_end = gt;
+                    } else {
+                        name_end = inside != 0 ? gt : find_space(content, gt);
+                    }
+                    std::size_t length = static_cast<std::size_t>(gt - content);
+                    std::size_t name_length = static_cast<std::size_t>(name_end - content);
+                    event.kind = EventKind::Start;
+                    if (length != 0 && gt[-1] == '/') {
+                        --length;
+                        if (name_length > length) name_length = length;
+                        event.kind = EventKind::Empty;
+                    }
+                    event.content = std::string_view(content, length);
+                    event.name_length = name_length;
+                }
+                if (!visitor.tag(event, lt)) return WalkEnd::Stopped;
+                pos = static_cast<std::size_t>(gt - b) + 1;
+            }
+            if (pos - base >= 64) break;
+            lts = m.lt & (~std::uint64_t{0} << (pos - base));
+        }
+        if (lts == 0 && pos < base + 64) pos = base + 64;
+    }
+    return WalkEnd::Eof;
+}
+
+}  // namespace quorbix::xml

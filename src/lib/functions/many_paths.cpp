@@ -5,6 +5,7 @@
 #include "lib/calls/arguments.hpp"
 #include "lib/calls/path_text.hpp"
 #include "lib/document/document.hpp"
+#include "lib/document/unlocked_scan.hpp"
 #include "lib/functions/module_functions.hpp"
 #include "lib/functions/path_object.hpp"
 #include "lib/functions/single_path.hpp"
@@ -84,8 +85,9 @@ Expected<PyRef> answer(PyObject* data, DocumentKind kind, const PathEntries& ent
     auto input = scan_input(data, kind, kind == DocumentKind::Bytes, hold);
     if (!input.ok()) return std::move(input.error());
     const auto& [text, document] = input.value();
-    engine::MultiOutcome outcome =
-        engine::evaluate_paths(text.bytes, text.encoding, paths, document != nullptr);
+    engine::MultiOutcome outcome = scan_unlocked(hold, text.bytes.size(), [&] {
+        return engine::evaluate_paths(text.bytes, text.encoding, paths, document != nullptr);
+    });
     hold.view.release();  // the matches own their bytes; a buffer may change from here on
     return outcome_results(std::move(outcome), entries, document, text.encoding);
 }

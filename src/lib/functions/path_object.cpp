@@ -60,7 +60,30 @@ PyObject* path_get_buffer(PyObject* self, PyObject* const* args, Py_ssize_t narg
     return finish(query(self, signature, DocumentKind::Buffer, args, nargs, kwnames));
 }
 
+// A Path pickles as its text: unpickling compiles it again (through the
+// path cache), so a Path travels to worker processes as a short string.
+Expected<PyRef> path_reduce(PyObject* self, PyObject*) {
+    PyRef module(PyImport_ImportModule("quorbix._quorbix"));
+    if (!module) return PendingError::fetch();
+    PyRef compile(PyObject_GetAttrString(module.get(), "compile"));
+    if (!compile) return PendingError::fetch();
+    const std::string& text = as_path(self).text;
+    PyRef text_object(
+        PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+    if (!text_object) return PendingError::fetch();
+    PyRef arguments(PyTuple_Pack(1, text_object.get()));
+    if (!arguments) return PendingError::fetch();
+    PyRef reduced(PyTuple_Pack(2, compile.get(), arguments.get()));
+    if (!reduced) return PendingError::fetch();
+    return reduced;
+}
+
+PyObject* path_reduce_entry(PyObject* self, PyObject* unused) {
+    return finish(path_reduce(self, unused));
+}
+
 PyMethodDef path_methods[] = {
+    {"__reduce__", method<path_reduce_entry>(), METH_NOARGS, nullptr},
     {"get", method<path_get>(), METH_FASTCALL | METH_KEYWORDS, "get($self, data)\n--\n\n"},
     {"get_bytes", method<path_get_bytes>(), METH_FASTCALL | METH_KEYWORDS,
      "get_bytes($self, data)\n--\n\n"},

@@ -4,6 +4,7 @@
 #include "lib/calls/arguments.hpp"
 #include "lib/calls/path_text.hpp"
 #include "lib/document/document.hpp"
+#include "lib/document/unlocked_scan.hpp"
 #include "lib/result/item.hpp"
 #include "lib/result/result.hpp"
 
@@ -24,8 +25,9 @@ Expected<PyRef> query_document(PyObject* data, DocumentKind kind, const path::Co
     auto input = scan_input(data, kind, true, hold);
     if (!input.ok()) return std::move(input.error());
     const auto& [text, document] = input.value();
-    engine::EvalOutcome outcome =
-        engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr);
+    engine::EvalOutcome outcome = scan_unlocked(hold, text.bytes.size(), [&] {
+        return engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr);
+    });
     hold.view.release();  // the matches own their bytes; a buffer may change from here on
     return result_of(std::move(outcome), document, text.encoding);
 }

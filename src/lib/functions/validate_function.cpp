@@ -2,6 +2,7 @@
 #include "engine/validate.hpp"
 #include "lib/calls/arguments.hpp"
 #include "lib/document/document.hpp"
+#include "lib/document/unlocked_scan.hpp"
 #include "lib/functions/module_functions.hpp"
 
 namespace quorbix::lib {
@@ -18,7 +19,9 @@ Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwna
     DocumentHold hold;
     Expected<DocumentText> document = read_any_text(data, hold, Reading::Markup);
     if (!document.ok()) return std::move(document.error());
-    bool valid = engine::validate_document(document.value().bytes);
+    std::string_view bytes = document.value().bytes;
+    bool valid =
+        scan_unlocked(hold, bytes.size(), [&] { return engine::validate_document(bytes); });
     hold.view.release();
     return PyRef(PyBool_FromLong(valid));
 }

@@ -1,4 +1,5 @@
 #include "lib/result/child_scan.hpp"
+#include "lib/document/unlocked_scan.hpp"
 
 #include <unordered_map>
 
@@ -32,7 +33,8 @@ Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy, Docu
     } else {
         scan.element_ = bytes.value().bytes;  // bytes and str documents never change
     }
-    scan.children_ = engine::scan_children(scan.element_);
+    scan.children_ = scan_unlocked(hold, scan.element_.size(),
+                                   [&] { return engine::scan_children(scan.element_); });
     return scan;
 }
 

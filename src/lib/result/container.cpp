@@ -5,6 +5,7 @@
 #include "engine/evaluator.hpp"
 #include "lib/calls/arguments.hpp"
 #include "lib/calls/path_text.hpp"
+#include "lib/document/unlocked_scan.hpp"
 #include "lib/functions/many_paths.hpp"
 #include "lib/functions/single_path.hpp"
 #include "lib/result/child_scan.hpp"
@@ -163,10 +164,14 @@ Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path)
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
-    if (item.source() == PyItem::Source::WholeDocument)
-        return ambiguous_or(engine::evaluate_path(text.bytes, text.encoding, path, false),
-                            text.encoding);
-    return ambiguous_or(engine::evaluate_path_in_element(text.bytes, text.encoding, path),
+    bool whole = item.source() == PyItem::Source::WholeDocument;
+    return ambiguous_or(scan_unlocked(hold, text.bytes.size(),
+                                      [&] {
+                                          return whole ? engine::evaluate_path(
+                                                             text.bytes, text.encoding, path, false)
+                                                       : engine::evaluate_path_in_element(
+                                                             text.bytes, text.encoding, path);
+                                      }),
                         text.encoding);
 }
 
@@ -214,10 +219,11 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
-    engine::MultiOutcome outcome =
-        item.source() == PyItem::Source::WholeDocument
-            ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false)
-            : engine::evaluate_paths_in_element(text.bytes, text.encoding, compiled);
+    bool whole = item.source() == PyItem::Source::WholeDocument;
+    engine::MultiOutcome outcome = scan_unlocked(hold, text.bytes.size(), [&] {
+        return whole ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false)
+                     : engine::evaluate_paths_in_element(text.bytes, text.encoding, compiled);
+    });
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
     return results_of(entries.value(), std::move(std::get<std::vector<engine::Matches>>(outcome)),

@@ -1,4 +1,5 @@
 #include "lib/result/item.hpp"
+#include "lib/document/unlocked_scan.hpp"
 
 #include "engine/element_text.hpp"
 #include "lib/support/internal_error.hpp"
@@ -142,7 +143,9 @@ Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold) {
     // The scan knew where a leaf's text lies, but an item keeps only that it
     // is a leaf: reading the text from its place measured slower than reading
     // the element again, for fewer instructions.
-    return ItemText::owned(engine::item_text(element.value().bytes, element.value().encoding));
+    const DocumentText& text = element.value();
+    return ItemText::owned(scan_unlocked(
+        hold, text.bytes.size(), [&] { return engine::item_text(text.bytes, text.encoding); }));
 }
 
 }  // namespace quorbix::lib

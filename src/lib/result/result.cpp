@@ -1,4 +1,5 @@
 #include "lib/result/result.hpp"
+#include "lib/document/unlocked_scan.hpp"
 
 #include "engine/element_text.hpp"
 #include "lib/functions/module_functions.hpp"
@@ -148,8 +149,10 @@ Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold) {
     if (!items[0].is_element() || items[0].is_leaf()) return ResultMode::ScalarLike;
     auto bytes = element_bytes(items[0], hold);
     if (!bytes.ok()) return std::move(bytes.error());
-    return engine::has_child_element(bytes.value().bytes) ? ResultMode::DictElement
-                                                          : ResultMode::ScalarLike;
+    std::string_view element = bytes.value().bytes;
+    bool children =
+        scan_unlocked(hold, element.size(), [&] { return engine::has_child_element(element); });
+    return children ? ResultMode::DictElement : ResultMode::ScalarLike;
 }
 
 }  // namespace quorbix::lib

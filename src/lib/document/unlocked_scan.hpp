@@ -1,0 +1,47 @@
+// Scans that give the interpreter lock up. The bytes of a bytes or str
+// document never change while referenced, nor do the module's own copies, so
+// other threads may run Python while the core reads them; a buffer's exporter
+// may change its bytes at any time, so a scan of a held view keeps the lock.
+// No Python object is touched between release and reacquisition: the scan
+// takes string views and gives back plain C++ values.
+#pragma once
+
+#include <Python.h>
+
+#include <cstddef>
+#include <utility>
+
+#include "lib/document/document.hpp"
+
+namespace quorbix::lib {
+
+// Below this many bytes a scan takes less time than handing the lock over
+// and back (two atomic exchanges, and a wake-up when a thread waits), so it
+// keeps the lock.
+inline constexpr std::size_t unlocked_scan_bytes = 4096;
+
+// Holds the lock released from construction to destruction, also when the
+// scan throws (a failed allocation is turned into MemoryError only once the
+// lock is back).
+class LockReleased {
+  public:
+    explicit LockReleased(bool release) : state_(release ? PyEval_SaveThread() : nullptr) {}
+    LockReleased(const LockReleased&) = delete;
+    LockReleased& operator=(const LockReleased&) = delete;
+    ~LockReleased() {
+        if (state_ != nullptr) PyEval_RestoreThread(state_);
+    }
+
+  private:
+    PyThreadState* state_;
+};
+
+// Runs `scan` over `bytes`, read through `hold`, without the lock when that
+// is safe and worth it; returns what `scan` returns.
+template <class Scan>
+auto scan_unlocked(const DocumentHold& hold, std::size_t bytes, Scan&& scan) {
+    LockReleased released(!hold.view.held() && bytes >= unlocked_scan_bytes);
+    return std::forward<Scan>(scan)();
+}
+
+}  // namespace quorbix::lib

@@ -9,3 +9,7 @@ try:
     __version__ = version("quorbix")
 except PackageNotFoundError:  # run from a source tree that was never installed
     __version__ = "0+unknown"
+
+from .tables import read_xml, records  # noqa: E402
+
+__all__ = [*__all__, "records", "read_xml"]

@@ -24,11 +24,13 @@ bool list_in_all(PyObject* module, PyObject* name) {
     return PyList_Append(all.get(), name) == 0;
 }
 
-bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
+// A public function is listed in __all__; one whose name starts with an
+// underscore serves the package's Python code only.
+bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def, bool public_name) {
     PyRef function(PyCFunction_NewEx(def, module, module_name));
     if (!function) return false;
     PyRef name(PyObject_GetAttrString(function.get(), "__name__"));
-    if (!name || !list_in_all(module, name.get())) return false;
+    if (!name || (public_name && !list_in_all(module, name.get()))) return false;
     return PyObject_SetAttr(module, name.get(), function.get()) == 0;
 }
 
@@ -51,7 +53,8 @@ int exec_module(PyObject* module) {
         &get_many_function, &get_many_bytes_function, &get_many_buffer_function,
         &parse_function,    &compile_function,        &validate_function};
     for (PyMethodDef* def : functions)
-        if (!add_function(module, module_name.get(), def)) return -1;
+        if (!add_function(module, module_name.get(), def, true)) return -1;
+    if (!add_function(module, module_name.get(), &table_function, false)) return -1;
     PyObject* (*classes[])() = {
         path_type,           result_type,           char_iter_type,       item_iter_type,
         child_key_iter_type, child_value_iter_type, child_item_iter_type, child_iter_type,

@@ -31,5 +31,6 @@ extern PyMethodDef get_many_buffer_function;
 extern PyMethodDef parse_function;
 extern PyMethodDef compile_function;
 extern PyMethodDef validate_function;
+extern PyMethodDef table_function;  // _table, behind records() and read_xml()
 
 }  // namespace quorbix::lib

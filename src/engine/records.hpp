@@ -1,0 +1,45 @@
+// A table out of a document: one row per element a path matches, in document
+// order, and one column per path relative to the row, or, without paths, one
+// per attribute and leaf child the rows have. A cell holds the text a query
+// for it would give as `to_str()`, or nothing when the row has no match.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "engine/engine_match.hpp"
+#include "path/compiled_path.hpp"
+#include "xml/encoding/encoding.hpp"
+
+namespace quorbix::engine {
+
+struct Table {
+    std::vector<std::string> columns;  // found columns' names, first seen first
+    std::size_t rows = 0;
+    std::vector<std::optional<std::string>> cells;  // row after row
+};
+
+using TableOutcome = std::variant<Table, AmbiguousPath>;
+
+// The rows `rows` matches, each read through every path of `columns` (the
+// table's columns are the caller's, so `columns` of the Table stays empty).
+// A match of `rows` that is not an element is no row.
+TableOutcome read_table(std::string_view document, xml::Encoding encoding,
+                        const path::CompiledPath& rows,
+                        const std::vector<const path::CompiledPath*>& columns);
+
+// The same, with a column for each attribute and each leaf child (an element
+// with no element inside) any row has, named as written; a row's first
+// attribute or child of a name fills its column.
+TableOutcome read_table_of_children(std::string_view document, xml::Encoding encoding,
+                                    const path::CompiledPath& rows);
+
+// The text `to_str()` gives for a Result of `matches`, found in `bytes` (the
+// bytes range-mode matches point into); nothing for no match.
+std::optional<std::string> matches_text(const Matches& matches, std::string_view bytes,
+                                        xml::Encoding encoding);
+
+}  // namespace quorbix::engine

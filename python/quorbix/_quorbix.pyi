@@ -60,6 +60,12 @@ def validate(data: str | ReadableBuffer) -> bool:
     """Whether `data` has balanced, matching tags and exactly one root element
     (entities and attributes are not checked)."""
 
+def _table(
+    data: str | ReadableBuffer, rows: list[str | Path], columns: list[str | Path] | None
+) -> tuple[list[str], list[list[str | None]], int]:
+    """The names found (None when `columns` are given), one list of cells per
+    column, and the number of rows (behind records and read_xml)."""
+
 @final
 class Path:
     """A compiled path: answers queries without reading its text again."""

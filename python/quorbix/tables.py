@@ -5,12 +5,10 @@ from __future__ import annotations
 import mmap
 import os
 from collections.abc import Mapping
-from typing import IO, TYPE_CHECKING, Any, Union
+from typing import IO, Any, Union
 
 from ._quorbix import Path, _table
 
-if TYPE_CHECKING:
-    import pandas
 
 Source = Union[str, bytes, "os.PathLike[str]", IO[bytes], IO[str]]
 
@@ -61,10 +59,10 @@ def read_xml(
     rows: str | Path,
     columns: Mapping[str, str | Path] | None = None,
     dtype: Any = None,
-) -> pandas.DataFrame:
+) -> Any:  # a pandas.DataFrame: pandas is an optional extra
     """A pandas DataFrame of `records`, its numeric columns typed as pandas.read_xml types them."""
     try:
-        from pandas.io.parsers import TextParser
+        from pandas.io.parsers import TextParser  # type: ignore[import-untyped, unused-ignore]
     except ImportError as error:  # pragma: no cover - pandas is an optional extra
         raise ImportError("quorbix.read_xml needs pandas: pip install 'quorbix[pandas]'") from error
     document, mapped = _document(source)

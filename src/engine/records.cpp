@@ -54,15 +54,15 @@ class ColumnsByName {
         ++table_.rows;
     }
 
-    // Fills the cell of column `name` in the current row, unless filled.
+    // Fills the cell of column `name` in the current row; a later attribute
+    // or child of the name wins, as in pandas.read_xml.
     void put(std::string_view name, std::string value) {
         auto [at, added] = index_.try_emplace(std::string(name), table_.columns.size());
         if (added) {
             table_.columns.emplace_back(name);
             table_.cells.emplace_back();
         }
-        std::optional<std::string>& cell = table_.cells[row_start_ + at->second];
-        if (!cell) cell = std::move(value);
+        table_.cells[row_start_ + at->second] = std::move(value);
     }
 
     // Rows made before a column was found are as wide as the final table.
@@ -93,7 +93,8 @@ void read_children(std::string_view element, xml::Encoding encoding, ColumnsByNa
     for (;;) {
         xml::ReadResult r = reader.next_event();
         if (r.event.kind == xml::EventKind::Eof) return;
-        if (r.ok() && (r.event.kind == xml::EventKind::Start || r.event.kind == xml::EventKind::Empty)) {
+        if (r.ok() &&
+            (r.event.kind == xml::EventKind::Start || r.event.kind == xml::EventKind::Empty)) {
             xml::AttributeIter it = xml::attributes(r.event);
             xml::Attribute attribute;
             while (it.next(attribute)) {

@@ -32,8 +32,8 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const std::vector<const path::CompiledPath*>& columns);
 
 // The same, with a column for each attribute and each leaf child (an element
-// with no element inside) any row has, named as written; a row's first
-// attribute or child of a name fills its column.
+// with no element inside) any row has, named as written; a row's last
+// attribute or child of a name fills its column, as pandas.read_xml has it.
 TableOutcome read_table_of_children(std::string_view document, xml::Encoding encoding,
                                     const path::CompiledPath& rows);
 

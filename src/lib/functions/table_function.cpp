@@ -38,14 +38,13 @@ Expected<PyRef> column_lists(const engine::Table& table, const std::vector<bool>
         auto column = new_list(table.rows);
         if (!column.ok()) return column;
         for (std::size_t r = 0; r < table.rows; ++r) {
-            PyRef value = given[c] ? cell_object(table.cells[r * width + cell])
-                                   : PyRef::borrow(Py_None);
+            PyRef value =
+                given[c] ? cell_object(table.cells[r * width + cell]) : PyRef::borrow(Py_None);
             if (!value) return PendingError::fetch();
             PyList_SetItem(column.value().get(), static_cast<Py_ssize_t>(r), value.release());
         }
         if (given[c]) ++cell;
-        PyList_SetItem(columns.value().get(), static_cast<Py_ssize_t>(c),
-                       column.value().release());
+        PyList_SetItem(columns.value().get(), static_cast<Py_ssize_t>(c), column.value().release());
     }
     return columns;
 }
@@ -54,8 +53,8 @@ Expected<PyRef> names_list(const std::vector<std::string>& names) {
     auto list = new_list(names.size());
     if (!list.ok()) return list;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        PyRef name(PyUnicode_FromStringAndSize(names[i].data(),
-                                               static_cast<Py_ssize_t>(names[i].size())));
+        PyRef name(
+            PyUnicode_FromStringAndSize(names[i].data(), static_cast<Py_ssize_t>(names[i].size())));
         if (!name) return PendingError::fetch();
         PyList_SetItem(list.value().get(), static_cast<Py_ssize_t>(i), name.release());
     }

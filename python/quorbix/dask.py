@@ -1,0 +1,37 @@
+"""Many XML documents as one Dask DataFrame: a partition per file, read by quorbix."""
+
+from __future__ import annotations
+
+from collections.abc import Mapping
+from typing import Any
+
+from . import read_xml as _read_xml
+from ._quorbix import Path
+
+
+
+def _partition(file: Any, rows: str | Path, columns: Mapping[str, str | Path] | None) -> Any:
+    # Runs in a worker: the file's bytes are read where the worker is, so the
+    # same call reads local disks and object stores alike.
+    with file as opened:
+        return _read_xml(opened.read(), rows, columns)
+
+
+def read_xml(
+    urlpath: str | list[str],
+    rows: str | Path,
+    columns: Mapping[str, str | Path] | None = None,
+) -> Any:  # a dask.dataframe.DataFrame: Dask is an optional extra
+    """One partition per file of `urlpath` (a glob, a list, or any URL fsspec opens)."""
+    try:
+        import dask.dataframe as dd
+        import fsspec  # type: ignore[import-untyped, unused-ignore]
+        from dask import delayed
+    except ImportError as error:  # pragma: no cover - dask is an optional extra
+        raise ImportError("quorbix.dask needs Dask: pip install 'quorbix[dask]'") from error
+    files = fsspec.open_files(urlpath, mode="rb")
+    if not files:
+        raise FileNotFoundError(f"no file matches {urlpath!r}")
+    columns = dict(columns) if columns is not None else None
+    parts = [delayed(_partition)(file, rows, columns) for file in files]
+    return dd.from_delayed(parts)

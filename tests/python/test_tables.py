@@ -1,0 +1,94 @@
+"""records() and read_xml(): rows in document order, cells as to_str() gives them,
+columns typed as pandas.read_xml types them."""
+
+import io
+import mmap
+
+import pytest
+
+import quorbix
+from quorbix import compile
+
+DOC = (
+    '<catalog xmlns:dc="urn:dc">'
+    '<book id="1" lang="en"><dc:title> A &amp; B </dc:title><price>10.5</price>'
+    "<tag>x</tag><tag>y</tag><info><pages>3</pages></info></book>"
+    '<book id="2"><price>7</price><note>n</note></book>'
+    "<book/>"
+    "</catalog>"
+)
+
+
+def test_columns_are_paths_relative_to_each_row():
+    columns = {"id": "@id", "title": "dc:title", "price": compile("price"), "pages": "info.pages",
+               "tags": "tag", "info": "info", "none": ""}
+    got = quorbix.records(DOC, "catalog.book", columns)
+    rows = [quorbix.get(DOC, f"catalog.book.{i}") for i in range(3)]
+    expected = [
+        {name: (r.get(p if isinstance(p, str) else "price").to_str()
+                if p and r.get(p if isinstance(p, str) else "price").exists() else None)
+         for name, p in columns.items()}
+        for r in rows
+    ]
+    assert got == expected
+    assert got[0]["title"] == "A & B" and got[0]["tags"] == "<tag>x</tag>\n<tag>y</tag>"
+    assert got[2] == dict.fromkeys(columns)
+
+
+def test_without_columns_a_row_has_its_attributes_and_leaf_children():
+    assert quorbix.records(DOC.encode(), "catalog.book") == [
+        {"id": "1", "lang": "en", "dc:title": "A & B", "price": "10.5", "tag": "y", "note": None},
+        {"id": "2", "lang": None, "dc:title": None, "price": "7", "tag": None, "note": "n"},
+        dict.fromkeys(["id", "lang", "dc:title", "price", "tag", "note"]),
+    ]
+    assert quorbix.records(DOC, "catalog.nothing") == []
+    assert quorbix.records("<r><a/><a/></r>", "r.a") == [{}, {}]
+
+
+def test_documents_of_every_kind_and_errors():
+    windows = DOC.replace("A &amp; B", "Щ").encode("cp1251")
+    windows = b'<?xml version="1.0" encoding="windows-1251"?>' + windows
+    assert quorbix.records(bytearray(windows), "catalog.book.0", {"t": "dc:title"}) == [{"t": "Щ"}]
+    with pytest.raises(ValueError, match="ambiguous"):
+        quorbix.records(DOC, "catalog.book.info", {"p": "pages"})
+    with pytest.raises(ValueError):
+        quorbix.records(DOC, "catalog.book", {"p": "a#("})
+    with pytest.raises(TypeError):
+        quorbix.records(DOC, "catalog.book", ["@id"])
+    with pytest.raises(TypeError):
+        quorbix.records(DOC, 5)
+
+
+pandas = pytest.importorskip("pandas")
+
+
+@pytest.mark.parametrize("columns", [None, {"id": "@id", "price": "price", "note": "note"}])
+def test_read_xml_types_columns_as_pandas_does(tmp_path, columns):
+    # Cells are trimmed as to_str() trims; pandas keeps the white space.
+    doc = DOC.replace('"1"', '"01"').replace("dc:title", "title").replace(" A &amp; B ", "A&amp;B")
+    ours = quorbix.read_xml(doc, "catalog.book", columns)
+    theirs = pandas.read_xml(io.StringIO(doc), xpath="/catalog/book", parser="lxml")
+    theirs = theirs[list(ours.columns)] if columns else theirs.drop(columns=["info"])
+    pandas.testing.assert_frame_equal(ours, theirs)
+    file = tmp_path / "doc.xml"
+    file.write_text(doc)
+    for source in [file, str(file), open(file, "rb"), io.StringIO(doc), doc.encode()]:
+        pandas.testing.assert_frame_equal(quorbix.read_xml(source, "catalog.book", columns), ours)
+    empty = tmp_path / "empty.xml"
+    empty.write_bytes(b"")
+    assert quorbix.read_xml(empty, "a.b", {"x": "@x"}).empty
+
+
+def test_read_xml_leaves_no_map_open(tmp_path, monkeypatch):
+    opened = []
+    real = mmap.mmap
+
+    def recording(*args, **kwargs):
+        opened.append(real(*args, **kwargs))
+        return opened[-1]
+
+    monkeypatch.setattr(mmap, "mmap", recording)
+    file = tmp_path / "doc.xml"
+    file.write_text(DOC)
+    quorbix.read_xml(file, "catalog.book")
+    assert opened and all(m.closed for m in opened)

@@ -4,6 +4,7 @@
 
 #include "engine/element_text.hpp"
 #include "engine/evaluator.hpp"
+#include "engine/name_test.hpp"
 #include "text/white_space.hpp"
 #include "xml/attributes.hpp"
 #include "xml/character_data.hpp"
@@ -115,6 +116,101 @@ void read_children(std::string_view element, xml::Encoding encoding, ColumnsByNa
     }
 }
 
+// A column of one plain step, an attribute of the row or its children of one
+// name, is read in one walk over the row's children shared by every such
+// column; other columns go through the evaluator. Names are compared as
+// bytes, so only UTF-8 rows are read this way.
+bool reads_directly(const path::CompiledPath& column) {
+    if (column.steps.size() != 1 || !column.modifiers.empty()) return false;
+    const path::PathStep& step = column.steps.front();
+    return step.selector == path::Selector::None && !step.recursive &&
+           (step.kind == path::StepKind::ElementExact || step.kind == path::StepKind::Attribute);
+}
+
+// The cells of the columns that `reads_directly`, for one row: attributes
+// from its start tag, children from one walk that takes each direct child
+// whole (to the end tag of its name, as a capture does).
+class DirectRead {
+  public:
+    explicit DirectRead(const std::vector<const path::CompiledPath*>& columns) {
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (reads_directly(*columns[i])) {
+                const path::PathStep& step = columns[i]->steps.front();
+                (step.kind == path::StepKind::Attribute ? attributes_ : children_)
+                    .push_back({i, &step});
+            }
+        found_.resize(columns.size());
+    }
+
+    // Reads `row` (UTF-8) into `cells`, the row's cells.
+    void read(std::string_view row, std::optional<std::string>* cells) {
+        xml::XmlReader reader(row, xml::evaluation_profile(), xml::Encoding::Utf8);
+        xml::ReadResult first = reader.next_event();
+        while (first.ok() && first.event.kind != xml::EventKind::Start &&
+               first.event.kind != xml::EventKind::Empty && first.event.kind != xml::EventKind::Eof)
+            first = reader.next_event();
+        if (!first.ok() || first.event.kind == xml::EventKind::Eof) return;
+        for (const Wanted& a : attributes_) {
+            if (attribute_value(first.event, a.step->name, xml::Encoding::Utf8, scratch_))
+                cells[a.column] = trimmed(scratch_);
+        }
+        for (const Wanted& c : children_) found_[c.column].clear();
+        if (first.event.kind == xml::EventKind::Start && !children_.empty()) walk(reader);
+        for (const Wanted& c : children_) {
+            const Found& found = found_[c.column];
+            if (found.empty()) continue;
+            if (found.size() == 1 && found.front().leaf_text) {
+                scratch_.clear();
+                xml::append_character_data(*found.front().leaf_text, xml::Encoding::Utf8, scratch_);
+                cells[c.column] = trimmed(scratch_);
+                continue;
+            }
+            Matches matches;
+            for (const Child& child : found)
+                matches.push_back(EngineMatch::range(child.start, child.end));
+            cells[c.column] = matches_text(matches, row, xml::Encoding::Utf8);
+        }
+    }
+
+  private:
+    struct Wanted {
+        std::size_t column;
+        const path::PathStep* step;
+    };
+    struct Child {
+        std::size_t start, end;
+        std::optional<std::string_view> leaf_text;  // raw, when a leaf
+    };
+    using Found = std::vector<Child>;
+
+    void walk(xml::XmlReader& reader) {
+        for (;;) {
+            reader.skip_text();
+            std::size_t at = static_cast<std::size_t>(reader.position());
+            if (reader.read_next() != xml::ReaderError::None) return;
+            const xml::XmlEvent& event = reader.event();
+            if (event.kind == xml::EventKind::Eof || event.kind == xml::EventKind::End) return;
+            if (event.kind != xml::EventKind::Start && event.kind != xml::EventKind::Empty)
+                continue;
+            std::string_view name = event.name();
+            // A leaf's text is known from the walk; any other child is
+            // taken whole and read again if a column wants it.
+            std::optional<std::string_view> text = std::string_view();
+            if (event.kind == xml::EventKind::Start) {
+                text = reader.skip_leaf(name);
+                if (!text && reader.skip_element(name) != xml::ReaderError::None) return;
+            }
+            std::size_t end = static_cast<std::size_t>(reader.position());
+            for (const Wanted& c : children_)
+                if (name_matches(*c.step, name)) found_[c.column].push_back({at, end, text});
+        }
+    }
+
+    std::vector<Wanted> attributes_, children_;
+    std::vector<Found> found_;
+    std::string scratch_;
+};
+
 }  // namespace
 
 std::optional<std::string> matches_text(const Matches& matches, std::string_view bytes,
@@ -139,16 +235,34 @@ std::optional<std::string> matches_text(const Matches& matches, std::string_view
 
 TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const path::CompiledPath& rows,
-                        const std::vector<const path::CompiledPath*>& columns) {
+                        const std::vector<const path::CompiledPath*>& columns, bool direct_reads) {
     Matches row_matches;
     auto elements = row_elements(document, encoding, rows, row_matches);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
+    DirectRead direct(columns);
+    bool by_evaluator = encoding != xml::Encoding::Utf8 || !direct_reads;
+    std::vector<const path::CompiledPath*> evaluated;  // the columns the evaluator reads
+    std::vector<std::size_t> evaluated_at;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (by_evaluator || !reads_directly(*columns[i])) {
+            evaluated.push_back(columns[i]);
+            evaluated_at.push_back(i);
+        }
     Table table;
-    for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
-        MultiOutcome outcome = evaluate_paths_in_element(element, encoding, columns);
-        if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome)) return std::move(*ambiguous);
-        for (const Matches& matches : std::get<std::vector<Matches>>(outcome))
-            table.cells.push_back(matches_text(matches, element, encoding));
+    const auto& rows_bytes = std::get<std::vector<std::string_view>>(elements);
+    table.cells.reserve(rows_bytes.size() * columns.size());
+    for (std::string_view element : rows_bytes) {
+        std::size_t first = table.cells.size();
+        table.cells.resize(first + columns.size());
+        if (!by_evaluator) direct.read(element, &table.cells[first]);
+        if (!evaluated.empty()) {
+            MultiOutcome outcome = evaluate_paths_in_element(element, encoding, evaluated);
+            if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome))
+                return std::move(*ambiguous);
+            const auto& lists = std::get<std::vector<Matches>>(outcome);
+            for (std::size_t k = 0; k < lists.size(); ++k)
+                table.cells[first + evaluated_at[k]] = matches_text(lists[k], element, encoding);
+        }
         ++table.rows;
     }
     return table;

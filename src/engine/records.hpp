@@ -26,10 +26,13 @@ using TableOutcome = std::variant<Table, AmbiguousPath>;
 
 // The rows `rows` matches, each read through every path of `columns` (the
 // table's columns are the caller's, so `columns` of the Table stays empty).
-// A match of `rows` that is not an element is no row.
+// A match of `rows` that is not an element is no row. A column of one plain
+// step is read without the evaluator unless `direct_reads` is off (tests
+// compare the two ways).
 TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const path::CompiledPath& rows,
-                        const std::vector<const path::CompiledPath*>& columns);
+                        const std::vector<const path::CompiledPath*>& columns,
+                        bool direct_reads = true);
 
 // The same, with a column for each attribute and each leaf child (an element
 // with no element inside) any row has, named as written; a row's last

@@ -62,9 +62,10 @@ def validate(data: str | ReadableBuffer) -> bool:
 
 def _table(
     data: str | ReadableBuffer, rows: list[str | Path], columns: list[str | Path] | None
-) -> tuple[list[str], list[list[str | None]], int]:
+) -> tuple[list[str], list[list[str | None]], int, list[int]]:
     """The names found (None when `columns` are given), one list of cells per
-    column, and the number of rows (behind records and read_xml)."""
+    column, the number of rows, and each column's kind: 0 text, 1 plain
+    numbers, 2 left to pandas (behind records and read_xml)."""
 
 @final
 class Path:

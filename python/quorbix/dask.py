@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import functools
 from collections.abc import Mapping
 from typing import Any
 
@@ -26,12 +27,14 @@ def read_xml(
     try:
         import dask.dataframe as dd
         import fsspec  # type: ignore[import-untyped, unused-ignore]
-        from dask import delayed
     except ImportError as error:  # pragma: no cover - dask is an optional extra
         raise ImportError("quorbix.dask needs Dask: pip install 'quorbix[dask]'") from error
     files = fsspec.open_files(urlpath, mode="rb")
     if not files:
         raise FileNotFoundError(f"no file matches {urlpath!r}")
     columns = dict(columns) if columns is not None else None
-    parts = [delayed(_partition)(file, rows, columns) for file in files]
-    return dd.from_delayed(parts)
+    # The columns and their types come from the first file, read here; the
+    # partitions are not checked against them one by one.
+    read = functools.partial(_partition, rows=rows, columns=columns)
+    meta = read(files[0]).iloc[:0]
+    return dd.from_map(read, files, meta=meta, enforce_metadata=False)

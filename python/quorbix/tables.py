@@ -15,14 +15,15 @@ Source = Union[str, bytes, "os.PathLike[str]", IO[bytes], IO[str]]
 
 def _columns(
     data: Any, rows: str | Path, columns: Mapping[str, str | Path] | None
-) -> tuple[list[str], list[list[str | None]], int]:
-    """The table's column names, one list of cells per column, and its row count."""
+) -> tuple[list[str], list[list[str | None]], int, list[int]]:
+    """The table's column names, one list of cells per column, its row count,
+    and each column's kind (0 text, 1 number, 2 left to pandas)."""
     if columns is None:
-        return _table(data, [rows], None)  # type: ignore[no-any-return]
+        return _table(data, [rows], None)
     if not isinstance(columns, Mapping):
         raise TypeError("columns must be a mapping of column names to paths")
-    _, cells, count = _table(data, [rows], list(columns.values()))
-    return list(columns), cells, count
+    _, cells, count, kinds = _table(data, [rows], list(columns.values()))
+    return list(columns), cells, count, kinds
 
 
 def records(
@@ -31,7 +32,7 @@ def records(
     columns: Mapping[str, str | Path] | None = None,
 ) -> list[dict[str, str | None]]:
     """One dict per element that `rows` matches, in document order."""
-    names, cells, count = _columns(data, rows, columns)
+    names, cells, count, _ = _columns(data, rows, columns)
     if not names:
         return [{} for _ in range(count)]
     return [dict(zip(names, row)) for row in zip(*cells)]
@@ -61,15 +62,54 @@ def read_xml(
     dtype: Any = None,
 ) -> Any:  # a pandas.DataFrame: pandas is an optional extra
     """A pandas DataFrame of `records`, its numeric columns typed as pandas.read_xml types them."""
-    try:
-        from pandas.io.parsers import TextParser  # type: ignore[import-untyped, unused-ignore]
-    except ImportError as error:  # pragma: no cover - pandas is an optional extra
-        raise ImportError("quorbix.read_xml needs pandas: pip install 'quorbix[pandas]'") from error
     document, mapped = _document(source)
     try:
-        names, cells, _ = _columns(document, rows, columns)
+        names, cells, count, kinds = _columns(document, rows, columns)
     finally:
         if mapped is not None:
             mapped.close()
-    with TextParser([list(row) for row in zip(*cells)], names=names, dtype=dtype) as parser:
-        return parser.read()
+    return _frame(names, cells, count, kinds, dtype)
+
+
+_TEXT, _NUMBER = 0, 1
+
+
+def _frame(names: list[str], cells: list[list[str | None]], count: int, kinds: list[int],
+           dtype: Any) -> Any:
+    """The columns typed as pandas' own parser types them: a column the core
+    found to be plain numbers goes through pandas.to_numeric (the conversion
+    that parser uses), one of plain texts becomes pandas' string type, and
+    any other (missing markers, bools, dtype given) is handed to the parser."""
+    try:
+        import pandas
+        from pandas.io.parsers import TextParser  # type: ignore[import-untyped, unused-ignore]
+    except ImportError as error:  # pragma: no cover - pandas is an optional extra
+        raise ImportError("quorbix.read_xml needs pandas: pip install 'quorbix[pandas]'") from error
+    if dtype is not None:
+        with TextParser([list(row) for row in zip(*cells)], names=names, dtype=dtype) as parser:
+            return parser.read()
+    frame = {}
+    for name, column, kind in zip(names, cells, kinds):
+        if kind == _NUMBER:
+            frame[name] = pandas.to_numeric(pandas.Series(column, dtype=object))
+        elif kind == _TEXT:
+            frame[name] = _text_series(pandas, TextParser, column)
+        else:
+            # A second column of one text keeps the parser from taking a row
+            # whose only cell is empty for a blank line.
+            with TextParser([[cell, "x"] for cell in column], names=[name, "_"]) as parser:
+                frame[name] = parser.read()[name]
+    return pandas.DataFrame(frame, index=pandas.RangeIndex(count), columns=names)
+
+
+_string_dtype: Any = None
+
+
+def _text_series(pandas: Any, parser: Any, column: list[str | None]) -> Any:
+    global _string_dtype
+    if _string_dtype is None:  # what this pandas makes of a column of texts
+        with parser([["x"]], names=["a"]) as sample:
+            _string_dtype = sample.read()["a"].dtype
+    if _string_dtype == object:
+        column = [float("nan") if cell is None else cell for cell in column]
+    return pandas.Series(column, dtype=_string_dtype)

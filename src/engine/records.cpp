@@ -211,7 +211,68 @@ class DirectRead {
     std::string scratch_;
 };
 
+// [+-]digits[.digits][(e|E)[+-]digits], at least one digit before the
+// exponent; integers of up to 18 digits, which fit 64 bits.
+bool plain_number(std::string_view cell) {
+    std::size_t i = 0, n = cell.size();
+    if (i < n && (cell[i] == '+' || cell[i] == '-')) ++i;
+    std::size_t digits = 0;
+    bool fraction = false;
+    for (; i < n && cell[i] >= '0' && cell[i] <= '9'; ++i) ++digits;
+    if (i < n && cell[i] == '.') {
+        fraction = true;
+        for (++i; i < n && cell[i] >= '0' && cell[i] <= '9'; ++i) ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < n && (cell[i] == 'e' || cell[i] == 'E')) {
+        fraction = true;
+        ++i;
+        if (i < n && (cell[i] == '+' || cell[i] == '-')) ++i;
+        std::size_t exponent = 0;
+        for (; i < n && cell[i] >= '0' && cell[i] <= '9'; ++i) ++exponent;
+        if (exponent == 0) return false;
+    }
+    return i == n && (fraction || digits <= 18);
+}
+
+// Texts pandas reads as missing or as a bool by default.
+bool missing_or_bool(std::string_view cell) {
+    static constexpr std::string_view special[] = {
+        "",        "#N/A", "#N/A N/A", "#NA",  "-1.#IND", "-1.#QNAN", "-NaN", "-nan", "1.#IND",
+        "1.#QNAN", "<NA>", "N/A",      "NA",   "NULL",    "NaN",      "None", "n/a",  "nan",
+        "null",    "True", "TRUE",     "true", "False",   "FALSE",    "false"};
+    for (std::string_view s : special)
+        if (cell == s) return true;
+    return false;
+}
+
+// A text no parser reads as a number: a byte outside those of numbers, and
+// not one of the spellings of infinity and not-a-number.
+bool never_a_number(std::string_view cell) {
+    if (cell.find_first_not_of("0123456789+-.eE") == std::string_view::npos) return false;
+    std::string lower;
+    for (char c : cell) lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    std::string_view rest = lower;
+    if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) rest.remove_prefix(1);
+    return rest != "inf" && rest != "infinity" && rest != "nan";
+}
+
 }  // namespace
+
+ColumnKind column_kind(const Table& table, std::size_t column, std::size_t width) {
+    bool present = false, numbers = true, text = false;
+    for (std::size_t r = 0; r < table.rows; ++r) {
+        const std::optional<std::string>& cell = table.cells[r * width + column];
+        if (!cell) continue;
+        present = true;
+        if (missing_or_bool(*cell)) return ColumnKind::Other;
+        if (!plain_number(*cell)) numbers = false;
+        if (!text && never_a_number(*cell)) text = true;
+    }
+    if (!present) return ColumnKind::Other;
+    if (numbers) return ColumnKind::Number;
+    return text ? ColumnKind::Text : ColumnKind::Other;
+}
 
 std::optional<std::string> matches_text(const Matches& matches, std::string_view bytes,
                                         xml::Encoding encoding) {

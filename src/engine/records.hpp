@@ -4,6 +4,7 @@
 // for it would give as `to_str()`, or nothing when the row has no match.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,13 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
 // attribute or child of a name fills its column, as pandas.read_xml has it.
 TableOutcome read_table_of_children(std::string_view document, xml::Encoding encoding,
                                     const path::CompiledPath& rows);
+
+// How a column of cells would be typed by pandas' parsers, as far as its
+// texts settle it cheaply: every present cell a plain decimal number
+// (Number), or some cell that no parser reads as a number and none that reads
+// as missing or as a bool (Text); anything else (Other) is left to pandas.
+enum class ColumnKind : std::uint8_t { Text, Number, Other };
+ColumnKind column_kind(const Table& table, std::size_t column, std::size_t width);
 
 // The text `to_str()` gives for a Result of `matches`, found in `bytes` (the
 // bytes range-mode matches point into); nothing for no match.

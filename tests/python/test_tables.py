@@ -79,6 +79,30 @@ def test_read_xml_types_columns_as_pandas_does(tmp_path, columns):
     assert quorbix.read_xml(empty, "a.b", {"x": "@x"}).empty
 
 
+def test_read_xml_types_every_kind_of_column_as_pandas_does():
+    # Columns of: ints with a gap, floats in every spelling, texts, missing
+    # markers, bools, nothing at all, numbers beside texts, inf and nan,
+    # integers past 64 bits, and empty cells.
+    values = [
+        ["01", "+2", None, "-3"], ["1.5", "2e3", ".5", "-1E-2"], ["a", "b c", None, "d"],
+        ["NA", "x", "null", "y"], ["True", "false", "TRUE", None], [None, None, None, None],
+        ["1", "x", "2", "3"], ["inf", "-Infinity", "nan", "1"], ["123456789012345678901", "1", "2", "3"],
+        ["", "x", "", "y"],
+    ]
+    rows = "".join(
+        "<r>" + "".join(f"<c{i}>{column[k]}</c{i}>" for i, column in enumerate(values)
+                        if column[k] is not None) + "</r>"
+        for k in range(4))
+    doc = f"<t>{rows}</t>"
+    ours = quorbix.read_xml(doc, "t.r", {f"c{i}": f"c{i}" for i in range(len(values))})
+    theirs = pandas.read_xml(io.StringIO(doc), xpath="/t/r", parser="lxml")
+    for name in ours.columns:
+        if name in theirs:
+            pandas.testing.assert_series_equal(ours[name], theirs[name], check_names=False)
+        else:  # pandas makes no column of one nobody has
+            assert ours[name].isna().all()
+
+
 def test_read_xml_leaves_no_map_open(tmp_path, monkeypatch):
     opened = []
     real = mmap.mmap

@@ -1,8 +1,9 @@
 // _table(data, rows, columns): the columns of a table read out of a document,
 // for records() and read_xml() in the package. `rows` is a list of one path,
 // `columns` a list of paths or None (the rows' attributes and leaf children).
-// Answers (names, cells, rows): the names found (None when paths were given),
-// one list per column of a str or None per row, and the number of rows.
+// Answers (names, cells, rows, kinds): the names found (None when paths were
+// given), one list per column of a str or None per row, the number of rows,
+// and each column's kind (0 text, 1 number, 2 other: see engine::ColumnKind).
 #include "engine/records.hpp"
 #include "lib/calls/arguments.hpp"
 #include "lib/calls/path_text.hpp"
@@ -47,6 +48,22 @@ Expected<PyRef> column_lists(const engine::Table& table, const std::vector<bool>
         PyList_SetItem(columns.value().get(), static_cast<Py_ssize_t>(c), column.value().release());
     }
     return columns;
+}
+
+// Each column's kind (engine::ColumnKind as a number); a column whose path
+// was empty is of no kind pandas settles cheaply.
+Expected<PyRef> column_kinds(const engine::Table& table, const std::vector<bool>& given) {
+    auto kinds = new_list(given.size());
+    if (!kinds.ok()) return kinds;
+    std::size_t width = table.rows == 0 ? 0 : table.cells.size() / table.rows;
+    for (std::size_t c = 0, cell = 0; c < given.size(); ++c) {
+        engine::ColumnKind kind =
+            given[c] ? engine::column_kind(table, cell++, width) : engine::ColumnKind::Other;
+        PyRef number(PyLong_FromLong(static_cast<long>(kind)));
+        if (!number) return PendingError::fetch();
+        PyList_SetItem(kinds.value().get(), static_cast<Py_ssize_t>(c), number.release());
+    }
+    return kinds;
 }
 
 Expected<PyRef> names_list(const std::vector<std::string>& names) {
@@ -109,7 +126,10 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
     }
     PyRef rows_count(PyLong_FromSize_t(result.rows));
     if (!rows_count) return PendingError::fetch();
-    PyRef answer(PyTuple_Pack(3, names.get(), cells.value().get(), rows_count.get()));
+    auto kinds = column_kinds(result, given);
+    if (!kinds.ok()) return kinds;
+    PyRef answer(
+        PyTuple_Pack(4, names.get(), cells.value().get(), rows_count.get(), kinds.value().get()));
     if (!answer) return PendingError::fetch();
     return answer;
 }

@@ -81,7 +81,7 @@ def _frame(names: list[str], cells: list[list[str | None]], count: int, kinds: l
     that parser uses), one of plain texts becomes pandas' string type, and
     any other (missing markers, bools, dtype given) is handed to the parser."""
     try:
-        import pandas
+        import pandas  # type: ignore[import-untyped, unused-ignore]
         from pandas.io.parsers import TextParser  # type: ignore[import-untyped, unused-ignore]
     except ImportError as error:  # pragma: no cover - pandas is an optional extra
         raise ImportError("quorbix.read_xml needs pandas: pip install 'quorbix[pandas]'") from error
@@ -110,6 +110,6 @@ def _text_series(pandas: Any, parser: Any, column: list[str | None]) -> Any:
     if _string_dtype is None:  # what this pandas makes of a column of texts
         with parser([["x"]], names=["a"]) as sample:
             _string_dtype = sample.read()["a"].dtype
-    if _string_dtype == object:
-        column = [float("nan") if cell is None else cell for cell in column]
+    if _string_dtype == object:  # missing texts are NaN there
+        return pandas.Series([float("nan") if c is None else c for c in column], dtype=object)
     return pandas.Series(column, dtype=_string_dtype)

@@ -67,6 +67,9 @@ def _table(
     column, the number of rows, and each column's kind: 0 text, 1 plain
     numbers, 2 left to pandas (behind records and read_xml)."""
 
+def _json_items(result: Result) -> list[str]:
+    """Each match as JSON text (for the command line)."""
+
 @final
 class Path:
     """A compiled path: answers queries without reading its text again."""

@@ -54,7 +54,8 @@ int exec_module(PyObject* module) {
         &parse_function,    &compile_function,        &validate_function};
     for (PyMethodDef* def : functions)
         if (!add_function(module, module_name.get(), def, true)) return -1;
-    if (!add_function(module, module_name.get(), &table_function, false)) return -1;
+    for (PyMethodDef* def : {&table_function, &json_items_function})
+        if (!add_function(module, module_name.get(), def, false)) return -1;
     PyObject* (*classes[])() = {
         path_type,           result_type,           char_iter_type,       item_iter_type,
         child_key_iter_type, child_value_iter_type, child_item_iter_type, child_iter_type,

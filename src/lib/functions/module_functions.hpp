@@ -31,6 +31,7 @@ extern PyMethodDef get_many_buffer_function;
 extern PyMethodDef parse_function;
 extern PyMethodDef compile_function;
 extern PyMethodDef validate_function;
-extern PyMethodDef table_function;  // _table, behind records() and read_xml()
+extern PyMethodDef table_function;       // _table, behind records() and read_xml()
+extern PyMethodDef json_items_function;  // _json_items, for the command line
 
 }  // namespace quorbix::lib

@@ -1,0 +1,212 @@
+#include "engine/element_json.hpp"
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "text/white_space.hpp"
+#include "xml/attributes.hpp"
+#include "xml/character_data.hpp"
+#include "xml/xml_reader.hpp"
+
+namespace quorbix::engine {
+namespace {
+
+// One element of the tree the JSON is written from; elements are kept in
+// one vector and point to their children by index.
+struct Node {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::string text;
+    std::vector<std::size_t> children;
+};
+
+std::vector<Node> read_tree(std::string_view element, xml::Encoding encoding) {
+    std::vector<Node> nodes;
+    std::vector<std::size_t> open;
+    std::string scratch;
+    xml::XmlReader reader(element, xml::evaluation_profile(), encoding);
+    auto add = [&](const xml::XmlEvent& tag) {
+        Node node;
+        node.name = xml::utf8_name(tag.name(), encoding, scratch);
+        xml::AttributeIter it = xml::attributes(tag);
+        xml::Attribute attribute;
+        while (it.next(attribute)) {
+            if (!attribute.ok) continue;
+            std::string value;
+            xml::append_character_data(attribute.value, encoding, value);
+            std::string key = "@";
+            key += xml::utf8_name(attribute.key, encoding, scratch);
+            node.attributes.emplace_back(std::move(key), std::move(value));
+        }
+        if (!open.empty()) nodes[open.back()].children.push_back(nodes.size());
+        nodes.push_back(std::move(node));
+    };
+    for (;;) {
+        xml::ReadResult r = reader.next_event();
+        if (!r.ok()) {
+            if (r.error == xml::ReaderError::Syntax) break;
+            continue;
+        }
+        const xml::XmlEvent& e = r.event;
+        if (e.kind == xml::EventKind::Eof) break;
+        switch (e.kind) {
+            case xml::EventKind::Start:
+                add(e);
+                open.push_back(nodes.size() - 1);
+                break;
+            case xml::EventKind::Empty:
+                add(e);
+                break;
+            case xml::EventKind::End:
+                if (!open.empty()) open.pop_back();
+                break;
+            case xml::EventKind::Text:
+                if (!open.empty())
+                    xml::append_character_data(e.content, encoding, nodes[open.back()].text);
+                break;
+            case xml::EventKind::CData:
+                if (!open.empty()) xml::append_cdata(e.content, encoding, nodes[open.back()].text);
+                break;
+            default:
+                break;
+        }
+        if (open.empty() && !nodes.empty()) break;  // the first element is whole
+    }
+    return nodes;
+}
+
+// A node's children grouped by name, each group where its first child stood.
+std::vector<std::vector<std::size_t>> groups_of(const std::vector<Node>& nodes, const Node& node) {
+    std::vector<std::vector<std::size_t>> groups;
+    for (std::size_t child : node.children) {
+        auto same = [&](const std::vector<std::size_t>& g) {
+            return nodes[g.front()].name == nodes[child].name;
+        };
+        auto it = groups.begin();
+        while (it != groups.end() && !same(*it)) ++it;
+        if (it == groups.end())
+            groups.push_back({child});
+        else
+            it->push_back(child);
+    }
+    return groups;
+}
+
+class JsonWriter {
+  public:
+    explicit JsonWriter(const std::vector<Node>& nodes) : nodes_(nodes) {}
+
+    std::string write() {
+        if (nodes_.empty()) return "null";
+        start(0);
+        while (!frames_.empty()) step();
+        return std::move(out_);
+    }
+
+  private:
+    // An object being written: its node, its groups, and how far it got.
+    struct Frame {
+        std::size_t node;
+        std::vector<std::vector<std::size_t>> groups;
+        std::size_t group = 0, item = 0;
+        bool comma = false;
+    };
+
+    // Writes a leaf at once, or opens the object of any other node.
+    void start(std::size_t index) {
+        const Node& node = nodes_[index];
+        std::string_view text = text::trim_white_space(node.text);
+        if (node.attributes.empty() && node.children.empty()) {
+            if (text.empty())
+                out_ += "null";
+            else
+                append_json_string(out_, text);
+            return;
+        }
+        out_ += '{';
+        Frame frame{index, groups_of(nodes_, node)};
+        for (const auto& [key, value] : node.attributes) {
+            if (frame.comma) out_ += ',';
+            frame.comma = true;
+            append_json_string(out_, key);
+            out_ += ':';
+            append_json_string(out_, value);
+        }
+        frames_.push_back(std::move(frame));
+    }
+
+    // Writes the next child of the innermost open object, or closes it.
+    void step() {
+        Frame& f = frames_.back();
+        if (f.group == f.groups.size()) {
+            std::string_view text = text::trim_white_space(nodes_[f.node].text);
+            if (!text.empty()) {
+                if (f.comma) out_ += ',';
+                out_ += "\"#text\":";
+                append_json_string(out_, text);
+            }
+            out_ += '}';
+            frames_.pop_back();
+            close_lists();
+            return;
+        }
+        const std::vector<std::size_t>& group = f.groups[f.group];
+        bool list = group.size() > 1;
+        if (f.item == 0) {
+            if (f.comma) out_ += ',';
+            f.comma = true;
+            append_json_string(out_, nodes_[group.front()].name);
+            out_ += list ? ":[" : ":";
+        } else {
+            out_ += ',';
+        }
+        std::size_t child = group[f.item++];
+        std::size_t depth = frames_.size();
+        start(child);
+        if (frames_.size() == depth) close_lists();  // a leaf: written whole
+    }
+
+    // After a child is written whole: ends its group's list when it was the
+    // group's last, and moves the parent on to its next group.
+    void close_lists() {
+        if (frames_.empty()) return;
+        Frame& f = frames_.back();
+        const std::vector<std::size_t>& group = f.groups[f.group];
+        if (f.item < group.size()) return;
+        if (group.size() > 1) out_ += ']';
+        ++f.group;
+        f.item = 0;
+    }
+
+    const std::vector<Node>& nodes_;
+    std::vector<Frame> frames_;
+    std::string out_;
+};
+
+}  // namespace
+
+void append_json_string(std::string& out, std::string_view utf8) {
+    static constexpr char hex[] = "0123456789abcdef";
+    out += '"';
+    for (char c : utf8) {
+        auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            out += "\\u00";
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+std::string element_json(std::string_view element, xml::Encoding encoding) {
+    return JsonWriter(read_tree(element, encoding)).write();
+}
+
+}  // namespace quorbix::engine

@@ -1,6 +1,7 @@
 // The tag walker against the reader over any bytes: the same events at the
 // same offsets with every classifier this processor runs, and the same
-// validation answer as a reader-driven check.
+// validation answer as a reader-driven check (also from the report that says
+// where a document fails).
 #include "engine/validate.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/tag_trace.hpp"
@@ -38,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!xml::use_classifier(c)) continue;
         if (fuzz::walker_trace(input) != expected) __builtin_trap();
         if (engine::validate_document(input) != valid) __builtin_trap();
+        if (engine::validation_report(input).valid != valid) __builtin_trap();
     }
     return 0;
 }

@@ -55,9 +55,9 @@ struct TraceVisitor {
 inline std::string walker_trace(std::string_view document) {
     xml::DocumentStart start = xml::read_document_start(document);
     TraceVisitor visitor;
-    xml::WalkEnd end =
+    xml::WalkStop stop =
         xml::walk_tags(document, start.mark_length, trace_settings(), start.encoding, visitor);
-    return visitor.out + (end == xml::WalkEnd::Syntax ? "syntax\n" : "eof\n");
+    return visitor.out + (stop.end == xml::WalkEnd::Syntax ? "syntax\n" : "eof\n");
 }
 
 }  // namespace quorbix::fuzz

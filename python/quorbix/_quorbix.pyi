@@ -70,6 +70,10 @@ def _table(
 def _json_items(result: Result) -> list[str]:
     """Each match as JSON text (for the command line)."""
 
+def _validation_report(data: str | ReadableBuffer) -> tuple[int, str] | None:
+    """None for a valid document, else the offset of the markup at fault and
+    what is wrong (for the command line)."""
+
 @final
 class Path:
     """A compiled path: answers queries without reading its text again."""

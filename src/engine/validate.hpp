@@ -1,6 +1,9 @@
-// Whether a byte string is a document the system accepts.
+// Whether a byte string is a document the system accepts, and if not, where
+// and why not.
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace quorbix::engine {
@@ -9,5 +12,15 @@ namespace quorbix::engine {
 // their start tags, and which has exactly one root element. Never fails:
 // every problem is the answer false.
 bool validate_document(std::string_view document);
+
+// The first problem of a document `validate_document` refuses: the offset
+// of the markup at fault (the document's size when it ends too soon) and what
+// is wrong, in words. `valid` is true, and the rest empty, for a valid one.
+struct ValidationReport {
+    bool valid = true;
+    std::size_t offset = 0;
+    std::string problem;
+};
+ValidationReport validation_report(std::string_view document);
 
 }  // namespace quorbix::engine

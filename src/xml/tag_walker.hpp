@@ -35,6 +35,13 @@ enum class WalkEnd {
     Stopped,  // the visitor said to
 };
 
+// How a walk ended, and where: the offset of the '<' of the markup it
+// stopped at, or the input's size at Eof.
+struct WalkStop {
+    WalkEnd end;
+    std::size_t at;
+};
+
 // The masks of a document's blocks, classified a batch at a time as a walk
 // reaches them. Blocks a walk jumps over are never classified.
 class BlockWindow {
@@ -91,8 +98,8 @@ inline std::uint64_t bits_above(unsigned i) {
 // tag's '<'). `settings` and `encoding` are what a reader of the same input
 // would be given.
 template <class Visitor>
-WalkEnd walk_tags(std::string_view input, std::size_t from, ReaderSettings settings,
-                  TextEncoding encoding, Visitor& visitor) {
+WalkStop walk_tags(std::string_view input, std::size_t from, ReaderSettings settings,
+                   TextEncoding encoding, Visitor& visitor) {
     const char* const b = input.data();
     const char* const end = b + input.size();
     const std::size_t n = input.size();
@@ -106,13 +113,13 @@ WalkEnd walk_tags(std::string_view input, std::size_t from, ReaderSettings setti
         while (lts != 0) {
             const unsigned off = static_cast<unsigned>(__builtin_ctzll(lts));
             const std::size_t lt = base + off;
-            if (lt + 1 >= n) return WalkEnd::Syntax;  // a '<' that ends the input
+            if (lt + 1 >= n) return {WalkEnd::Syntax, lt};  // a '<' that ends the input
             const char c = b[lt + 1];
             if (c == '!' || c == '?') [[unlikely]] {
                 XmlReader reader(input.substr(lt), settings, DocumentStart{encoding, 0, {}, 0});
                 ReadResult read = reader.next_event();
-                if (read.error == ReaderError::Syntax) return WalkEnd::Syntax;
-                if (!visitor.markup(read, lt)) return WalkEnd::Stopped;
+                if (read.error == ReaderError::Syntax) return {WalkEnd::Syntax, lt};
+                if (!visitor.markup(read, lt)) return {WalkEnd::Stopped, lt};
                 pos = lt + reader.position();
             } else {
                 // The '>' bit after the '<' ends the tag unless a quote bit
@@ -133,7 +140,7 @@ WalkEnd walk_tags(std::string_view input, std::size_t from, ReaderSettings setti
                 } else {
                     gt = end_tag ? find_byte(b + lt + 2, end, '>') : find_tag_end(b + lt + 1, end);
                 }
-                if (gt == nullptr) return WalkEnd::Syntax;
+                if (gt == nullptr) return {WalkEnd::Syntax, lt};
                 if (end_tag) {
                     std::string_view name(b + lt + 2, static_cast<std::size_t>(gt - b - lt - 2));
                     if (settings.trim_end_tag_names)
@@ -162,7 +169,7 @@ WalkEnd walk_tags(std::string_view input, std::size_t from, ReaderSettings setti
                     event.content = std::string_view(content, length);
                     event.name_length = name_length;
                 }
-                if (!visitor.tag(event, lt)) return WalkEnd::Stopped;
+                if (!visitor.tag(event, lt)) return {WalkEnd::Stopped, lt};
                 pos = static_cast<std::size_t>(gt - b) + 1;
             }
             if (pos - base >= 64) break;
@@ -170,7 +177,7 @@ WalkEnd walk_tags(std::string_view input, std::size_t from, ReaderSettings setti
         }
         if (lts == 0 && pos < base + 64) pos = base + 64;
     }
-    return WalkEnd::Eof;
+    return {WalkEnd::Eof, n};
 }
 
 }  // namespace quorbix::xml

@@ -31,7 +31,8 @@ extern PyMethodDef get_many_buffer_function;
 extern PyMethodDef parse_function;
 extern PyMethodDef compile_function;
 extern PyMethodDef validate_function;
-extern PyMethodDef table_function;       // _table, behind records() and read_xml()
-extern PyMethodDef json_items_function;  // _json_items, for the command line
+extern PyMethodDef table_function;              // _table, behind records() and read_xml()
+extern PyMethodDef json_items_function;         // _json_items, for the command line
+extern PyMethodDef validation_report_function;  // _validation_report, for the command line
 
 }  // namespace quorbix::lib

@@ -11,17 +11,25 @@ from __future__ import annotations
 
 import argparse
 import json
-import mmap
+import math
 import os
+import shutil
 import sys
+import threading
+import time
 from concurrent.futures import ProcessPoolExecutor
-from dataclasses import dataclass, field
-from typing import Any, Iterable, Iterator, Sequence
+from dataclasses import dataclass
+from importlib import resources
+from typing import IO, Any, Iterable, Iterator, Sequence
 
 import quorbix
+from quorbix._quorbix import _json_items, _validation_report
 
 # Above this many bytes of input, a terminal gets a progress bar.
-PROGRESS_BYTES = 64 << 20
+PROGRESS_BYTES = int(os.environ.get("QUORBIX_PROGRESS_BYTES", 64 << 20))
+
+# Modifiers whose answer is a number, not a text of the document.
+NUMERIC_MODIFIERS = ("count", "sum", "mean", "min", "max")
 
 
 class UsageError(Exception):
@@ -31,30 +39,99 @@ class UsageError(Exception):
 @dataclass
 class Options:
     paths: list[str]
-    mode: str  # "lines", "json", "count" or "validate"
-    names: bool  # prefix each line with the file name
+    mode: str  # "lines", "json", "values", "count" or "validate"
+    names: bool = False  # prefix each line with the file name
+    quiet: bool = False  # -q: the exit status only
+    list_files: bool = False  # -l: the names of the files that matched
+    nul: bool = False  # -0: a NUL after each value instead of a newline
 
 
 @dataclass
 class FileOutcome:
-    lines: list[str] = field(default_factory=list)
+    text: str = ""  # everything the file prints, terminators included
     matched: bool = False
     error: str | None = None
+    name: str = ""  # as shown: the file's name, or "(standard input)"
 
 
-def to_json(result: quorbix.Result) -> Any:
-    """A Result as plain data: scalars by their type, lists, and elements with
-    children as objects of their children's values."""
+# ---- the shape of a path's answer ------------------------------------------
+
+
+def _unquoted(path: str) -> Iterator[tuple[int, str]]:
+    """The characters of a path text outside its quoted filter values and
+    escapes, with their positions."""
+    quote = ""
+    i = 0
+    while i < len(path):
+        c = path[i]
+        if c == "\\":
+            i += 2
+            continue
+        if quote:
+            if c == quote:
+                quote = ""
+        elif c in "\"'":
+            quote = c
+        else:
+            yield i, c
+        i += 1
+
+
+def answers_each(path: str) -> bool:
+    """Whether the path asks for each of several matches (`.#.` or `#(...)#`):
+    its answer is a list, even of one match or none."""
+    chars = dict(_unquoted(path))
+    for i, c in chars.items():
+        if c != "#":
+            continue
+        if chars.get(i + 1) == "." or chars.get(i - 1) == ")":
+            return True
+    return False
+
+
+def answers_number(path: str) -> bool:
+    """Whether the answer is a number the path computes: a count (a last `#`)
+    or a numeric modifier last."""
+    unquoted = "".join(c for _, c in _unquoted(path))
+    body, _, last = unquoted.rpartition("|@")
+    if body and last.strip() in NUMERIC_MODIFIERS:
+        return True
+    return unquoted.split("|", 1)[0].rstrip().endswith(".#") or unquoted.strip() == "#"
+
+
+def _json_number(value: Any) -> str:
+    if isinstance(value, float) and not math.isfinite(value):
+        return json.dumps(repr(value).replace("inf", "Infinity").replace("nan", "NaN"))
+    return json.dumps(value)
+
+
+def json_answer(result: quorbix.Result, path: str) -> str:
+    """The answer as JSON that loses nothing: texts stay strings, elements become
+    objects (attributes as "@name", text as "#text", repeated children as lists),
+    a path of `#` gives a list, any other path null for no match."""
+    if answers_number(path) and result.exists():
+        return _json_number(result.value)
+    items = _json_items(result)
+    if answers_each(path) or len(items) > 1:
+        return "[" + ",".join(items) + "]"
+    return items[0] if items else "null"
+
+
+def typed_value(result: quorbix.Result) -> Any:
+    """--values: a Result as plain data, numbers as numbers (non-finite ones as
+    the strings "NaN", "Infinity" and "-Infinity", which JSON has no numbers for)."""
     value = result.value
     if isinstance(value, dict):
-        return {key: to_json(child) for key, child in value.items()}
+        return {key: typed_value(child) for key, child in value.items()}
     if isinstance(value, list):
-        return [to_json(item) for item in value]
+        return [typed_value(item) for item in value]
+    if isinstance(value, float) and not math.isfinite(value):
+        return repr(value).replace("inf", "Infinity").replace("nan", "NaN")
     return value
 
 
 def values_of(result: quorbix.Result) -> Iterator[str]:
-    """One line per value: the text of a scalar, the markup of an element."""
+    """One value per match: the text of a scalar, the markup of an element."""
     if len(result) > 1:
         for item in result:
             yield item.to_str()
@@ -62,62 +139,102 @@ def values_of(result: quorbix.Result) -> Iterator[str]:
         yield result.to_str()
 
 
-def answer(data: Any, options: Options) -> tuple[list[Any], bool]:
-    """Every path's answer over one document, and whether anything matched."""
+# ---- one file's answer -----------------------------------------------------
+
+
+def location(data: bytes, offset: int) -> tuple[int, int]:
+    """The line and column (both from 1, the column in characters) of `offset`."""
+    line_start = data.rfind(b"\n", 0, offset) + 1
+    column = len(data[line_start:offset].decode("utf-8", "replace")) + 1
+    return data.count(b"\n", 0, offset) + 1, column
+
+
+def answer(name: str, data: bytes, options: Options) -> FileOutcome:
+    """What one document prints, and whether anything matched."""
     if options.mode == "validate":
-        valid = quorbix.validate(data)
-        return [valid], valid
-    if isinstance(data, bytes):
-        results = quorbix.get_many_bytes(data, list(options.paths))
+        report = _validation_report(data)
+        if report is None:
+            return FileOutcome(matched=True)
+        line, column = location(data, report[0])
+        return FileOutcome(f"{name}:{line}:{column}: {report[1]}\n")
+    if options.mode == "count":
+        # Counted in the scan: no match is kept.
+        counts = [r.to_int() for r in quorbix.get_many_bytes(
+            data, [p + "|@count" for p in options.paths])]
+        return FileOutcome(_count_lines(name, counts, options), any(counts))
+    results = quorbix.get_many_bytes(data, list(options.paths))
+    matched = any(r.exists() for r in results)
+    if options.quiet or options.list_files:
+        return FileOutcome("", matched)
+    if options.mode in ("json", "values"):
+        return FileOutcome(_json_line(name, results, options), matched)
+    return FileOutcome(_value_lines(name, results, options), matched)
+
+
+def _label(name: str, index: int, options: Options) -> str:
+    label = f"{name}:" if options.names else ""
+    return label + (f"{index + 1}:" if len(options.paths) > 1 else "")
+
+
+def _count_lines(name: str, counts: list[int], options: Options) -> str:
+    if options.quiet or options.list_files:
+        return ""
+    end = "\0" if options.nul else "\n"
+    return "".join(f"{_label(name, i, options)}{count}{end}" for i, count in enumerate(counts))
+
+
+def _value_lines(name: str, results: list[quorbix.Result], options: Options) -> str:
+    out: list[str] = []
+    for i, result in enumerate(results):
+        label = _label(name, i, options)
+        for value in values_of(result):
+            if options.nul:
+                out.append(label + value + "\0")
+            elif label:  # every line of a value keeps its label
+                out.extend(label + line + "\n" for line in value.split("\n"))
+            else:
+                out.append(value + "\n")
+    return "".join(out)
+
+
+def _json_line(name: str, results: list[quorbix.Result], options: Options) -> str:
+    if options.mode == "values":
+        answers = [json.dumps(typed_value(r), ensure_ascii=False, allow_nan=False) for r in results]
     else:
-        results = quorbix.get_many_buffer(data, list(options.paths))
-    matched = any(r.exists() and (options.mode != "count" or len(r) > 0) for r in results)
-    if options.mode == "count":
-        return [len(r) for r in results], matched
-    if options.mode == "json":
-        return [to_json(r) for r in results], matched
-    return [list(values_of(r)) for r in results], matched
-
-
-def format_lines(name: str, answers: list[Any], options: Options) -> list[str]:
-    prefix = f"{name}:" if options.names else ""
-    if options.mode == "validate":
-        return [] if answers[0] else [name]
-    if options.mode == "json":
-        value = answers[0] if len(options.paths) == 1 else dict(zip(options.paths, answers))
-        if options.names:
-            value = {"file": name, "value": value}
-        return [json.dumps(value, ensure_ascii=False)]
-    if options.mode == "count":
-        return [prefix + str(count) for count in answers]
-    return [prefix + line for values in answers for line in values]
+        answers = [json_answer(r, p) for r, p in zip(results, options.paths)]
+    if len(options.paths) == 1:
+        value = answers[0]
+    else:
+        value = "{" + ",".join(f"{json.dumps(p, ensure_ascii=False)}:{a}"
+                               for p, a in zip(options.paths, answers)) + "}"
+    if options.names:
+        value = f'{{"file":{json.dumps(name, ensure_ascii=False)},"value":{value}}}'
+    return value + ("\0" if options.nul else "\n")
 
 
 def read_file(name: str) -> FileOutcome:
-    """Reads one file (memory-mapped) or standard input ("-")."""
+    """Answers one file or standard input ("-"), read whole as bytes: a bytes
+    document is scanned without the interpreter lock, and its matches point
+    into it rather than being copied."""
     try:
         if name == "-":
-            return _outcome(name, sys.stdin.buffer.read())
-        with open(name, "rb") as f:
-            if os.fstat(f.fileno()).st_size == 0:  # an empty file cannot be mapped
-                return _outcome(name, b"")
-            with mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as mapped:
-                return _outcome(name, mapped)
+            data = sys.stdin.buffer.read()
+        else:
+            with open(name, "rb") as file:
+                data = file.read()
     except OSError as error:
         return FileOutcome(error=f"{name}: {error.strerror or error}")
-
-
-def _outcome(name: str, data: Any) -> FileOutcome:
+    shown = "(standard input)" if name == "-" else name
     try:
-        answers, matched = answer(data, _OPTIONS)
+        outcome = answer(shown, data, _OPTIONS)
     except ValueError as error:  # an ambiguous path: the document decides
         return FileOutcome(error=f"{name}: {error}")
-    shown = "(standard input)" if name == "-" else name
-    return FileOutcome(format_lines(shown, answers, _OPTIONS), matched)
+    outcome.name = shown
+    return outcome
 
 
 # The options of the run, set in each process before any file is read.
-_OPTIONS = Options([], "lines", False)
+_OPTIONS = Options([], "lines")
 
 
 def _init_worker(options: Options) -> None:
@@ -126,12 +243,14 @@ def _init_worker(options: Options) -> None:
 
 
 def outcomes(files: Sequence[str], options: Options, jobs: int) -> Iterable[FileOutcome]:
-    """Each file's outcome, in the order of `files`."""
+    """Each file's outcome, in the order of `files`, as soon as it is known. A
+    worker sends back one string per file, which costs little to ship."""
     _init_worker(options)
     if jobs <= 1 or len(files) <= 1:
         return map(read_file, files)
     pool = ProcessPoolExecutor(max_workers=jobs, initializer=_init_worker, initargs=(options,))
-    return _closing(pool, pool.map(read_file, files))
+    chunk = max(1, min(32, len(files) // (jobs * 8)))
+    return _closing(pool, pool.map(read_file, files, chunksize=chunk))
 
 
 def _closing(pool: ProcessPoolExecutor, results: Iterator[FileOutcome]) -> Iterator[FileOutcome]:
@@ -139,22 +258,74 @@ def _closing(pool: ProcessPoolExecutor, results: Iterator[FileOutcome]) -> Itera
         yield from results
 
 
-def progress(files: Sequence[str], items: Iterable[FileOutcome]) -> Iterable[FileOutcome]:
-    """A progress bar on standard error, when it is a terminal and the work is long."""
-    sizes = [os.path.getsize(f) if f != "-" and os.path.isfile(f) else 0 for f in files]
-    if not sys.stderr.isatty() or sum(sizes) < PROGRESS_BYTES:
-        return items
-    from tqdm import tqdm
+# ---- progress --------------------------------------------------------------
 
-    bar = tqdm(total=sum(sizes), unit="B", unit_scale=True, file=sys.stderr, leave=False)
 
-    def advance() -> Iterator[FileOutcome]:
-        with bar:
-            for size, item in zip(sizes, items):
-                bar.update(size)
-                yield item
+class Progress:
+    """A bar of bytes answered across all inputs, on standard error, only on a
+    terminal and for long work. While a large file is scanned the bar moves at
+    the rate the files before it went (a first guess for the first), and it
+    is cleared before any output is written, so it never joins a result line."""
 
-    return advance()
+    def __init__(self, sizes: list[int]) -> None:
+        from tqdm import tqdm
+
+        # A terminal that reports no size (a fresh pseudo-terminal) counts as
+        # 80 by 24: the bar would not be drawn at all otherwise.
+        size = shutil.get_terminal_size((80, 24))
+        self.bar = tqdm(total=sum(sizes), unit="B", unit_scale=True, file=sys.stderr,
+                        leave=False, ncols=size.columns or 80, nrows=size.lines or 24)
+        self.lock = threading.Lock()
+        self.done = 0
+        self.rate = 500e6  # bytes per second, until measured
+        self.current = 0
+        self.started = time.monotonic()
+        self.stop = threading.Event()
+        self.ticker = threading.Thread(target=self._tick, daemon=True)
+        self.ticker.start()
+
+    def begin(self, size: int) -> None:
+        with self.lock:
+            self.current, self.started = size, time.monotonic()
+
+    def end(self, size: int) -> None:
+        with self.lock:
+            elapsed = time.monotonic() - self.started
+            if size > 1 << 20 and elapsed > 0:
+                self.rate = size / elapsed
+            self.done += size
+            self.current = 0
+            self.bar.n = self.done
+            self.bar.refresh()
+
+    def write(self, out: IO[str], text: str) -> None:
+        with self.lock:
+            self.bar.clear()
+            out.write(text)
+            out.flush()
+            self.bar.refresh()
+
+    def close(self) -> None:
+        self.stop.set()
+        self.ticker.join()
+        self.bar.close()
+
+    def _tick(self) -> None:
+        while not self.stop.wait(0.2):
+            with self.lock:
+                guess = min(self.current * 0.99, self.rate * (time.monotonic() - self.started))
+                self.bar.n = self.done + int(guess)
+                self.bar.refresh()
+
+
+def file_sizes(files: Sequence[str]) -> list[int]:
+    return [os.path.getsize(f) if f != "-" and os.path.isfile(f) else 0 for f in files]
+
+
+# ---- the command -----------------------------------------------------------
+
+
+GUIDE_HINT = "The path language and this command: python -m quorbix --guide."
 
 
 def parser() -> argparse.ArgumentParser:
@@ -162,34 +333,49 @@ def parser() -> argparse.ArgumentParser:
         prog="quorbix", add_help=False,
         description="Answer path queries over XML files in one streaming pass.",
         epilog="Exit status: 0 when something matched, 1 when nothing did, 2 on an error. "
-               "The path language: see docs/paths.md.")
+               + GUIDE_HINT)
     p.add_argument("arguments", nargs="*", metavar="PATH [FILE ...]",
                    help="the path (unless -e is given), then the files; none or '-' reads "
                         "standard input")
     p.add_argument("-e", "--path", dest="paths", action="append", default=[], metavar="PATH",
-                   help="a path to answer; repeat for several paths answered in one pass")
+                   help="a path to answer; repeat for several paths answered in one pass "
+                        "(each output line then starts with the path's number, as 1:)")
     mode = p.add_mutually_exclusive_group()
     mode.add_argument("--json", dest="mode", action="store_const", const="json",
-                      help="write JSON lines: numbers, strings, lists and objects")
+                      help="write JSON: texts as strings, elements as objects (@attributes, "
+                           "#text, repeated children as lists), a list for a path of #, null "
+                           "for no match; several paths as one object keyed by path")
+    mode.add_argument("--values", dest="mode", action="store_const", const="values",
+                      help="write JSON with texts that read as numbers or bools typed so")
     mode.add_argument("--count", dest="mode", action="store_const", const="count",
                       help="print the number of matches of each path")
     mode.add_argument("--validate", dest="mode", action="store_const", const="validate",
-                      help="check each file (balanced, matching tags, one root) and print the "
-                           "ones that fail")
+                      help="check each file (balanced, matching tags, one root) and print "
+                           "where each failing one goes wrong: FILE:LINE:COLUMN: problem")
     names = p.add_mutually_exclusive_group()
     names.add_argument("-H", "--with-filename", dest="names", action="store_const", const=True,
                        help="prefix each line with the file name (the default for several files)")
     names.add_argument("-h", "--no-filename", dest="names", action="store_const", const=False,
                        help="never prefix lines with the file name")
+    p.add_argument("-q", "--quiet", action="store_true",
+                   help="print nothing; the exit status says whether anything matched")
+    p.add_argument("-l", "--files-with-matches", dest="list_files", action="store_true",
+                   help="print only the names of the files that matched")
+    p.add_argument("-0", "--null", dest="nul", action="store_true",
+                   help="end each value (or file name) with a NUL instead of a newline, "
+                        "for xargs -0")
     p.add_argument("-j", "--jobs", type=int, default=1, metavar="N",
                    help="answer files in N worker processes (output keeps the files' order)")
+    p.add_argument("--guide", action="store_true", help="print the guide to the path language")
     p.add_argument("--version", action="version", version=f"quorbix {quorbix.__version__}")
     p.add_argument("--help", action="help", help="show this help and exit")
     return p
 
 
-def parse_options(argv: Sequence[str] | None) -> tuple[Options, list[str], int]:
+def parse_options(argv: Sequence[str] | None) -> tuple[Options, list[str], int] | None:
     args = parser().parse_args(argv)
+    if args.guide:
+        return None
     rest = list(args.arguments)
     mode = args.mode or "lines"
     paths = list(args.paths)
@@ -206,40 +392,104 @@ def parse_options(argv: Sequence[str] | None) -> tuple[Options, list[str], int]:
     if args.jobs < 1:
         raise UsageError("--jobs must be at least 1")
     names = args.names if args.names is not None else len(files) > 1
-    return Options(paths, mode, names), files, args.jobs
+    options = Options(paths, mode, names, args.quiet, args.list_files, args.nul)
+    return options, files, args.jobs
+
+
+def print_guide(out: IO[str]) -> None:
+    out.write(resources.files("quorbix").joinpath("guide.md").read_text(encoding="utf-8"))
+
+
+class Output:
+    """Standard output: characters the terminal's encoding cannot show come out
+    escaped (\\u...), never as a traceback; the progress bar, if any, is cleared
+    before each write."""
+
+    def __init__(self, progress: Progress | None) -> None:
+        self.out = sys.stdout
+        if hasattr(self.out, "reconfigure"):
+            self.out.reconfigure(errors="backslashreplace")
+        self.progress = progress
+
+    def write(self, text: str) -> None:
+        if not text:
+            return
+        if self.progress is not None:
+            self.progress.write(self.out, text)
+        else:
+            self.out.write(text)
+
+    def flush(self) -> None:
+        self.out.flush()
 
 
 def main(argv: Sequence[str] | None = None) -> int:
     try:
-        options, files, jobs = parse_options(argv)
+        parsed = parse_options(argv)
     except UsageError as error:
         print(f"quorbix: {error}", file=sys.stderr)
         return 2
-    status = 1
-    failed = False
-    invalid = False  # --validate: some file failed the check
+    if parsed is None:
+        print_guide(sys.stdout)
+        return 0
+    options, files, jobs = parsed
+    sizes = file_sizes(files)
+    progress = None
+    if sys.stderr.isatty() and not options.quiet and sum(sizes) >= PROGRESS_BYTES:
+        progress = Progress(sizes)
+    out = Output(progress)
+    status, failed, invalid = 1, False, False
     try:
-        for outcome in progress(files, outcomes(files, options, jobs)):
+        for outcome in _tracked(files, sizes, options, jobs, progress):
             if outcome.error is not None:
+                out.flush()
                 print(f"quorbix: {outcome.error}", file=sys.stderr)
                 failed = True
                 continue
-            for line in outcome.lines:
-                print(line)
+            # What was found counts before it is written: a closed pipe below
+            # still ends with the status of what was found.
             if outcome.matched:
                 status = 0
+                if options.quiet:
+                    break
             invalid = invalid or (options.mode == "validate" and not outcome.matched)
-        sys.stdout.flush()
+            if options.list_files and outcome.matched:
+                out.write(outcome.name + ("\0" if options.nul else "\n"))
+            else:
+                out.write(outcome.text)
+        out.flush()
     except BrokenPipeError:  # the reader went away (| head): stop quietly
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
-        return 0 if status == 0 else 1
+        return _status(options, status, failed, invalid)
     except KeyboardInterrupt:
         return 130
+    finally:
+        if progress is not None:
+            progress.close()
+    return _status(options, status, failed, invalid)
+
+
+def _status(options: Options, status: int, failed: bool, invalid: bool) -> int:
+    if options.quiet and status == 0:
+        return 0
     if failed:
         return 2
     if options.mode == "validate":
         return 1 if invalid else 0
     return status
+
+
+def _tracked(files: Sequence[str], sizes: list[int], options: Options, jobs: int,
+             progress: Progress | None) -> Iterator[FileOutcome]:
+    """The outcomes, each file's progress marked before and after it."""
+    if progress is not None:
+        progress.begin(sizes[0])
+    for i, outcome in enumerate(outcomes(files, options, jobs)):
+        if progress is not None:
+            progress.end(sizes[i])
+            if i + 1 < len(sizes):
+                progress.begin(sizes[i + 1])
+        yield outcome
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
 """A plain evaluator of quorbix paths over an ElementTree, for the tests to trust.
 
 It walks a tree built from a well-formed document, level by level, and follows the rules of
-the path language as docs/paths.md states them: no streaming, no strategies, no speed. A
+the path language as the guide (python/quorbix/guide.md) states them: no streaming, no strategies, no speed. A
 query answers a list of items, each `("E", element)` for a matched element or
 `("S", text)` for a value, and `canon` turns such a list into what a Result shows of it.
 """

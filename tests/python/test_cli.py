@@ -1,6 +1,8 @@
 """The command line end to end, through subprocesses, as a user runs it."""
 
 import json
+import os
+import pty
 import subprocess
 import sys
 from pathlib import Path
@@ -53,29 +55,125 @@ def test_standard_input_and_dash(feeds):
     assert run("catalog.book.1.@lang", "-", stdin=text).stdout == "de\n"
 
 
+def strict(text):
+    """JSON as a strict parser reads it: NaN and Infinity are refused."""
+    def refuse(constant):
+        raise ValueError(f"not JSON: {constant}")
+    return json.loads(text, parse_constant=refuse)
+
+
 def test_several_paths_in_one_pass_and_json(feeds):
     one, two, *_ = feeds
-    out = run("-e", "catalog.book.#", "-e", "catalog.book.#.dc:title|@sort", "--json", one)
-    assert json.loads(out.stdout) == {
+    out = run("-e", "catalog.book.#", "-e", "catalog.book.#.dc:title|@sort", "-e", "x.y",
+              "-e", "catalog.book.#(@id=='bk102')#.@lang", "--json", one)
+    assert strict(out.stdout) == {
         "catalog.book.#": 3,
         "catalog.book.#.dc:title|@sort": ["Maeve Ascendant & Other Tales", "Midnight Rain",
-                                          "XML Developer's Guide"]}
-    book = json.loads(run("--json", "catalog.book.0", one).stdout)
-    assert book == {"dc:title": "XML Developer's Guide", "author": "Gambardella, Matthew",
-                    "price": 44.95, "tag": "computer"}
+                                          "XML Developer's Guide"],
+        "x.y": None, "catalog.book.#(@id=='bk102')#.@lang": ["de"]}
+    book = strict(run("--json", "catalog.book.0", one).stdout)
+    assert book == {"@id": "bk101", "@lang": "en", "dc:title": "XML Developer's Guide",
+                    "author": "Gambardella, Matthew", "price": "44.95", "tag": "computer"}
     lines = run("--json", "catalog.book.0.title", one, two).stdout.splitlines()
-    assert [json.loads(line) for line in lines] == [{"file": str(one),
-                                                     "value": "XML Developer's Guide"},
-                                                    {"file": str(two), "value": "Café"}]
+    assert [strict(line) for line in lines] == [{"file": str(one), "value": "XML Developer's Guide"},
+                                                {"file": str(two), "value": "Café"}]
+    assert strict(run("--values", "catalog.book.0", one).stdout)["price"] == 44.95
+
+
+def test_json_loses_nothing(tmp_path):
+    doc = tmp_path / "ids.xml"
+    doc.write_text('<r><id>01234</id><id>12345678901234567890123</id><n>NaN</n><n>inf</n>'
+                   '<m a="1">x<k>1</k>y<k>2</k><j/> z</m></r>')
+    assert strict(run("--json", "r.id", doc).stdout) == ["01234", "12345678901234567890123"]
+    assert strict(run("--json", "r.#.n", doc).stdout) == ["NaN", "inf"]
+    assert strict(run("--json", "r.m", doc).stdout) == {"@a": "1", "k": ["1", "2"], "j": None,
+                                                       "#text": "xy z"}
+    assert strict(run("--json", "r.#(n=='x')#.n", doc).stdout) == []
+    assert strict(run("--json", "r.#.n|@sum", doc).stdout) in ("NaN", "Infinity")
+    assert strict(run("--values", "r.#.n", doc).stdout) == ["NaN", "Infinity"]
+    deep = tmp_path / "deep.xml"
+    deep.write_text("<a>" * 50_000 + "x" + "</a>" * 50_000)
+    out = run("--json", "a", deep)
+    assert out.returncode == 0 and out.stdout.count("{") == 49_999
+
+
+def test_labelled_lines_for_several_paths_and_values_of_several_lines(feeds, tmp_path):
+    one, two, *_ = feeds
+    out = run("-e", "catalog.book.#.price", "-e", "nothing", "-e", "catalog.book.0.@id", one)
+    assert out.stdout.splitlines() == ["1:44.95", "1:5.95", "1:12.50", "3:bk101"]
+    assert run("--count", "-e", "**.price", "-e", "**.x", one, two).stdout.splitlines() == [
+        f"{one}:1:3", f"{one}:2:0", f"{two}:1:1", f"{two}:2:0"]
+    multi = tmp_path / "multi.xml"
+    multi.write_text("<r><v>a\nb</v></r>")
+    assert run("r.v", multi, multi).stdout == f"{multi}:a\n{multi}:b\n" * 2
+    assert run("-0", "r.v", multi).stdout == "a\nb\0"
+
+
+def test_quiet_files_with_matches_and_nul(feeds):
+    one, two, empty, broken = feeds
+    quiet = run("-q", "**.price", empty, one)
+    assert (quiet.returncode, quiet.stdout) == (0, "")
+    assert run("-q", "**.price", empty).returncode == 1
+    assert run("-l", "catalog.book.#.price", one, empty, two).stdout == f"{one}\n{two}\n"
+    assert run("-l", "-0", "**.title", one, two).stdout == f"{one}\0{two}\0"
+    assert run("-0", "catalog.book.#.@id", one).stdout == "bk101\0bk102\0bk103\0"
+
+
+def test_a_closed_pipe_ends_quietly_with_what_was_found(tmp_path):
+    big = tmp_path / "big.xml"
+    big.write_text("<r>" + "<v>value</v>" * 200_000 + "</r>")
+    process = subprocess.Popen([sys.executable, "-m", "quorbix", "r.#.v", str(big)],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    assert process.stdout.readline() == b"value\n"
+    process.stdout.close()  # as `| head -1` does
+    assert process.wait(timeout=60) == 0
+    assert process.stderr.read() == b""
+
+
+def test_a_terminal_that_cannot_show_a_character_gets_it_escaped(feeds):
+    _, two, *_ = feeds
+    env = {**os.environ, "LC_ALL": "C", "LANG": "C", "PYTHONUTF8": "0",
+           "PYTHONCOERCECLOCALE": "0", "PYTHONIOENCODING": "ascii"}
+    out = subprocess.run([sys.executable, "-m", "quorbix", "catalog.book.0.title", str(two)],
+                         capture_output=True, text=True, env=env, timeout=60)
+    assert (out.returncode, out.stdout, out.stderr) == (0, "Caf\\xe9\n", "")
+
+
+def test_progress_is_drawn_on_a_terminal_and_apart_from_results(tmp_path):
+    doc = tmp_path / "doc.xml"
+    doc.write_text("<r>" + "<v>1</v>" * 10_000 + "</r>")
+    main, child = pty.openpty()
+    env = {**os.environ, "QUORBIX_PROGRESS_BYTES": "1"}
+    process = subprocess.Popen([sys.executable, "-m", "quorbix", "--count", "r.#.v", str(doc)],
+                               stdout=subprocess.PIPE, stderr=child, env=env)
+    os.close(child)
+    stdout = process.stdout.read()
+    process.wait(timeout=60)
+    drawn = b""
+    while True:
+        try:
+            chunk = os.read(main, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        drawn += chunk
+    os.close(main)
+    assert stdout == b"10000\n"
+    assert b"B" in drawn  # the bar, in bytes
+    assert run("--count", "r.#.v", doc).stderr == ""  # not a terminal: no bar
 
 
 def test_count_and_validate(feeds):
     one, two, empty, broken = feeds
     assert run("--count", "catalog.book", one).stdout == "3\n"
-    assert run("--count", "-e", "**.price", "-e", "**.x", one).stdout == "3\n0\n"
+    assert run("--count", "-e", "**.price", "-e", "**.x", one).stdout == "1:3\n2:0\n"
     out = run("--validate", one, two, empty, broken)
-    assert (out.returncode, out.stdout) == (1, f"{broken}\n")
+    assert (out.returncode, out.stdout) == (
+        1, f"{broken}:1:32: end tag </catalog> does not close <book>\n")
     assert run("--validate", one, two).returncode == 0
+    assert run("--help").stdout.count("python -m quorbix --guide") == 1
+    assert run("--guide").stdout.startswith("# ")
 
 
 def test_jobs_keep_the_order_of_files(feeds):

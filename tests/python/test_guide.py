@@ -8,7 +8,7 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
-GUIDE = ROOT / "docs" / "paths.md"
+GUIDE = ROOT / "python" / "quorbix" / "guide.md"
 
 
 def python_blocks():
@@ -26,7 +26,7 @@ def test_every_example_of_the_guide(monkeypatch):
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
     globs = {}
     for number, block in enumerate(python_blocks()):
-        test = parser.get_doctest(block, globs, f"paths.md block {number}", str(GUIDE), 0)
+        test = parser.get_doctest(block, globs, f"guide.md block {number}", str(GUIDE), 0)
         runner.run(test, clear_globs=False)
         globs = test.globs  # each block goes on from the names the one before made
     failed, attempted = runner.summarize(verbose=False)

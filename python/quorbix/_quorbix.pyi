@@ -5,6 +5,7 @@ from typing import Any, ClassVar, SupportsIndex, final, overload
 
 from _typeshed import ReadableBuffer
 
+
 __all__ = [
     "get",
     "get_bytes",
@@ -41,14 +42,32 @@ def get_buffer(data: ReadableBuffer, path: str) -> Result:
     """Answer `path` over a buffer (bytearray, memoryview, mmap); the view is
     held for the scan only and the Result owns copies of its matches."""
 
+# Each takes a list of texts, of Paths, or of both: a list[str] is no
+# list[str | Path] to a type checker, so each kind of list has an overload.
+@overload
 def get_many(data: str, paths: list[str | Path]) -> list[Result]:
     """Answer every path over `data` in one pass: one Result per entry."""
 
+@overload
+def get_many(data: str, paths: list[str]) -> list[Result]: ...
+@overload
+def get_many(data: str, paths: list[Path]) -> list[Result]: ...
+@overload
 def get_many_bytes(data: bytes, paths: list[str | Path]) -> list[Result]:
     """Answer every path over the bytes `data` in one pass."""
 
+@overload
+def get_many_bytes(data: bytes, paths: list[str]) -> list[Result]: ...
+@overload
+def get_many_bytes(data: bytes, paths: list[Path]) -> list[Result]: ...
+@overload
 def get_many_buffer(data: ReadableBuffer, paths: list[str | Path]) -> list[Result]:
     """Answer every path over a buffer in one pass; the Results own copies."""
+
+@overload
+def get_many_buffer(data: ReadableBuffer, paths: list[str]) -> list[Result]: ...
+@overload
+def get_many_buffer(data: ReadableBuffer, paths: list[Path]) -> list[Result]: ...
 
 def parse(data: str | ReadableBuffer) -> Result:
     """A Result standing for the whole document; nothing is read until it is used."""
@@ -121,8 +140,14 @@ class Result:
     def get(self, path: str) -> Result:
         """Answer `path` relative to this element (its children first)."""
 
+    @overload
     def get_many(self, paths: list[str | Path]) -> list[Result]:
         """Answer every path relative to this element in one pass."""
+
+    @overload
+    def get_many(self, paths: list[str]) -> list[Result]: ...
+    @overload
+    def get_many(self, paths: list[Path]) -> list[Result]: ...
 
     def keys(self) -> ResultKeysView:
         """The unique child names of a dict-like Result."""

@@ -25,6 +25,10 @@ def counts(data: bytearray) -> list[int]:
     return [r.to_int() for r in found]
 
 
+def many(doc: str, texts: list[str], compiled: list[Path]) -> int:
+    return len(quorbix.get_many(doc, texts)) + len(quorbix.get_many(doc, compiled))
+
+
 def nested(doc: str) -> int:
     root = quorbix.parse(doc)
     total: int = 0
@@ -35,4 +39,5 @@ def nested(doc: str) -> int:
 
 version: str = quorbix.__version__
 print(prices(DOC), ids(quorbix.compile("catalog.book.#.@id"), DOC.encode()), first_book(DOC),
-      counts(bytearray(DOC.encode())), nested(DOC), version)
+      counts(bytearray(DOC.encode())), nested(DOC), version,
+      many(DOC, ["catalog.book"], [quorbix.compile("**.price")]))

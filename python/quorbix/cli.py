@@ -48,7 +48,10 @@ class Options:
 
 @dataclass
 class FileOutcome:
-    text: str = ""  # everything the file prints, terminators included
+    # Everything the file prints, terminators included: a string, or pieces
+    # made as they are written, so that a file's answer never stands in memory
+    # as text beside its matches.
+    text: str | Iterable[str] = ""
     matched: bool = False
     error: str | None = None
     name: str = ""  # as shown: the file's name, or "(standard input)"
@@ -183,18 +186,26 @@ def _count_lines(name: str, counts: list[int], options: Options) -> str:
     return "".join(f"{_label(name, i, options)}{count}{end}" for i, count in enumerate(counts))
 
 
-def _value_lines(name: str, results: list[quorbix.Result], options: Options) -> str:
+def _value_lines(name: str, results: list[quorbix.Result], options: Options) -> Iterator[str]:
+    """The values' lines, in pieces of about 64 kB."""
     out: list[str] = []
+    size = 0
     for i, result in enumerate(results):
         label = _label(name, i, options)
         for value in values_of(result):
             if options.nul:
-                out.append(label + value + "\0")
+                line = label + value + "\0"
             elif label:  # every line of a value keeps its label
-                out.extend(label + line + "\n" for line in value.split("\n"))
+                line = "".join(label + part + "\n" for part in value.split("\n"))
             else:
-                out.append(value + "\n")
-    return "".join(out)
+                line = value + "\n"
+            out.append(line)
+            size += len(line)
+            if size >= 1 << 16:
+                yield "".join(out)
+                out, size = [], 0
+    if out:
+        yield "".join(out)
 
 
 def _json_line(name: str, results: list[quorbix.Result], options: Options) -> str:
@@ -230,16 +241,20 @@ def read_file(name: str) -> FileOutcome:
     except ValueError as error:  # an ambiguous path: the document decides
         return FileOutcome(error=f"{name}: {error}")
     outcome.name = shown
+    if _IN_WORKER and not isinstance(outcome.text, str):
+        outcome.text = "".join(outcome.text)  # one string ships cheaply
     return outcome
 
 
-# The options of the run, set in each process before any file is read.
+# The options of the run, set in each process before any file is read, and
+# whether this process is a worker, whose outcomes travel back pickled.
 _OPTIONS = Options([], "lines")
+_IN_WORKER = False
 
 
-def _init_worker(options: Options) -> None:
-    global _OPTIONS
-    _OPTIONS = options
+def _init_worker(options: Options, in_worker: bool = False) -> None:
+    global _OPTIONS, _IN_WORKER
+    _OPTIONS, _IN_WORKER = options, in_worker
 
 
 def outcomes(files: Sequence[str], options: Options, jobs: int) -> Iterable[FileOutcome]:
@@ -248,7 +263,8 @@ def outcomes(files: Sequence[str], options: Options, jobs: int) -> Iterable[File
     _init_worker(options)
     if jobs <= 1 or len(files) <= 1:
         return map(read_file, files)
-    pool = ProcessPoolExecutor(max_workers=jobs, initializer=_init_worker, initargs=(options,))
+    pool = ProcessPoolExecutor(max_workers=jobs, initializer=_init_worker,
+                               initargs=(options, True))
     chunk = max(1, min(32, len(files) // (jobs * 8)))
     return _closing(pool, pool.map(read_file, files, chunksize=chunk))
 
@@ -455,8 +471,11 @@ def main(argv: Sequence[str] | None = None) -> int:
             invalid = invalid or (options.mode == "validate" and not outcome.matched)
             if options.list_files and outcome.matched:
                 out.write(outcome.name + ("\0" if options.nul else "\n"))
-            else:
+            elif isinstance(outcome.text, str):
                 out.write(outcome.text)
+            else:
+                for piece in outcome.text:
+                    out.write(piece)
         out.flush()
     except BrokenPipeError:  # the reader went away (| head): stop quietly
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())

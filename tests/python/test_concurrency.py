@@ -3,6 +3,7 @@
 import pickle
 import sys
 import threading
+import time
 
 import pytest
 
@@ -67,11 +68,12 @@ def test_eight_threads_answer_as_one_does():
 
 
 def counted_during(scan, attempts):
-    """How far a spinning thread counts while `scan` runs, at most.
+    """How far a counting thread counts while `scan` runs, at most.
 
-    The switch interval is made long, so a thread holding the lock keeps it
-    between bytecodes for far longer than the scans take: the counter moves
-    across the one call into the module only if the call gave the lock up.
+    The counting thread gives the lock up after every step, and the switch
+    interval is made so long that nothing takes the lock from a thread that
+    holds it: the counting thread can run only while the other thread has
+    given the lock up of its own accord, here only inside the scan.
     """
     counter = [0]
     stop = threading.Event()
@@ -79,14 +81,16 @@ def counted_during(scan, attempts):
     def count():
         while not stop.is_set():
             counter[0] += 1
+            time.sleep(0)
 
     interval = sys.getswitchinterval()
-    sys.setswitchinterval(0.2)
+    sys.setswitchinterval(1000)
     thread = threading.Thread(target=count)
     thread.start()
     try:
         moved = 0
         for _ in range(attempts):
+            time.sleep(0.01)  # the counting thread takes its next step and waits
             before = counter[0]
             scan()
             moved = max(moved, counter[0] - before)

@@ -25,8 +25,8 @@ def read_xml(
 ) -> Any:  # a dask.dataframe.DataFrame: Dask is an optional extra
     """One partition per file of `urlpath` (a glob, a list, or any URL fsspec opens)."""
     try:
-        import dask.dataframe as dd
-        import fsspec  # type: ignore[import-untyped, unused-ignore]
+        import dask.dataframe as dd  # type: ignore[import-untyped, import-not-found, unused-ignore]
+        import fsspec  # type: ignore[import-untyped, import-not-found, unused-ignore]
     except ImportError as error:  # pragma: no cover - dask is an optional extra
         raise ImportError("quorbix.dask needs Dask: pip install 'quorbix[dask]'") from error
     files = fsspec.open_files(urlpath, mode="rb")

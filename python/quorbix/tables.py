@@ -81,8 +81,8 @@ def _frame(names: list[str], cells: list[list[str | None]], count: int, kinds: l
     that parser uses), one of plain texts becomes pandas' string type, and
     any other (missing markers, bools, dtype given) is handed to the parser."""
     try:
-        import pandas  # type: ignore[import-untyped, unused-ignore]
-        from pandas.io.parsers import TextParser  # type: ignore[import-untyped, unused-ignore]
+        import pandas  # type: ignore[import-untyped, import-not-found, unused-ignore]
+        from pandas.io.parsers import TextParser  # type: ignore[import-untyped, import-not-found, unused-ignore]
     except ImportError as error:  # pragma: no cover - pandas is an optional extra
         raise ImportError("quorbix.read_xml needs pandas: pip install 'quorbix[pandas]'") from error
     if dtype is not None:

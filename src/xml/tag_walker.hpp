@@ -92,6 +92,18 @@ inline std::uint64_t bits_above(unsigned i) {
     return i >= 63 ? 0 : ~std::uint64_t{0} << (i + 1);
 }
 
+// Where the text that runs past one block ends, from `next` (a block's
+// start): the next block's own bits when it holds a '<', else a search as
+// memchr searches, so that a document of long texts is read at the speed of
+// that search rather than a block at a time.
+inline std::size_t skip_text(BlockWindow& window, const char* b, const char* end,
+                             std::size_t next) {
+    const std::size_t n = static_cast<std::size_t>(end - b);
+    if (next >= n || window.at(next / 64).lt != 0) return next;
+    const char* lt = find_byte(b + next, end, '<');
+    return lt == nullptr ? n : static_cast<std::size_t>(lt - b);
+}
+
 }  // namespace detail
 
 // Walks the tags of `input` from offset `from`, which stands in text (or at a
@@ -175,7 +187,7 @@ WalkStop walk_tags(std::string_view input, std::size_t from, ReaderSettings sett
             if (pos - base >= 64) break;
             lts = m.lt & (~std::uint64_t{0} << (pos - base));
         }
-        if (lts == 0 && pos < base + 64) pos = base + 64;
+        if (lts == 0 && pos < base + 64) pos = detail::skip_text(window, b, end, base + 64);
     }
     return {WalkEnd::Eof, n};
 }

@@ -23,13 +23,9 @@ Expected<PyRef> compile(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnam
     return make_path(text.value(), std::move(compiled.value()));
 }
 
-PyObject* compile_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return finish(compile(args, nargs, kwnames));
-}
-
 }  // namespace
 
-PyMethodDef compile_function = {"compile", method<compile_entry>(), METH_FASTCALL | METH_KEYWORDS,
-                                "compile(path)\n--\n\n"};
+PyMethodDef compile_function = {"compile", method<call_entry<compile>>(),
+                                METH_FASTCALL | METH_KEYWORDS, "compile(path)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -46,13 +46,9 @@ Expected<PyRef> json_items(PyObject* const* args, Py_ssize_t nargs, PyObject* kw
     return list;
 }
 
-PyObject* json_items_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return finish(json_items(args, nargs, kwnames));
-}
-
 }  // namespace
 
-PyMethodDef json_items_function = {"_json_items", method<json_items_entry>(),
+PyMethodDef json_items_function = {"_json_items", method<call_entry<json_items>>(),
                                    METH_FASTCALL | METH_KEYWORDS, "_json_items(result)\n--\n\n"};
 
 }  // namespace quorbix::lib

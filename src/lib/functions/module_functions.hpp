@@ -22,6 +22,14 @@ PyObject* query_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     return finish(query(signature, kind, args, nargs, kwnames));
 }
 
+// Any other module function of (args, nargs, kwnames), as the method table
+// wants it.
+using Call = Expected<PyRef> (*)(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+template <Call call>
+PyObject* call_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return finish(call(args, nargs, kwnames));
+}
+
 extern PyMethodDef get_function;
 extern PyMethodDef get_bytes_function;
 extern PyMethodDef get_buffer_function;

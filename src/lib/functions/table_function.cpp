@@ -18,64 +18,47 @@ namespace {
 constexpr const char* parameters[] = {"data", "rows", "columns"};
 constexpr Signature signature{"_table()", parameters, 3};
 
-PyRef cell_object(const std::optional<std::string>& cell) {
-    if (!cell) return PyRef::borrow(Py_None);
-    return PyRef(PyUnicode_FromStringAndSize(cell->data(), static_cast<Py_ssize_t>(cell->size())));
-}
-
-Expected<PyRef> new_list(std::size_t size) {
+// A list of `size` items, `item(i)` making each. Null, with the exception
+// set, when an item (null, the exception set) or the list cannot be made.
+template <class Item>
+PyRef list_of(std::size_t size, Item item) {
     PyRef list(PyList_New(static_cast<Py_ssize_t>(size)));
-    if (!list) return PendingError::fetch();
+    for (std::size_t i = 0; list && i < size; ++i) {
+        PyRef value = item(i);
+        if (!value) return PyRef();
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), value.release());
+    }
     return list;
 }
 
-// The cells of `table`, `width` columns wide, as one list per column; a
-// column whose path was empty (`given` false) holds None in every row.
-Expected<PyRef> column_lists(const engine::Table& table, const std::vector<bool>& given) {
-    auto columns = new_list(given.size());
-    if (!columns.ok()) return columns;
-    std::size_t width = table.rows == 0 ? 0 : table.cells.size() / table.rows;
-    for (std::size_t c = 0, cell = 0; c < given.size(); ++c) {
-        auto column = new_list(table.rows);
-        if (!column.ok()) return column;
-        for (std::size_t r = 0; r < table.rows; ++r) {
-            PyRef value =
-                given[c] ? cell_object(table.cells[r * width + cell]) : PyRef::borrow(Py_None);
-            if (!value) return PendingError::fetch();
-            PyList_SetItem(column.value().get(), static_cast<Py_ssize_t>(r), value.release());
-        }
-        if (given[c]) ++cell;
-        PyList_SetItem(columns.value().get(), static_cast<Py_ssize_t>(c), column.value().release());
-    }
-    return columns;
+PyRef text_object(std::string_view text) {
+    return PyRef(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
 }
 
-// Each column's kind (engine::ColumnKind as a number); a column whose path
-// was empty is of no kind pandas settles cheaply.
-Expected<PyRef> column_kinds(const engine::Table& table, const std::vector<bool>& given) {
-    auto kinds = new_list(given.size());
-    if (!kinds.ok()) return kinds;
+// Where each asked column stands among the table's: nothing for an empty
+// path, whose column holds None in every row.
+using Places = std::vector<std::optional<std::size_t>>;
+
+// The cells, one list per column; then each column's kind
+// (engine::ColumnKind as a number; Other for an empty path's).
+PyRef column_lists(const engine::Table& table, const Places& places) {
     std::size_t width = table.rows == 0 ? 0 : table.cells.size() / table.rows;
-    for (std::size_t c = 0, cell = 0; c < given.size(); ++c) {
+    return list_of(places.size(), [&](std::size_t c) {
+        return list_of(table.rows, [&](std::size_t r) {
+            const std::optional<std::string>* cell =
+                places[c] ? &table.cells[r * width + *places[c]] : nullptr;
+            return cell && *cell ? text_object(**cell) : PyRef::borrow(Py_None);
+        });
+    });
+}
+
+PyRef column_kinds(const engine::Table& table, const Places& places) {
+    std::size_t width = table.rows == 0 ? 0 : table.cells.size() / table.rows;
+    return list_of(places.size(), [&](std::size_t c) {
         engine::ColumnKind kind =
-            given[c] ? engine::column_kind(table, cell++, width) : engine::ColumnKind::Other;
-        PyRef number(PyLong_FromLong(static_cast<long>(kind)));
-        if (!number) return PendingError::fetch();
-        PyList_SetItem(kinds.value().get(), static_cast<Py_ssize_t>(c), number.release());
-    }
-    return kinds;
-}
-
-Expected<PyRef> names_list(const std::vector<std::string>& names) {
-    auto list = new_list(names.size());
-    if (!list.ok()) return list;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        PyRef name(
-            PyUnicode_FromStringAndSize(names[i].data(), static_cast<Py_ssize_t>(names[i].size())));
-        if (!name) return PendingError::fetch();
-        PyList_SetItem(list.value().get(), static_cast<Py_ssize_t>(i), name.release());
-    }
-    return list;
+            places[c] ? engine::column_kind(table, *places[c], width) : engine::ColumnKind::Other;
+        return PyRef(PyLong_FromLong(static_cast<long>(kind)));
+    });
 }
 
 Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -96,8 +79,9 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
         if (!columns.ok()) return std::move(columns.error());
         entries = std::move(columns.value());
     }
-    std::vector<bool> given;
-    for (const auto& entry : entries) given.push_back(entry != nullptr);
+    Places places;
+    for (std::size_t i = 0, k = 0; i < entries.size(); ++i)
+        places.push_back(entries[i] ? std::optional<std::size_t>(k++) : std::nullopt);
     std::vector<const path::CompiledPath*> paths = compiled_of(entries);
 
     DocumentHold hold;
@@ -115,32 +99,26 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
     const engine::Table& result = std::get<engine::Table>(outcome);
-    if (by_children) given.assign(result.columns.size(), true);
-    auto cells = column_lists(result, given);
-    if (!cells.ok()) return cells;
-    PyRef names = by_children ? PyRef() : PyRef::borrow(Py_None);
-    if (by_children) {
-        auto found = names_list(result.columns);
-        if (!found.ok()) return found;
-        names = std::move(found.value());
-    }
-    PyRef rows_count(PyLong_FromSize_t(result.rows));
-    if (!rows_count) return PendingError::fetch();
-    auto kinds = column_kinds(result, given);
-    if (!kinds.ok()) return kinds;
-    PyRef answer(
-        PyTuple_Pack(4, names.get(), cells.value().get(), rows_count.get(), kinds.value().get()));
+    if (by_children)
+        for (std::size_t i = 0; i < result.columns.size(); ++i) places.push_back(i);
+    PyRef names = by_children
+                      ? list_of(result.columns.size(),
+                                [&](std::size_t i) { return text_object(result.columns[i]); })
+                      : PyRef::borrow(Py_None);
+    if (!names) return PendingError::fetch();
+    PyRef cells = column_lists(result, places);
+    if (!cells) return PendingError::fetch();
+    PyRef count(PyLong_FromSize_t(result.rows));
+    PyRef kinds = count ? column_kinds(result, places) : PyRef();
+    if (!kinds) return PendingError::fetch();
+    PyRef answer(PyTuple_Pack(4, names.get(), cells.get(), count.get(), kinds.get()));
     if (!answer) return PendingError::fetch();
     return answer;
 }
 
-PyObject* table_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return finish(table(args, nargs, kwnames));
-}
-
 }  // namespace
 
-PyMethodDef table_function = {"_table", method<table_entry>(), METH_FASTCALL | METH_KEYWORDS,
+PyMethodDef table_function = {"_table", method<call_entry<table>>(), METH_FASTCALL | METH_KEYWORDS,
                               "_table(data, rows, columns)\n--\n\n"};
 
 }  // namespace quorbix::lib

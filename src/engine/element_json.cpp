@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/element_text.hpp"
 #include "text/white_space.hpp"
-#include "xml/attributes.hpp"
 #include "xml/character_data.hpp"
 #include "xml/xml_reader.hpp"
 
@@ -29,16 +29,11 @@ std::vector<Node> read_tree(std::string_view element, xml::Encoding encoding) {
     auto add = [&](const xml::XmlEvent& tag) {
         Node node;
         node.name = xml::utf8_name(tag.name(), encoding, scratch);
-        xml::AttributeIter it = xml::attributes(tag);
-        xml::Attribute attribute;
-        while (it.next(attribute)) {
-            if (!attribute.ok) continue;
-            std::string value;
-            xml::append_character_data(attribute.value, encoding, value);
+        for_each_attribute(tag, encoding, [&](std::string_view name, std::string value) {
             std::string key = "@";
-            key += xml::utf8_name(attribute.key, encoding, scratch);
+            key += name;
             node.attributes.emplace_back(std::move(key), std::move(value));
-        }
+        });
         if (!open.empty()) nodes[open.back()].children.push_back(nodes.size());
         nodes.push_back(std::move(node));
     };

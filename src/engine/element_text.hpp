@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/attributes.hpp"
+#include "xml/character_data.hpp"
 #include "xml/xml_event.hpp"
 #include "xml/xml_reader.hpp"
 
@@ -26,6 +28,22 @@ std::string item_text(std::string_view bytes, xml::Encoding encoding);
 // values are read in `encoding`, the value as text is. False when absent.
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
                      std::string& value);
+
+// Calls `each(name, value)` for each well-formed attribute of `tag`, in
+// order: the name as written, in UTF-8; the value read as text is (its
+// references resolved), in UTF-8.
+template <class Each>
+void for_each_attribute(const xml::XmlEvent& tag, xml::Encoding encoding, Each each) {
+    std::string scratch;
+    xml::AttributeIter it = xml::attributes(tag);
+    xml::Attribute attribute;
+    while (it.next(attribute)) {
+        if (!attribute.ok) continue;
+        std::string value;
+        xml::append_character_data(attribute.value, encoding, value);
+        each(xml::utf8_name(attribute.key, encoding, scratch), std::move(value));
+    }
+}
 
 // A self-closing element's bytes, rebuilt from its tag as `<content/>`.
 std::string self_closing_bytes(const xml::XmlEvent& tag);

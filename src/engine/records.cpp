@@ -6,7 +6,6 @@
 #include "engine/evaluator.hpp"
 #include "engine/name_test.hpp"
 #include "text/white_space.hpp"
-#include "xml/attributes.hpp"
 #include "xml/character_data.hpp"
 
 namespace quorbix::engine {
@@ -88,25 +87,25 @@ class ColumnsByName {
     std::size_t row_start_ = 0;
 };
 
-void read_children(std::string_view element, xml::Encoding encoding, ColumnsByName& columns) {
-    xml::XmlReader reader(element, xml::evaluation_profile(), encoding);
-    std::string scratch;
+// The row's start tag: the first Start or Empty its reader reads.
+std::optional<xml::XmlEvent> first_tag(xml::XmlReader& reader) {
     for (;;) {
         xml::ReadResult r = reader.next_event();
-        if (r.event.kind == xml::EventKind::Eof) return;
+        if (r.event.kind == xml::EventKind::Eof) return std::nullopt;
         if (r.ok() &&
-            (r.event.kind == xml::EventKind::Start || r.event.kind == xml::EventKind::Empty)) {
-            xml::AttributeIter it = xml::attributes(r.event);
-            xml::Attribute attribute;
-            while (it.next(attribute)) {
-                if (!attribute.ok) continue;
-                std::string value;
-                xml::append_character_data(attribute.value, encoding, value);
-                columns.put(xml::utf8_name(attribute.key, encoding, scratch), trimmed(value));
-            }
-            break;
-        }
+            (r.event.kind == xml::EventKind::Start || r.event.kind == xml::EventKind::Empty))
+            return r.event;
     }
+}
+
+void read_children(std::string_view element, xml::Encoding encoding, ColumnsByName& columns) {
+    xml::XmlReader reader(element, xml::evaluation_profile(), encoding);
+    std::optional<xml::XmlEvent> tag = first_tag(reader);
+    if (!tag) return;
+    for_each_attribute(*tag, encoding, [&](std::string_view name, std::string value) {
+        columns.put(name, trimmed(value));
+    });
+    std::string scratch;
     for (const ChildEntry& child : scan_children(element)) {
         std::string_view bytes = element.substr(static_cast<std::size_t>(child.start),
                                                 static_cast<std::size_t>(child.end - child.start));
@@ -145,17 +144,14 @@ class DirectRead {
     // Reads `row` (UTF-8) into `cells`, the row's cells.
     void read(std::string_view row, std::optional<std::string>* cells) {
         xml::XmlReader reader(row, xml::evaluation_profile(), xml::Encoding::Utf8);
-        xml::ReadResult first = reader.next_event();
-        while (first.ok() && first.event.kind != xml::EventKind::Start &&
-               first.event.kind != xml::EventKind::Empty && first.event.kind != xml::EventKind::Eof)
-            first = reader.next_event();
-        if (!first.ok() || first.event.kind == xml::EventKind::Eof) return;
+        std::optional<xml::XmlEvent> tag = first_tag(reader);
+        if (!tag) return;
         for (const Wanted& a : attributes_) {
-            if (attribute_value(first.event, a.step->name, xml::Encoding::Utf8, scratch_))
+            if (attribute_value(*tag, a.step->name, xml::Encoding::Utf8, scratch_))
                 cells[a.column] = trimmed(scratch_);
         }
         for (const Wanted& c : children_) found_[c.column].clear();
-        if (first.event.kind == xml::EventKind::Start && !children_.empty()) walk(reader);
+        if (tag->kind == xml::EventKind::Start && !children_.empty()) walk(reader);
         for (const Wanted& c : children_) {
             const Found& found = found_[c.column];
             if (found.empty()) continue;

@@ -102,10 +102,12 @@ def answers_number(path: str) -> bool:
     return unquoted.split("|", 1)[0].rstrip().endswith(".#") or unquoted.strip() == "#"
 
 
-def _json_number(value: Any) -> str:
+def _finite(value: Any) -> Any:
+    """A number JSON can hold: a non-finite float becomes the string "NaN",
+    "Infinity" or "-Infinity", which strict JSON has no numbers for."""
     if isinstance(value, float) and not math.isfinite(value):
-        return json.dumps(repr(value).replace("inf", "Infinity").replace("nan", "NaN"))
-    return json.dumps(value)
+        return repr(value).replace("inf", "Infinity").replace("nan", "NaN")
+    return value
 
 
 def json_answer(result: quorbix.Result, path: str) -> str:
@@ -113,7 +115,7 @@ def json_answer(result: quorbix.Result, path: str) -> str:
     objects (attributes as "@name", text as "#text", repeated children as lists),
     a path of `#` gives a list, any other path null for no match."""
     if answers_number(path) and result.exists():
-        return _json_number(result.value)
+        return json.dumps(_finite(result.value))
     items = _json_items(result)
     if answers_each(path) or len(items) > 1:
         return "[" + ",".join(items) + "]"
@@ -121,16 +123,13 @@ def json_answer(result: quorbix.Result, path: str) -> str:
 
 
 def typed_value(result: quorbix.Result) -> Any:
-    """--values: a Result as plain data, numbers as numbers (non-finite ones as
-    the strings "NaN", "Infinity" and "-Infinity", which JSON has no numbers for)."""
+    """--values: a Result as plain data, numbers as numbers (see `_finite`)."""
     value = result.value
     if isinstance(value, dict):
         return {key: typed_value(child) for key, child in value.items()}
     if isinstance(value, list):
         return [typed_value(item) for item in value]
-    if isinstance(value, float) and not math.isfinite(value):
-        return repr(value).replace("inf", "Infinity").replace("nan", "NaN")
-    return value
+    return _finite(value)
 
 
 def values_of(result: quorbix.Result) -> Iterator[str]:

@@ -24,20 +24,12 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 from gen_catalog import generate  # noqa: E402
+from run import timings  # noqa: E402
 
 import quorbix  # noqa: E402
 
 QUESTION = "catalog.book.#.price|@sum"
 COLUMNS = {"id": "@id", "lang": "@lang", "title": "dc:title", "author": "author", "price": "price"}
-
-
-def best_of(fn, repeat):
-    times = []
-    for _ in range(repeat):
-        start = time.perf_counter()
-        fn()
-        times.append(time.perf_counter() - start)
-    return min(times), sorted(times)[len(times) // 2]
 
 
 def in_threads(work):
@@ -60,8 +52,8 @@ def thread_rows(data, repeat):
         ("8 threads over one document", one(data, 8),
          lambda: in_threads([one(data, 1) for _ in range(8)]), 8),
     ]:
-        b1, m1 = best_of(single, repeat)
-        bn, mn = best_of(many, repeat)
+        b1, m1 = timings(single, repeat)
+        bn, mn = timings(many, repeat)
         print(f"  {label:34s} 1 thread {queries / b1:6.1f}/s (median {queries / m1:6.1f}), "
               f"threads {queries / bn:6.1f}/s (median {queries / mn:6.1f}): "
               f"{b1 / bn:4.2f}x the throughput (median {m1 / mn:4.2f}x)", flush=True)
@@ -126,15 +118,15 @@ def dask_rows(count, repeat):
         files = sorted(folder.glob("*.xml"))
     print(f"dask: {count} files of 1 MB, rows catalog.book, five columns")
     serial = lambda: pandas.concat([quorbix.read_xml(f, "catalog.book", COLUMNS) for f in files])  # noqa: E731
-    bs, ms = best_of(serial, repeat)
+    bs, ms = timings(serial, repeat)
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                       dashboard_address=None) as cluster, Client(cluster):
         frame = lambda: quorbix.dask.read_xml(str(folder / "*.xml"), "catalog.book", COLUMNS)  # noqa: E731
         frame().compute()  # the workers import quorbix and pandas once
         # persist: the partitions made in the workers and kept there, as a
         # cluster holds them; compute: every partition shipped to this process.
-        bp, mp = best_of(lambda: wait(frame().persist()), repeat)
-        bc, mc = best_of(lambda: frame().compute(), repeat)
+        bp, mp = timings(lambda: wait(frame().persist()), repeat)
+        bc, mc = timings(lambda: frame().compute(), repeat)
     print(f"  serial, one process             {bs * 1000:8.0f} ms (median {ms * 1000:8.0f})\n"
           f"  dask, 2 workers, persist        {bp * 1000:8.0f} ms (median {mp * 1000:8.0f}): "
           f"{bs / bp:.2f}x faster (median {ms / mp:.2f}x)\n"

@@ -9,6 +9,7 @@ import pytest
 
 import quorbix
 from quorbix import compile
+from workers import run_in_threads
 
 BOOK = '<book id="{i}" lang="{lang}"><title>T{i} &amp; é</title><price>{p}</price></book>'
 DOC = "<catalog>" + "".join(
@@ -59,11 +60,7 @@ def test_eight_threads_answer_as_one_does():
         except Exception as error:  # a thread's exception must fail the test
             failures.append(("raised", seed, repr(error)))
 
-    threads = [threading.Thread(target=work, args=(seed,)) for seed in range(8)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
+    run_in_threads(work, 8)
     assert failures == []
 
 

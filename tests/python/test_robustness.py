@@ -6,12 +6,12 @@ import gc
 import mmap
 import os
 import random
-import threading
 
 import pytest
 
 import quorbix
 from quorbix import Result
+from workers import run_in_threads
 
 SEED_DOCUMENTS = [
     b'<?xml version="1.0"?><catalog><book id="1" lang="en"><title>A &amp; B</title>'
@@ -208,9 +208,5 @@ def test_threads_share_paths_and_results():
         except Exception as exc:  # pragma: no cover - reported below
             failures.append(repr(exc))
 
-    threads = [threading.Thread(target=work, args=(seed,)) for seed in range(8)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
+    run_in_threads(work, 8)
     assert failures == []

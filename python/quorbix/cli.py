@@ -13,6 +13,7 @@ import argparse
 import json
 import math
 import os
+import pathlib
 import shutil
 import sys
 import threading
@@ -24,6 +25,7 @@ from typing import IO, Any, Iterable, Iterator, Sequence
 
 import quorbix
 from quorbix._quorbix import _json_items, _validation_report
+from quorbix._sources import CompressedInputError, document
 
 # Above this many bytes of input, a terminal gets a progress bar.
 PROGRESS_BYTES = int(os.environ.get("QUORBIX_PROGRESS_BYTES", 64 << 20))
@@ -223,17 +225,15 @@ def _json_line(name: str, results: list[quorbix.Result], options: Options) -> st
 
 
 def read_file(name: str) -> FileOutcome:
-    """Answers one file or standard input ("-"), read whole as bytes: a bytes
-    document is scanned without the interpreter lock, and its matches point
-    into it rather than being copied."""
+    """Answers one file or standard input ("-"), read whole as bytes (and
+    decompressed): a bytes document is scanned without the interpreter lock,
+    and its matches point into it rather than being copied."""
     try:
-        if name == "-":
-            data = sys.stdin.buffer.read()
-        else:
-            with open(name, "rb") as file:
-                data = file.read()
+        data: bytes = document(sys.stdin.buffer if name == "-" else pathlib.Path(name))
     except OSError as error:
         return FileOutcome(error=f"{name}: {error.strerror or error}")
+    except CompressedInputError as error:
+        return FileOutcome(error=f"{name}: {error}")
     shown = "(standard input)" if name == "-" else name
     try:
         outcome = answer(shown, data, _OPTIONS)

@@ -2,15 +2,11 @@
 
 from __future__ import annotations
 
-import mmap
-import os
 from collections.abc import Mapping
-from typing import IO, Any, Union
+from typing import Any
 
 from ._quorbix import Path, _table
-
-
-Source = Union[str, bytes, "os.PathLike[str]", IO[bytes], IO[str]]
+from ._sources import Source, document
 
 
 def _columns(
@@ -27,32 +23,16 @@ def _columns(
 
 
 def records(
-    data: str | bytes | Any,
+    source: Source | Any,
     rows: str | Path,
     columns: Mapping[str, str | Path] | None = None,
 ) -> list[dict[str, str | None]]:
-    """One dict per element that `rows` matches, in document order."""
-    names, cells, count, _ = _columns(data, rows, columns)
+    """One dict per element that `rows` matches, in document order; `source`
+    is what read_xml takes."""
+    names, cells, count, _ = _columns(document(source), rows, columns)
     if not names:
         return [{} for _ in range(count)]
     return [dict(zip(names, row)) for row in zip(*cells)]
-
-
-def _document(source: Source) -> tuple[Any, Any]:
-    """The document of `source`, and what must be closed after reading it."""
-    if isinstance(source, (bytes, bytearray, memoryview)):
-        return source, None
-    if isinstance(source, str) and source.lstrip()[:1] == "<":
-        return source, None
-    if isinstance(source, (str, os.PathLike)):
-        with open(source, "rb") as file:
-            if os.fstat(file.fileno()).st_size == 0:
-                return b"", None
-            mapped = mmap.mmap(file.fileno(), 0, access=mmap.ACCESS_READ)
-        return mapped, mapped
-    if hasattr(source, "read"):
-        return source.read(), None
-    raise TypeError(f"cannot read XML from {type(source).__name__!r}")
 
 
 def read_xml(
@@ -62,12 +42,7 @@ def read_xml(
     dtype: Any = None,
 ) -> Any:  # a pandas.DataFrame: pandas is an optional extra
     """A pandas DataFrame of `records`, its numeric columns typed as pandas.read_xml types them."""
-    document, mapped = _document(source)
-    try:
-        names, cells, count, kinds = _columns(document, rows, columns)
-    finally:
-        if mapped is not None:
-            mapped.close()
+    names, cells, count, kinds = _columns(document(source), rows, columns)
     return _frame(names, cells, count, kinds, dtype)
 
 

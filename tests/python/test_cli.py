@@ -55,6 +55,24 @@ def test_standard_input_and_dash(feeds):
     assert run("catalog.book.1.@lang", "-", stdin=text).stdout == "de\n"
 
 
+def test_compressed_files_and_standard_input_answer_as_the_plain_file(tmp_path):
+    import gzip
+
+    packed = tmp_path / "catalog.data"  # known by its first bytes, not its name
+    packed.write_bytes(gzip.compress(EXAMPLE.read_bytes()))
+    plain = run("catalog.book.#.price", EXAMPLE).stdout
+    assert run("catalog.book.#.price", packed).stdout == plain
+    piped = subprocess.run([sys.executable, "-m", "quorbix", "--count", "catalog.book"],
+                           input=gzip.compress(EXAMPLE.read_bytes()), capture_output=True)
+    assert (piped.returncode, piped.stdout) == (0, b"3\n")
+    # Positions count the document's bytes, not the compressed ones.
+    packed.write_bytes(gzip.compress(b"<a>\n\n  <b></a>"))
+    assert run("--validate", packed).stdout.startswith(f"{packed}:3:")
+    packed.write_bytes(gzip.compress(EXAMPLE.read_bytes())[:-9])
+    out = run("catalog.book.#.price", packed)
+    assert out.returncode == 2 and "cut short" in out.stderr and out.stdout == ""
+
+
 def strict(text):
     """JSON as a strict parser reads it: NaN and Infinity are refused."""
     def refuse(constant):

@@ -20,9 +20,9 @@ from typing import IO, Any, Callable, Union
 
 Source = Union[str, bytes, "os.PathLike[str]", IO[bytes], IO[str]]
 
-# Markup, possibly after white space or a byte-order mark: a document, where
-# any other text is a file name.
-_MARKUP = re.compile(r"[\s\ufeff]*<")
+# Markup, possibly after white space or a byte-order mark, or nothing at all:
+# a document, where any other text is a file name.
+_MARKUP = re.compile(r"[\s\ufeff]*(<|$)")
 
 
 def _zstd() -> Callable[[bytes], bytes] | None:
@@ -41,7 +41,8 @@ def _zstd() -> Callable[[bytes], bytes] | None:
 
     def decompress(data: bytes) -> bytes:
         # A frame need not say its size; the stream reader does not ask.
-        return zstandard.ZstdDecompressor().stream_reader(data, read_across_frames=True).read()  # type: ignore[no-any-return, unused-ignore]
+        reader = zstandard.ZstdDecompressor().stream_reader(data, read_across_frames=True)
+        return reader.read()  # type: ignore[no-any-return, unused-ignore]
 
     return decompress
 
@@ -80,7 +81,8 @@ def decompressed(data: Any) -> Any:
         try:
             return decompress(data)
         except (OSError, EOFError, ValueError, zlib.error, lzma.LZMAError) as error:
-            raise CompressedInputError(f"{name}-compressed input is damaged or cut short: {error}") from None
+            raise CompressedInputError(
+                f"{name}-compressed input is damaged or cut short: {error}") from None
     return data
 
 

@@ -121,4 +121,6 @@ def read_xml(
     dtypes = {name: _nullable(pandas, first[name]) if kind is None else kind
               for name, kind in dtypes.items()}
     meta = pandas.DataFrame({name: pandas.Series(dtype=kind) for name, kind in dtypes.items()})
-    return dd.from_map(_Partition(rows, paths, dtypes), files, meta=meta, enforce_metadata=False)
+    partition = _Partition(rows, paths, dtypes)
+    return dd.from_map(partition, files, meta=meta,  # type: ignore[no-untyped-call, unused-ignore]
+                       enforce_metadata=False)

@@ -106,7 +106,8 @@ def test_what_a_partition_cannot_hold_is_an_error(tmp_path, scheduler):
     assert named.compute().n.tolist() == [1, 2.5, pandas.NA]
     declared = quorbix.dask.read_xml(str(tmp_path / "*.xml"), "t.r", {"n": "n"}, dtype="Int64")
     assert declared.dtypes.n == "Int64"
-    with pytest.raises(ValueError, match=r"b\.xml: row 0 .*column 'n': '2\.5' cannot be read as Int64"):
+    with pytest.raises(ValueError,
+                       match=r"b\.xml: row 0 .*column 'n': '2\.5' cannot be read as Int64"):
         declared.compute()
 
 

@@ -32,7 +32,8 @@ struct ResultObject {
 constexpr const char* result_doc =
     "The matches of a query. Empty, one scalar or text element, one element\n"
     "with children (dict-like), or several matches (list-like). Made by get,\n"
-    "get_bytes, get_buffer, the get_many functions, parse and Path.get.";
+    "get_bytes, get_buffer, the get_many functions, parse and Path.get. The\n"
+    "answer of a path whose shape is \"list\" is list-like however many matched.";
 
 PyMethodDef result_methods[] = {
     {"exists", method<result_slots::exists>(), METH_NOARGS, "exists($self)\n--\n\n"},

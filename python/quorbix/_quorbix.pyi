@@ -1,7 +1,7 @@
 """Path queries over XML documents in one streaming pass, without a tree."""
 
 from collections.abc import Iterator
-from typing import Any, ClassVar, SupportsIndex, final, overload
+from typing import Any, ClassVar, Literal, SupportsIndex, final, overload
 
 from _typeshed import ReadableBuffer
 
@@ -97,6 +97,13 @@ def _validation_report(data: str | ReadableBuffer) -> tuple[int, str] | None:
 class Path:
     """A compiled path: answers queries without reading its text again."""
 
+    @property
+    def shape(self) -> Literal["list", "number", "single"]:
+        """What the path answers: "list" when it goes on from each of several
+        matches (`#` or `#(...)#`), whose Result is a list however many matched;
+        "number" for a count or a numeric modifier; "single" otherwise (one
+        match, or a list when several are found)."""
+
     def get(self, data: str) -> Result:
         """Answer this path over the XML text `data`."""
 
@@ -109,7 +116,10 @@ class Path:
 @final
 class Result:
     """The matches of a query. Empty, one scalar or text element, one element
-    with children (dict-like), or several matches (list-like)."""
+    with children (dict-like), or several matches (list-like). The answer of a
+    path whose shape is "list" is list-like however many matched; only its
+    scalar conversions (to_str, to_int, to_float, to_bool, int, float) read
+    a single match as that match."""
 
     __hash__: ClassVar[None]  # type: ignore[assignment]
 

@@ -30,10 +30,6 @@ from quorbix._sources import CompressedInputError, document
 # Above this many bytes of input, a terminal gets a progress bar.
 PROGRESS_BYTES = int(os.environ.get("QUORBIX_PROGRESS_BYTES", 64 << 20))
 
-# Modifiers whose answer is a number, not a text of the document.
-NUMERIC_MODIFIERS = ("count", "sum", "mean", "min", "max")
-
-
 class UsageError(Exception):
     """A mistake of the caller's: shown as one line, exit status 2."""
 
@@ -62,48 +58,6 @@ class FileOutcome:
 # ---- the shape of a path's answer ------------------------------------------
 
 
-def _unquoted(path: str) -> Iterator[tuple[int, str]]:
-    """The characters of a path text outside its quoted filter values and
-    escapes, with their positions."""
-    quote = ""
-    i = 0
-    while i < len(path):
-        c = path[i]
-        if c == "\\":
-            i += 2
-            continue
-        if quote:
-            if c == quote:
-                quote = ""
-        elif c in "\"'":
-            quote = c
-        else:
-            yield i, c
-        i += 1
-
-
-def answers_each(path: str) -> bool:
-    """Whether the path asks for each of several matches (`.#.` or `#(...)#`):
-    its answer is a list, even of one match or none."""
-    chars = dict(_unquoted(path))
-    for i, c in chars.items():
-        if c != "#":
-            continue
-        if chars.get(i + 1) == "." or chars.get(i - 1) == ")":
-            return True
-    return False
-
-
-def answers_number(path: str) -> bool:
-    """Whether the answer is a number the path computes: a count (a last `#`)
-    or a numeric modifier last."""
-    unquoted = "".join(c for _, c in _unquoted(path))
-    body, _, last = unquoted.rpartition("|@")
-    if body and last.strip() in NUMERIC_MODIFIERS:
-        return True
-    return unquoted.split("|", 1)[0].rstrip().endswith(".#") or unquoted.strip() == "#"
-
-
 def _finite(value: Any) -> Any:
     """A number JSON can hold: a non-finite float becomes the string "NaN",
     "Infinity" or "-Infinity", which strict JSON has no numbers for."""
@@ -115,11 +69,13 @@ def _finite(value: Any) -> Any:
 def json_answer(result: quorbix.Result, path: str) -> str:
     """The answer as JSON that loses nothing: texts stay strings, elements become
     objects (attributes as "@name", text as "#text", repeated children as lists),
-    a path of `#` gives a list, any other path null for no match."""
-    if answers_number(path) and result.exists():
+    a path that answers a list (see Path.shape) gives one, any other path null for no
+    match."""
+    shape = quorbix.compile(path).shape  # from the path cache after the first file
+    if shape == "number" and result.exists():
         return json.dumps(_finite(result.value))
     items = _json_items(result)
-    if answers_each(path) or len(items) > 1:
+    if shape == "list" or len(items) > 1:
         return "[" + ",".join(items) + "]"
     return items[0] if items else "null"
 

@@ -33,6 +33,13 @@ enum class Modifier : std::uint8_t {
 
 enum class FinalCapture : std::uint8_t { Span, OwnedText, CountOnly };
 
+// What a path answers, known from its text alone. A path that goes on from
+// each of several matches (`#` or `#(...)#`) answers a list, even of one match
+// or none, so that code reading it need not depend on how many there were; a
+// count or a numeric modifier answers one number; a first or last modifier
+// one match. Other paths answer what they find: one match, or several.
+enum class AnswerShape : std::uint8_t { Single, List, Number };
+
 enum class FilterOp : std::uint8_t { Eq, Ne, Lt, Le, Gt, Ge, Like, NotLike };
 
 struct FilterExpr;
@@ -75,6 +82,7 @@ struct CompiledPath {
     std::vector<PathStep> steps;  // never empty
     std::vector<Modifier> modifiers;
     FinalCapture final_capture = FinalCapture::Span;
+    AnswerShape answer_shape = AnswerShape::Single;  // derived from steps and modifiers
 };
 
 using CompiledPathRef = std::shared_ptr<const CompiledPath>;

@@ -114,6 +114,37 @@ FinalCapture final_capture_of(const CompiledPath& path) {
     return FinalCapture::Span;
 }
 
+// The body's shape (a fan-out anywhere makes a list, of counts too when the
+// last step counts; a count alone one number), then each modifier's effect
+// on it, in the order written: the aggregates make one number, first and
+// last keep one of a list's entries, the others reorder or thin out a list.
+AnswerShape answer_shape_of(const CompiledPath& path) {
+    bool counts = path.steps.back().selector == Selector::EachCount;
+    AnswerShape one = counts ? AnswerShape::Number : AnswerShape::Single;
+    AnswerShape shape = one;
+    for (const PathStep& step : path.steps)
+        if (step.selector == Selector::EachAll || step.selector == Selector::FilterAll)
+            shape = AnswerShape::List;
+    for (Modifier m : path.modifiers) {
+        switch (m) {
+            case Modifier::First:
+            case Modifier::Last:
+                if (shape == AnswerShape::List) shape = one;
+                break;
+            case Modifier::Count:
+            case Modifier::Sum:
+            case Modifier::Mean:
+            case Modifier::Min:
+            case Modifier::Max:
+                shape = AnswerShape::Number;
+                break;
+            default:
+                break;
+        }
+    }
+    return shape;
+}
+
 // A body's steps, in the stages' order: tokens up to the body's first
 // error, its filters compiled in text order (each inside `depth` others),
 // then that error, then the tokens joined into steps. Errors thus come out
@@ -149,6 +180,7 @@ std::variant<CompiledPathRef, PathError> compile(std::string_view text) {
         path->modifiers.push_back(std::get<Modifier>(modifier));
     }
     path->final_capture = final_capture_of(*path);
+    path->answer_shape = answer_shape_of(*path);
     return CompiledPathRef(std::move(path));
 }
 

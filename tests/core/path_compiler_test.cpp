@@ -143,6 +143,21 @@ TEST(PathCompiler, FinalCapture) {
     EXPECT_EQ(capture("a.@b|@count"), FinalCapture::Span);
 }
 
+TEST(PathCompiler, AnswerShape) {
+    auto shape = [](std::string_view text) {
+        return std::get<CompiledPathRef>(compile_path(text))->answer_shape;
+    };
+    for (const char* list : {"a.#.b", "a.#.@id", "a.#(b>1)#", "a.#(b>1)#.c", "a.#(@k==1)#.#text",
+                             "a.#.b|@sort|@reverse|@unique", "a.#.b.#", "x.#.**.b"})
+        EXPECT_EQ(shape(list), AnswerShape::List) << list;
+    for (const char* number : {"a.#", "a.b|@count", "a.#.b|@avg", "a.#.b|@sum", "a.#|@first",
+                               "a.#.b.#|@last", "a.#.b|@first|@max"})
+        EXPECT_EQ(shape(number), AnswerShape::Number) << number;
+    for (const char* single : {"a", "a.b", "**.b", "a.0.b", "a.#(b>1).c", "a.#.b|@first",
+                               "a.#.b|@sort|@last", "a.b|@sort"})
+        EXPECT_EQ(shape(single), AnswerShape::Single) << single;
+}
+
 TEST(PathCompiler, ErrorMessagesWithCarets) {
     struct Case {
         const char* path;

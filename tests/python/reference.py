@@ -165,6 +165,16 @@ class CompiledPath:
                 return "text"
         return "span"
 
+    @property
+    def answers_list(self):
+        """Whether the answer is a list whatever its count: the path goes on from each
+        match of a step (`#` or `#(...)#`), and no modifier after it makes one value."""
+        listed = any(step.selector in ("each", "all") for step in self.steps)
+        for modifier in self.modifiers:
+            if modifier in ("first", "last", "count", "sum", "mean", "min", "max"):
+                listed = False
+        return listed
+
 
 def unescape(text):
     """`\\x` becomes `x`; a lone backslash at the end goes."""
@@ -679,21 +689,23 @@ def canon_item(document, item):
     return (classify(trim(text)).__name__, trim(text), *numbers, truth)
 
 
-def canon(document, items):
-    """What a Result of these items shows: see `canon_result`."""
-    if not items:
+def canon(document, items, listed=False):
+    """What a Result of these items shows: see `canon_result`. A `listed` answer is a
+    list whatever its count, though to_str() of its one match reads as that match's."""
+    if not items and not listed:
         return ("empty",)
-    if len(items) == 1:
+    if len(items) == 1 and not listed:
         return canon_item(document, items[0])
     pieces = [item[1] if item[0] == "S" else document.markup(item[1]) for item in items]
-    return ("list", "\n".join(pieces), tuple(canon_item(document, item) for item in items))
+    joined = canon_item(document, items[0])[1] if len(items) == 1 else "\n".join(pieces)
+    return ("list", joined, tuple(canon_item(document, item) for item in items))
 
 
 def canon_result(result):
     """The same form, read from a quorbix Result."""
+    if result.type_ is list:
+        return ("list", result.to_str(), tuple(canon_result(result[i]) for i in range(len(result))))
     if len(result) == 0:
         return ("empty",)
-    if len(result) == 1:
-        kind = result.type_.__name__
-        return (kind, result.to_str(), result.to_int(), repr(result.to_float()), result.to_bool())
-    return ("list", result.to_str(), tuple(canon_result(result[i]) for i in range(len(result))))
+    kind = result.type_.__name__
+    return (kind, result.to_str(), result.to_int(), repr(result.to_float()), result.to_bool())

@@ -115,6 +115,15 @@ def test_json_loses_nothing(tmp_path):
     assert out.returncode == 0 and out.stdout.count("{") == 49_999
 
 
+def test_a_path_of_each_writes_a_list_of_any_length_and_every_mean_is_a_number(feeds):
+    one, two, empty, _ = feeds
+    for mode in ("--json", "--values"):
+        assert strict(run(mode, "catalog.book.#.title", two).stdout) == ["Café"]
+        assert strict(run(mode, "catalog.book.#.title", empty).stdout) == []
+        for mean in ("avg", "mean"):
+            assert strict(run(mode, f"catalog.book.#.price|@{mean}", one).stdout) == 21.133333333333336
+
+
 def test_labelled_lines_for_several_paths_and_values_of_several_lines(feeds, tmp_path):
     one, two, *_ = feeds
     out = run("-e", "catalog.book.#.price", "-e", "nothing", "-e", "catalog.book.0.@id", one)

@@ -264,7 +264,8 @@ def expected(document, path, context=None, many=False):
     if not path:
         return ("empty",)
     try:
-        return canon(document, evaluate(document, path, context, many, Evaluator))
+        listed = compile_path(path).answers_list
+        return canon(document, evaluate(document, path, context, many, Evaluator), listed)
     except Ambiguous as error:
         return ("ambiguous", error.name)
 
@@ -331,8 +332,8 @@ GUIDE = {
     "catalog.b??k.#": ("int", "3", 3, "3.0", True),
     "catalog.book.1.@id": ("str", "bk102", 0, "0.0", False),
     "catalog.book.#(price<10).dc:title": ("str", "Midnight Rain", 0, "0.0", False),
-    "catalog.book.#(note.#>0)#.@id": ("str", "bk103", 0, "0.0", False),
-    "catalog.book.#(.%'*Rain*')#.@id": ("str", "bk102", 0, "0.0", False),
+    "catalog.book.#(note.#>0)#.@id": ("list", "bk103", (("str", "bk103", 0, "0.0", False),)),
+    "catalog.book.#(.%'*Rain*')#.@id": ("list", "bk102", (("str", "bk102", 0, "0.0", False),)),
     "catalog.book.2.dc:title.#text": ("str", "Maeve Ascendant & Other Tales", 0, "0.0", False),
     "**.price|@sort_n|@first": ("float", "5.95", 5, "5.95", True),
     "**.price|@mean": ("float", "21.133333333333336", 21, "21.133333333333336", True),

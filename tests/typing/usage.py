@@ -11,6 +11,7 @@ def prices(doc: str) -> list[float]:
 
 
 def ids(path: Path, data: bytes) -> list[str]:
+    assert path.shape == "list"  # a Result of its matches, however many
     result: Result = path.get_bytes(data)
     return [item.to_str() for item in result]
 

@@ -56,9 +56,10 @@ Expected<PyRef> results_of(const PathEntries& entries, std::vector<engine::Match
     if (!out) return PendingError::fetch();
     std::size_t next = 0;
     for (const auto& entry : entries) {
-        PyItems items;
-        if (entry) items = items_from_matches(std::move(lists[next++]), document, encoding);
-        auto result = make_result(std::move(items));
+        auto result =
+            entry ? make_answer(items_from_matches(std::move(lists[next++]), document, encoding),
+                                *entry)
+                  : empty_result();  // an empty path
         if (!result.ok()) return std::move(result.error());
         if (PyList_Append(out.get(), result.value().get()) != 0) return PendingError::fetch();
     }

@@ -82,6 +82,31 @@ PyObject* path_reduce_entry(PyObject* self, PyObject* unused) {
     return finish(path_reduce(self, unused));
 }
 
+// What the path answers, known from its text: "list" (a Result that is a
+// list whatever its count), "number" (one computed number), or "single"
+// (what the document holds: one match, or several).
+PyObject* path_shape(PyObject* self, void*) {
+    switch (as_path(self).compiled->answer_shape) {
+        case path::AnswerShape::List:
+            return PyUnicode_FromString("list");
+        case path::AnswerShape::Number:
+            return PyUnicode_FromString("number");
+        case path::AnswerShape::Single:
+            break;
+    }
+    return PyUnicode_FromString("single");
+}
+
+PyGetSetDef path_getset[] = {
+    {"shape", guarded<path_shape>, nullptr,
+     "What the path answers: \"list\" when it goes on from each of several matches\n"
+     "(`#` or `#(...)#`), whose Result is a list however many matched; \"number\"\n"
+     "for a count or a numeric modifier; \"single\" otherwise (one match, or a\n"
+     "list when several are found).",
+     nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
 PyMethodDef path_methods[] = {
     {"__reduce__", method<path_reduce_entry>(), METH_NOARGS, nullptr},
     {"get", method<path_get>(), METH_FASTCALL | METH_KEYWORDS, "get($self, data)\n--\n\n"},
@@ -96,6 +121,7 @@ PyType_Slot path_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<PathObject>)},
     {Py_tp_repr, slot<path_repr>()},
     {Py_tp_methods, path_methods},
+    {Py_tp_getset, path_getset},
     {0, nullptr},
 };
 

@@ -11,11 +11,13 @@
 namespace quorbix::lib {
 namespace {
 
-Expected<PyRef> result_of(engine::EvalOutcome outcome, PyObject* document, xml::Encoding encoding) {
+Expected<PyRef> result_of(engine::EvalOutcome outcome, PyObject* document, xml::Encoding encoding,
+                          const path::CompiledPath& path) {
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
-    return make_result(
-        items_from_matches(std::move(std::get<engine::Matches>(outcome)), document, encoding));
+    return make_answer(
+        items_from_matches(std::move(std::get<engine::Matches>(outcome)), document, encoding),
+        path);
 }
 
 }  // namespace
@@ -29,7 +31,7 @@ Expected<PyRef> query_document(PyObject* data, DocumentKind kind, const path::Co
         return engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr);
     });
     hold.view.release();  // the matches own their bytes; a buffer may change from here on
-    return result_of(std::move(outcome), document, text.encoding);
+    return result_of(std::move(outcome), document, text.encoding, path);
 }
 
 // bind; check the document's kind (str and bytes entries only); convert the

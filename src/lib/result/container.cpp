@@ -96,7 +96,7 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
         }
     }
     DocumentHold hold;
-    auto mode = mode_of(items, hold);
+    auto mode = result_mode(self, hold);
     if (!mode.ok()) return std::move(mode.error());
     if (kind == Key::String && mode.value() != ResultMode::DictElement)
         return PendingError(PyExc_TypeError,
@@ -127,7 +127,7 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
 Expected<PyRef> iterate(PyObject* self) {
     const PyItems& items = items_of(self);
     DocumentHold hold;
-    auto mode = mode_of(items, hold);
+    auto mode = result_mode(self, hold);
     if (!mode.ok()) return std::move(mode.error());
     switch (mode.value()) {
         case ResultMode::Empty: {
@@ -148,17 +148,18 @@ Expected<PyRef> iterate(PyObject* self) {
     return make_item_iter(self);
 }
 
-Expected<PyRef> ambiguous_or(engine::EvalOutcome outcome, xml::Encoding encoding) {
+Expected<PyRef> ambiguous_or(engine::EvalOutcome outcome, xml::Encoding encoding,
+                             const path::CompiledPath& path) {
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
-    return make_result(
-        items_from_matches(std::move(std::get<engine::Matches>(outcome)), nullptr, encoding));
+    return make_answer(
+        items_from_matches(std::move(std::get<engine::Matches>(outcome)), nullptr, encoding), path);
 }
 
 // A query relative to the Result's single element, or over the whole
 // document for a Result made by parse; every match is copied out.
 Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path) {
-    if (items.empty() || !items.front().is_element()) return make_result({});
+    if (items.empty() || !items.front().is_element()) return make_answer({}, path);
     const PyItem& item = items.front();
     DocumentHold hold;
     auto element = element_bytes(item, hold);
@@ -172,7 +173,7 @@ Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path)
                                                        : engine::evaluate_path_in_element(
                                                              text.bytes, text.encoding, path);
                                       }),
-                        text.encoding);
+                        text.encoding, path);
 }
 
 constexpr const char* path_only[] = {"path"};
@@ -186,7 +187,7 @@ Expected<PyRef> get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyO
     auto text = str_argument(path, "path");
     if (!text.ok()) return std::move(text.error());
     const PyItems& items = items_of(self);
-    if (items.size() > 1)
+    if (items.size() > 1 || is_list(self))
         return PendingError(PyExc_ValueError,
                             "Result.get(path) is not supported on a multi-element Result; "
                             "iterate the Result or pick an index first");
@@ -204,7 +205,7 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
         return std::move(*error);
     if (!PyList_Check(paths)) return argument_type_error("paths", paths, "list");
     const PyItems& items = items_of(self);
-    if (items.size() > 1)
+    if (items.size() > 1 || is_list(self))
         return PendingError(PyExc_ValueError,
                             "Result.get_many(paths) is not supported on a multi-element Result; "
                             "iterate the Result or pick an index first");
@@ -239,6 +240,8 @@ Py_ssize_t length(PyObject* self) {
 }
 
 int truth(PyObject* self) {
+    // A list is true when it holds anything, like the list its value is.
+    if (is_list(self)) return !items_of(self).empty();
     auto natural = value_of(items_of(self));
     if (!natural.ok()) {
         natural.error().raise();

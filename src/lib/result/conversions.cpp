@@ -129,9 +129,10 @@ Expected<PyRef> to_bool_of(const PyItems& items) {
     return PyRef(PyBool_FromLong(truth));
 }
 
-Expected<PyRef> type_of(const PyItems& items) {
+Expected<PyRef> type_of(PyObject* self) {
+    const PyItems& items = items_of(self);
     DocumentHold hold;
-    auto mode = mode_of(items, hold);
+    auto mode = result_mode(self, hold);
     if (!mode.ok()) return std::move(mode.error());
     PyObject* type = Py_None;
     switch (mode.value()) {
@@ -224,10 +225,11 @@ PyObject* to_str(PyObject* self, PyObject*) {
     return finish(to_str_of(items_of(self)));
 }
 PyObject* type_(PyObject* self, void*) {
-    return finish(type_of(items_of(self)));
+    return finish(type_of(self));
 }
 PyObject* value(PyObject* self, void*) {
-    return finish(value_of(items_of(self)));
+    if (!is_list(self)) return finish(value_of(items_of(self)));
+    return finish(list_value(items_of(self)));
 }
 
 PyObject* as_int(PyObject* self) {

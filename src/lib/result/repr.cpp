@@ -39,9 +39,10 @@ Expected<std::string> dict_repr(const PyItems& items, DocumentHold& hold) {
     return "<Result type=dict, keys=[" + shortened(shown, names.size()) + "]>";
 }
 
+// A list shows its first two entries, or all it has when fewer.
 Expected<std::string> list_repr(const PyItems& items) {
     std::vector<std::string> shown;
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < std::min<std::size_t>(items.size(), 2); ++i) {
         PyItems one;
         one.push_back(items[i].clone());
         auto text = repr_of(one);
@@ -131,7 +132,7 @@ Expected<bool> equals(PyObject* self, PyObject* other) {
 namespace result_slots {
 
 PyObject* repr(PyObject* self) {
-    auto text = repr_of(items_of(self));
+    auto text = is_list(self) ? list_repr(items_of(self)) : repr_of(items_of(self));
     if (!text.ok()) return finish(std::move(text.error()));
     return finish(checked(new_str(text.value())));
 }

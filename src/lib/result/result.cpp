@@ -11,15 +11,29 @@
 namespace quorbix::lib {
 namespace {
 
+struct ResultFields {
+    PyItems items;      // in the order the engine produced them
+    bool list = false;  // the answer of a path that answers a list
+};
+
+int visit_references(const ResultFields& fields, visitproc visit, void* arg) {
+    return visit_references(fields.items, visit, arg);
+}
+
+void drop_references(ResultFields& fields) {
+    drop_references(fields.items);
+}
+
 struct ResultObject {
     PyObject ob_base;
-    PyItems fields;  // the items, in the order the engine produced them
+    ResultFields fields;
 };
 
 constexpr const char* result_doc =
     "The matches of a query. Empty, one scalar or text element, one element\n"
     "with children (dict-like), or several matches (list-like). Made by get,\n"
-    "get_bytes, get_buffer, the get_many functions, parse and Path.get.";
+    "get_bytes, get_buffer, the get_many functions, parse and Path.get. The\n"
+    "answer of a path whose shape is \"list\" is list-like however many matched.";
 
 PyMethodDef result_methods[] = {
     {"exists", method<result_slots::exists>(), METH_NOARGS, "exists($self)\n--\n\n"},
@@ -101,14 +115,18 @@ PyObject* result_type() {
     return type;
 }
 
-Expected<PyRef> make_result(PyItems items) {
+Expected<PyRef> make_result(PyItems items, bool list) {
     bool in_cycles = may_be_in_cycles(items);
-    auto result = new_instance<ResultObject>(result_type(), std::move(items));
+    auto result = new_instance<ResultObject>(result_type(), ResultFields{std::move(items), list});
     // Most Results hold texts, copies, and bytes or str documents, which hold
     // no references: they cannot be part of a cycle, and the collector need
     // not look at them, as CPython leaves tuples of atoms alone.
     if (result.ok() && !in_cycles) PyObject_GC_UnTrack(result.value().get());
     return result;
+}
+
+Expected<PyRef> make_answer(PyItems items, const path::CompiledPath& path) {
+    return make_result(std::move(items), path.answer_shape == path::AnswerShape::List);
 }
 
 Expected<PyRef> empty_result() {
@@ -121,7 +139,16 @@ bool is_result(PyObject* object) {
 }
 
 const PyItems& items_of(PyObject* result) {
-    return reinterpret_cast<ResultObject*>(result)->fields;
+    return reinterpret_cast<ResultObject*>(result)->fields.items;
+}
+
+bool is_list(PyObject* result) {
+    return reinterpret_cast<ResultObject*>(result)->fields.list;
+}
+
+Expected<ResultMode> result_mode(PyObject* result, DocumentHold& hold) {
+    if (is_list(result)) return ResultMode::Multi;
+    return mode_of(items_of(result), hold);
 }
 
 const char* mode_name(ResultMode mode) {

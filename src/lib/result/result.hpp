@@ -6,6 +6,7 @@
 
 #include "lib/result/item.hpp"
 #include "lib/support/pending_error.hpp"
+#include "path/compiled_path.hpp"
 
 namespace quorbix::lib {
 
@@ -18,8 +19,12 @@ const char* mode_name(ResultMode mode);
 // failure).
 PyObject* result_type();
 
-// A new Result owning `items`.
-Expected<PyRef> make_result(PyItems items);
+// A new Result owning `items`; a `list` acts as a list of them whatever
+// their number (see result_mode).
+Expected<PyRef> make_result(PyItems items, bool list = false);
+
+// A new Result of `path`'s matches: a list when the path answers one.
+Expected<PyRef> make_answer(PyItems items, const path::CompiledPath& path);
 
 // A new Result with no items.
 Expected<PyRef> empty_result();
@@ -33,5 +38,13 @@ const PyItems& items_of(PyObject* result);
 Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold);
 // The same, for an operation that reads nothing more.
 Expected<ResultMode> mode_of(const PyItems& items);
+
+// Whether the Result answers a path that answers a list.
+bool is_list(PyObject* result);
+// The mode the Result acts in: Multi for a list, even of one match or none,
+// else its items' mode. Only the scalar conversions (to_str, to_int,
+// to_float, to_bool, int(), float()) read the items' own mode instead, so
+// that the text of a single match reads the same in a list or not.
+Expected<ResultMode> result_mode(PyObject* result, DocumentHold& hold);
 
 }  // namespace quorbix::lib

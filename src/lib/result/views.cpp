@@ -103,7 +103,8 @@ PyObject* view_class(const char* name, const char* doc) {
 
 // A view of a DictElement Result; a TypeError naming `method` for any other.
 Expected<PyRef> view_of(PyObject* self, PyObject* type, const char* method) {
-    auto mode = mode_of(items_of(self));
+    DocumentHold hold;
+    auto mode = result_mode(self, hold);
     if (!mode.ok()) return std::move(mode.error());
     if (mode.value() != ResultMode::DictElement)
         return PendingError(PyExc_TypeError,

@@ -1,5 +1,7 @@
 #include "engine/element_text.hpp"
 
+#include <optional>
+
 #include "engine/name_test.hpp"
 #include "xml/attributes.hpp"
 #include "xml/character_data.hpp"
@@ -57,18 +59,25 @@ bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encod
     // the name only if they are UTF-8, unless the name holds U+FFFD.
     bool decode_keys = encoding != xml::Encoding::Utf8 || xml::holds_replacement_character(name);
     std::string decoded_key;
+    // The key that equals the name wins wherever it stands, so that `attr`
+    // stays reachable beside `a:attr`; a prefixed key answers only without it.
+    std::optional<std::string_view> found;
     xml::AttributeIter it = xml::attributes(tag);
     xml::Attribute attribute;
     while (it.next(attribute)) {
         if (!attribute.ok) continue;
         std::string_view key =
             decode_keys ? xml::utf8_name(attribute.key, encoding, decoded_key) : attribute.key;
-        if ((whole_key ? key : local_name(key)) != name) continue;
-        value.clear();
-        xml::append_character_data(attribute.value, encoding, value);
-        return true;
+        if (key == name) {
+            found = attribute.value;
+            break;
+        }
+        if (!whole_key && !found && prefixed_local_name_is(key, name)) found = attribute.value;
     }
-    return false;
+    if (!found) return false;
+    value.clear();
+    xml::append_attribute_value(*found, encoding, value);
+    return true;
 }
 
 std::string self_closing_bytes(const xml::XmlEvent& tag) {

@@ -23,15 +23,16 @@ void collect_text(xml::XmlReader& reader, std::string& out);
 // for a self-closing one.
 std::string item_text(std::string_view bytes, xml::Encoding encoding);
 
-// The value of the attribute `name` names: a name with a ':' names the whole
-// key, any other name a key's local part; the first equal key wins. Keys and
-// values are read in `encoding`, the value as text is. False when absent.
+// The value of the attribute `name` names: the key that equals the name, else
+// (for a name without ':') the first key whose local part equals it. Keys
+// and values are read in `encoding`, the value as `append_attribute_value`
+// reads it. False when absent.
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
                      std::string& value);
 
 // Calls `each(name, value)` for each well-formed attribute of `tag`, in
-// order: the name as written, in UTF-8; the value read as text is (its
-// references resolved), in UTF-8.
+// order: the name as written, in UTF-8; the value as
+// `xml::append_attribute_value` reads it, in UTF-8.
 template <class Each>
 void for_each_attribute(const xml::XmlEvent& tag, xml::Encoding encoding, Each each) {
     std::string scratch;
@@ -40,7 +41,7 @@ void for_each_attribute(const xml::XmlEvent& tag, xml::Encoding encoding, Each e
     while (it.next(attribute)) {
         if (!attribute.ok) continue;
         std::string value;
-        xml::append_character_data(attribute.value, encoding, value);
+        xml::append_attribute_value(attribute.value, encoding, value);
         each(xml::utf8_name(attribute.key, encoding, scratch), std::move(value));
     }
 }

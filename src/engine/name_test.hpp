@@ -17,6 +17,15 @@ inline std::string_view local_name(std::string_view qualified) {
     return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
 }
 
+// Whether `qualified` has a prefix and `name`, which holds no ':', after it:
+// the local name equals such a name exactly when the qualified name ends in
+// ':' and that name.
+inline bool prefixed_local_name_is(std::string_view qualified, std::string_view name) {
+    std::size_t prefix = qualified.size() - name.size();
+    return qualified.size() > name.size() && qualified[prefix - 1] == ':' &&
+           xml::same_bytes(qualified.substr(prefix), name);
+}
+
 // A component whose name holds a ':' is tested against the qualified name,
 // any other against the local name; patterns are matched as UTF-8 (bytes
 // that are not UTF-8 read as U+FFFD).
@@ -26,11 +35,7 @@ inline std::string_view local_name(std::string_view qualified) {
         const std::string& name = step.name;
         if (step.qualified || qualified.size() == name.size())
             return xml::same_bytes(qualified, name);
-        // The local name equals a name without ':' exactly when the qualified
-        // name ends in ':' and that name.
-        std::size_t prefix = qualified.size() - name.size();
-        return qualified.size() > name.size() && qualified[prefix - 1] == ':' &&
-               xml::same_bytes(qualified.substr(prefix), name);
+        return prefixed_local_name_is(qualified, name);
     }
     std::string_view subject = step.qualified ? qualified : local_name(qualified);
     std::string scratch;

@@ -1,5 +1,6 @@
 #include "xml/character_data.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -67,14 +68,36 @@ std::string_view lf_line_ends(std::string_view text, std::string& scratch) {
 
 namespace {
 
+// An attribute value with its line ends, tabs and line feeds as spaces (a CR
+// LF pair is one line end and so one space): `text` itself when it holds
+// none, else the rewritten text in `scratch`.
+std::string_view spaces_for_white_space(std::string_view text, std::string& scratch) {
+    std::string_view lines = lf_line_ends(text, scratch);
+    if (lines.find_first_of("\t\n") == std::string_view::npos) return lines;
+    if (lines.data() != scratch.data()) scratch.assign(lines);
+    std::replace_if(
+        scratch.begin(), scratch.end(), [](char c) { return c == '\t' || c == '\n'; }, ' ');
+    return scratch;
+}
+
+// What is read: text between markup, or an attribute value.
+enum class Read { Text, AttributeValue };
+
 // Whether any byte of `word` is zero.
 constexpr bool has_zero_byte(std::uint64_t word) {
     return ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) != 0;
 }
 
-// Whether `text` is plain ASCII without CR or '&', and so reads as it stands
-// in every encoding that extends ASCII: one pass, eight bytes at a time,
-// where the stages below would take three.
+// Whether any byte of `word`, which holds only ASCII, is a control character.
+constexpr bool has_control_byte(std::uint64_t word) {
+    return ((word - 0x2020202020202020ull) & ~word & 0x8080808080808080ull) != 0;
+}
+
+// Whether `text` is plain ASCII without '&' and without what line ends or
+// white space would change (a CR in text, any control character in a value),
+// and so reads as it stands in every encoding that extends ASCII: one pass,
+// eight bytes at a time, where the stages below would take three.
+template <Read read>
 bool is_plain(std::string_view text) {
     constexpr std::uint64_t cr = 0x0D0D0D0D0D0D0D0Dull, amp = 0x2626262626262626ull;
     const char* p = text.data();
@@ -82,26 +105,40 @@ bool is_plain(std::string_view text) {
     for (; i + 8 <= n; i += 8) {
         std::uint64_t word;
         std::memcpy(&word, p + i, 8);
-        if ((word & 0x8080808080808080ull) || has_zero_byte(word ^ cr) || has_zero_byte(word ^ amp))
-            return false;
+        if (word & 0x8080808080808080ull) return false;
+        bool changes = read == Read::Text ? has_zero_byte(word ^ cr) : has_control_byte(word);
+        if (changes || has_zero_byte(word ^ amp)) return false;
     }
     for (; i < n; ++i) {
         auto c = static_cast<unsigned char>(p[i]);
-        if (c >= 0x80 || c == '\r' || c == '&') return false;
+        bool changes = read == Read::Text ? c == '\r' : c < 0x20;
+        if (c >= 0x80 || changes || c == '&') return false;
     }
     return true;
+}
+
+template <Read read>
+void append_read(std::string_view raw, Encoding encoding, std::string& out) {
+    bool extends_ascii = encoding != Encoding::Iso2022Jp && ascii_as_it_is({}, encoding, false);
+    if (extends_ascii && is_plain<read>(raw)) {
+        out.append(raw);
+        return;
+    }
+    std::string decoded, spaced;
+    std::string_view text = utf8_text(raw, encoding, decoded);
+    append_unescaped(
+        read == Read::Text ? lf_line_ends(text, spaced) : spaces_for_white_space(text, spaced),
+        out);
 }
 
 }  // namespace
 
 void append_character_data(std::string_view raw, Encoding encoding, std::string& out) {
-    bool extends_ascii = encoding != Encoding::Iso2022Jp && ascii_as_it_is({}, encoding, false);
-    if (extends_ascii && is_plain(raw)) {
-        out.append(raw);
-        return;
-    }
-    std::string decoded, lines;
-    append_unescaped(lf_line_ends(utf8_text(raw, encoding, decoded), lines), out);
+    append_read<Read::Text>(raw, encoding, out);
+}
+
+void append_attribute_value(std::string_view raw, Encoding encoding, std::string& out) {
+    append_read<Read::AttributeValue>(raw, encoding, out);
 }
 
 void append_cdata(std::string_view raw, Encoding encoding, std::string& out) {

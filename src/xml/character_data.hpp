@@ -12,8 +12,13 @@
 
 namespace quorbix::xml {
 
-// Text between markup, or an attribute value, appended to `out`.
+// Text between markup, appended to `out`.
 void append_character_data(std::string_view raw, Encoding encoding, std::string& out);
+
+// An attribute value, appended to `out`: read as text is, but each line end,
+// tab and line feed written in it reads as one space, as XML normalizes a
+// value it knows no type for; the characters references name are kept.
+void append_attribute_value(std::string_view raw, Encoding encoding, std::string& out);
 
 // A CDATA section: decoded, line ends read as LF, never unescaped.
 void append_cdata(std::string_view raw, Encoding encoding, std::string& out);

@@ -51,10 +51,8 @@ class Document:
         parser = xml.parsers.expat.ParserCreate()  # no namespace processing: names as written
         open_ = []
 
-        def start(name, _):
-            begin = parser.CurrentByteIndex
-            tag = self.data[begin : self._tag_end(begin)].decode("utf-8")
-            open_.append((builder.start(name, attributes(tag)), begin))
+        def start(name, attributes):  # values as XML normalizes them, in document order
+            open_.append((builder.start(name, attributes), parser.CurrentByteIndex))
 
         def end(name):
             element, begin = open_.pop()
@@ -91,28 +89,6 @@ class Document:
 
     def self_closing(self, element):
         return self.info[element][2]
-
-
-ATTRIBUTE = re.compile(r"""\s([^\s=]+)\s*=\s*(?:"([^"]*)"|'([^']*)')""")
-REFERENCE = re.compile(r"&(?:(lt|gt|amp|apos|quot)|#([0-9]+)|#x([0-9a-fA-F]+));")
-ENTITIES = {"lt": "<", "gt": ">", "amp": "&", "apos": "'", "quot": '"'}
-
-
-def attributes(tag):
-    """The attributes of a start tag, in order, with references resolved and nothing else
-    done to them: a tab or a line feed in a value stays as written."""
-    found = ATTRIBUTE.finditer(tag)
-    return {m[1]: resolve(m[3] if m[2] is None else m[2]) for m in found}
-
-
-def resolve(text):
-    def one(match):
-        name, decimal, hexadecimal = match.groups()
-        if name:
-            return ENTITIES[name]
-        return chr(int(decimal) if decimal else int(hexadecimal, 16))
-
-    return REFERENCE.sub(one, text)
 
 
 def local_name(name):
@@ -398,12 +374,13 @@ def name_matches(step, name):
 
 
 def attribute(element, name):
-    """A prefixed name is compared with the whole attribute name, any other with the part
-    after the prefix; the first attribute that fits wins."""
-    for key, value in element.attrib.items():
-        if (key if ":" in name else local_name(key)) == name:
-            return value
-    return None
+    """The attribute of that very name, else, for a name without a prefix, the first whose
+    part after the prefix is the name."""
+    if name in element.attrib:
+        return element.attrib[name]
+    if ":" in name:
+        return None
+    return next((v for k, v in element.attrib.items() if local_name(k) == name), None)
 
 
 # ---------------------------------------------------------------- text and numbers

@@ -119,8 +119,14 @@ void Scan::step_level() {
     }
     r.skip_text();  // a level looks only at tags
     std::uint64_t start = r.position();
-    if (r.read_next() != xml::ReaderError::None)  // malformed XML ends the level
+    if (xml::ReaderError error = r.read_next(); error != xml::ReaderError::None) {
+        // Malformed XML ends the level; but a stray end tag or a nameless
+        // DOCTYPE before the root element is passed over, as the reader
+        // reads on past it, so the root element still answers.
+        bool before_root = !f.level.has_context && !f.level.element_seen;
+        if (error == xml::ReaderError::IllFormed && before_root) return;
         return end_level(false);
+    }
     // A copy, since handlers read on and overwrite the reader's; made field by
     // field, as the reader wrote them, so each load meets its store whole.
     const XmlEvent& read = r.event();
@@ -130,8 +136,10 @@ void Scan::step_level() {
     event.name_length = read.name_length;
     switch (event.kind) {
         case EventKind::Start:
+            f.level.element_seen = true;
             return on_start(event, start);
         case EventKind::Empty:
+            f.level.element_seen = true;
             return on_empty(event);
         case EventKind::End:
         case EventKind::Eof:

@@ -73,8 +73,7 @@ struct Action {
 struct Frame {
     enum class Kind : std::uint8_t { Level, BytesRoot };
     struct LevelPart {
-        bool has_context = false;   // false at document level
-        bool element_seen = false;  // a child element has been read
+        bool has_context = false;  // false at document level
         std::uint64_t context_start = 0;
         // The actions on the context element, run at its end, and its probes.
         std::uint32_t actions_begin = 0, actions_end = 0;

@@ -119,8 +119,15 @@ void Scan::step_level() {
     }
     r.skip_text();  // a level looks only at tags
     std::uint64_t start = r.position();
-    if (r.read_next() != xml::ReaderError::None)  // malformed XML ends the level
-        return end_level(false);
+    if (xml::ReaderError error = r.read_next(); error != xml::ReaderError::None) {
+        // Malformed XML ends the level; but a stray end tag or a nameless
+        // DOCTYPE before the root element is passed over, as the reader
+        // reads on past it, so the root element still answers.
+        if (error != xml::ReaderError::IllFormed || !in_prolog(f, r, start))
+            return end_level(false);
+        prolog_end_ = r.position();
+        return;
+    }
     // A copy, since handlers read on and overwrite the reader's; made field by
     // field, as the reader wrote them, so each load meets its store whole.
     const XmlEvent& read = r.event();
@@ -136,9 +143,21 @@ void Scan::step_level() {
         case EventKind::End:
         case EventKind::Eof:
             return end_level(true);
-        default:
+        default:  // a comment, CDATA, a PI, a declaration or a DOCTYPE
+            if (!f.level.has_context) prolog_end_ = r.position();
             return;
     }
+}
+
+// Whether the markup at `at` stands at document level before the root
+// element. Every markup there that is no element moves `prolog_end_` past
+// it, and the scan skips text, so between `prolog_end_` and `at` there is a
+// '<' only if an element was read. Elements themselves are not marked: the
+// question is asked only of malformed markup, and costs nothing otherwise.
+bool Scan::in_prolog(const Frame& f, const xml::XmlReader& r, std::uint64_t at) const {
+    if (f.level.has_context) return false;
+    const char* input = r.input().data();
+    return xml::find_byte(input + prolog_end_, input + at, '<') == nullptr;
 }
 
 void Scan::on_start(const XmlEvent& event, std::uint64_t start) {

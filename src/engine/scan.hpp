@@ -116,6 +116,7 @@ class Scan {
     std::optional<AmbiguousPath> run();
     void step_root();
     void step_level();
+    bool in_prolog(const Frame& f, const xml::XmlReader& r, std::uint64_t at) const;
     void on_start(const xml::XmlEvent& event, std::uint64_t start);
     [[gnu::noinline]] void act_on_start(const xml::XmlEvent& event, std::uint64_t start,
                                         std::string_view name, std::uint32_t first);
@@ -225,7 +226,9 @@ class Scan {
     std::pmr::vector<ProbeValue> probes_{&room_};  // the values of the probes of open elements
     std::optional<AmbiguousPath> error_;
     std::uint64_t changes_ = 0;  // selections done and paths finished so far
-    bool unwind_ = false;        // a single selection ended the scan of captured bytes
+    // At document level, the offset past the last markup that was no element.
+    std::uint64_t prolog_end_ = 0;
+    bool unwind_ = false;  // a single selection ended the scan of captured bytes
     // The element being handled is read as a level, to its first end tag at
     // its depth, even when no state descends into it.
     bool read_by_depth_ = false;

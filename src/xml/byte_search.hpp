@@ -44,6 +44,28 @@ inline const char* find_byte(const char* p, const char* end, char c) {
     return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
 }
 
+// Whether [p, end) starts with `prefix`.
+inline bool starts_with(const char* p, const char* end, std::string_view prefix) {
+    return static_cast<std::size_t>(end - p) >= prefix.size() &&
+           std::memcmp(p, prefix.data(), prefix.size()) == 0;
+}
+
+// The first occurrence of `terminator` ("-->", "]]>", "?>") at or after `p`,
+// or nullptr. Each ends in '>', which is rarer in text than its other bytes,
+// so the search runs on '>' and looks back.
+inline const char* find_terminator(const char* p, const char* end, std::string_view terminator) {
+    if (static_cast<std::size_t>(end - p) < terminator.size()) return nullptr;
+    std::size_t back = terminator.size() - 1;
+    const char* from = p + back;
+    while (from < end) {
+        const char* gt = static_cast<const char*>(std::memchr(from, '>', end - from));
+        if (gt == nullptr) return nullptr;
+        if (std::memcmp(gt - back, terminator.data(), back) == 0) return gt - back;
+        from = gt + 1;
+    }
+    return nullptr;
+}
+
 // The '>' that ends a start tag: the first one outside quoted attribute
 // values, or nullptr. Each chunk is classified once, and its '>' and quote
 // positions are walked in order with the quote state carried along.

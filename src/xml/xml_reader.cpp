@@ -4,15 +4,11 @@
 
 #include "xml/byte_search.hpp"
 #include "xml/char_class.hpp"
+#include "xml/doctype.hpp"
 #include "xml/encoding/encoding.hpp"
 
 namespace quorbix::xml {
 namespace {
-
-bool starts_with(const char* p, const char* end, std::string_view prefix) {
-    return static_cast<std::size_t>(end - p) >= prefix.size() &&
-           std::memcmp(p, prefix.data(), prefix.size()) == 0;
-}
 
 bool starts_with_ignoring_case(const char* p, const char* end, std::string_view upper) {
     if (static_cast<std::size_t>(end - p) < upper.size()) return false;
@@ -22,42 +18,6 @@ bool starts_with_ignoring_case(const char* p, const char* end, std::string_view 
         if (c != upper[i]) return false;
     }
     return true;
-}
-
-// The first occurrence of `terminator` ("-->", "]]>", "?>") at or after `p`.
-// Each ends in '>', which is rarer in text than its other bytes, so the
-// search runs on '>' and looks back.
-const char* find_terminator(const char* p, const char* end, std::string_view terminator) {
-    if (static_cast<std::size_t>(end - p) < terminator.size()) return nullptr;
-    std::size_t back = terminator.size() - 1;
-    const char* from = p + back;
-    while (from < end) {
-        const char* gt = static_cast<const char*>(std::memchr(from, '>', end - from));
-        if (gt == nullptr) return nullptr;
-        if (std::memcmp(gt - back, terminator.data(), back) == 0) return gt - back;
-        from = gt + 1;
-    }
-    return nullptr;
-}
-
-// The '>' that ends a DOCTYPE, past quoted literals and the bracketed
-// internal subset (which may itself hold '>' in its declarations).
-const char* find_doctype_end(const char* p, const char* end) {
-    std::size_t brackets = 0;
-    for (; p < end; ++p) {
-        char c = *p;
-        if (c == '"' || c == '\'') {
-            p = static_cast<const char*>(std::memchr(p + 1, c, end - p - 1));
-            if (p == nullptr) return nullptr;
-        } else if (c == '[') {
-            ++brackets;
-        } else if (c == ']' && brackets > 0) {
-            --brackets;
-        } else if (c == '>' && brackets == 0) {
-            return p;
-        }
-    }
-    return nullptr;
 }
 
 std::string_view trim_space_back(std::string_view s) {
@@ -221,7 +181,7 @@ ReaderError XmlReader::read_doctype() {
     std::string_view content(body, gt - body);
     cur_ = gt + 1;
     set_event(EventKind::DocType, content);
-    return trim_space_back(content).empty() ? ReaderError::IllFormed : ReaderError::None;
+    return doctype_names_no_root(content) ? ReaderError::IllFormed : ReaderError::None;
 }
 
 ReaderError XmlReader::read_processing_instruction() {

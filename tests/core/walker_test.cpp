@@ -13,7 +13,8 @@ namespace {
 
 // Pieces chosen to stress the walk: quoted '>' and '<', text '>', tags longer
 // than a block, white space before '>' and after names, every kind of markup,
-// and pieces that leave markup open.
+// internal subsets whose "]>" ends nothing, and pieces that leave markup (or a
+// subset) open.
 const char* const pieces[] = {
     "<a>",
     "</a>",
@@ -32,6 +33,10 @@ const char* const pieces[] = {
     "<![CDATA[ <x> ]]>",
     "<?pi a>b ?>",
     "<!DOCTYPE d [<!ELEMENT d ANY>]>",
+    "<!DOCTYPE d [<!-- ]> <a> --><?p ]> ?>]>",
+    "<!DOCTYPE d SYSTEM 's]>' [<!ENTITY e \"]><a>\"><!ATTLIST a b CDATA ']>'> %e; ]>",
+    "<!DOCTYPE d [",
+    "]>",
     "<long attribute=\"................"
     "..................................................\" other='x'>",
     "<n\r\na='1'\n/>",

@@ -5,6 +5,7 @@
 #include "xml/byte_search.hpp"
 #include "xml/char_class.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/structure_check.hpp"
 
 namespace quorbix::xml {
 namespace {
@@ -73,6 +74,8 @@ std::string_view trim_space_front(std::string_view s) {
 }  // namespace
 
 ReaderError XmlReader::syntax_error() {
+    if (check_ != nullptr) [[unlikely]]
+        check_->unreadable(markup_offset());
     state_ = State::Done;
     cur_ = end_;
     set_event(EventKind::Eof, {});
@@ -144,11 +147,17 @@ ReaderError XmlReader::read_start_tag() {
 
     std::string_view content(cur_, gt - cur_);
     std::size_t name_length = name_end - cur_;
-    cur_ = gt + 1;
     bool empty = !content.empty() && content.back() == '/';
     if (empty) {
         content.remove_suffix(1);
         if (name_length > content.size()) name_length = content.size();
+    }
+    if (check_ != nullptr) [[unlikely]] {
+        std::string_view name = content.substr(0, name_length);
+        empty ? check_->empty(name, markup_offset()) : check_->start(name, markup_offset());
+    }
+    cur_ = gt + 1;
+    if (empty) {
         if (!settings_.split_empty_elements)
             return set_event(EventKind::Empty, content, name_length);
         empty_name_ = content.substr(0, name_length);
@@ -172,6 +181,8 @@ ReaderError XmlReader::read_end_tag() {
     if (gt == nullptr) return syntax_error();
     std::string_view name(name_start, gt - name_start);
     if (settings_.trim_end_tag_names) name = trim_space_back(name);
+    if (check_ != nullptr) [[unlikely]]
+        check_->end(name, markup_offset());
     cur_ = gt + 1;
 
     set_event(EventKind::End, name);
@@ -219,9 +230,11 @@ ReaderError XmlReader::read_doctype() {
     const char* gt = find_doctype_end(body, end_);
     if (gt == nullptr) return syntax_error();
     std::string_view content(body, gt - body);
+    bool named = !trim_space_back(content).empty();
+    if (!named && check_ != nullptr) check_->malformed(EventKind::DocType, markup_offset());
     cur_ = gt + 1;
     set_event(EventKind::DocType, content);
-    return trim_space_back(content).empty() ? ReaderError::IllFormed : ReaderError::None;
+    return named ? ReaderError::None : ReaderError::IllFormed;
 }
 
 ReaderError XmlReader::read_processing_instruction() {
@@ -245,6 +258,8 @@ bool XmlReader::closes_here(std::string_view name) {
     std::size_t n = name.size();
     if (static_cast<std::size_t>(end_ - p) < n + 2 || p[0] != '/' || p[n + 1] != '>') return false;
     if (!same_bytes(std::string_view(p + 1, n), name)) return false;
+    if (check_ != nullptr) [[unlikely]]
+        check_->end(name, markup_offset());
     cur_ = p + n + 2;
     state_ = State::InsideText;
     --depth_;

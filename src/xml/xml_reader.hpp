@@ -16,6 +16,8 @@
 
 namespace quorbix::xml {
 
+class StructureCheck;
+
 class XmlReader {
   public:
     // A document: its start says how it is encoded.
@@ -83,6 +85,10 @@ class XmlReader {
     // End that closes it, counting nesting by that name only.
     ReaderError skip_element(std::string_view name);
 
+    // Has `check` see every tag this reader reads from now on, and the markup
+    // it cannot read (null: none). The check outlives the reading.
+    void check_structure(StructureCheck* check) { check_ = check; }
+
     TextEncoding encoding() const { return encoding_; }
     // The whole input, from its first byte.
     std::string_view input() const { return {begin_, static_cast<std::size_t>(end_ - begin_)}; }
@@ -111,6 +117,9 @@ class XmlReader {
         return ReaderError::None;
     }
     bool closes_here(std::string_view name);
+    // The offset of the '<' of the markup being read, while the reader stands
+    // just past it.
+    std::size_t markup_offset() const { return static_cast<std::size_t>(cur_ - 1 - begin_); }
 
     const char* begin_;
     const char* cur_;  // the unread rest is [cur_, end_)
@@ -119,6 +128,7 @@ class XmlReader {
     ReaderSettings settings_;
     TextEncoding encoding_;
     std::size_t depth_ = 0;  // open elements
+    StructureCheck* check_ = nullptr;
     // Names of the open elements, innermost last; kept only when end names are
     // checked. They point into the input, which outlives the reader.
     std::vector<std::string_view> open_names_;

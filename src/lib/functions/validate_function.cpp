@@ -1,11 +1,12 @@
 // validate(data): whether the document is well formed, as a bool; and
-// _validation_report(data): None for a valid document, else the offset of the
-// markup at fault and what is wrong with it (for the command line).
+// _validation_report(data): None for a valid document, else where it goes
+// wrong and how (report_object), behind quorbix.validation_report.
 #include "engine/validate.hpp"
 #include "lib/calls/arguments.hpp"
 #include "lib/document/document.hpp"
 #include "lib/document/unlocked_scan.hpp"
 #include "lib/functions/module_functions.hpp"
+#include "lib/functions/report_object.hpp"
 
 namespace quorbix::lib {
 namespace {
@@ -39,21 +40,25 @@ Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwna
 
 Expected<PyRef> report(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"_validation_report()", parameters, 1};
-    return check_markup(
-        signature, args, nargs, kwnames, engine::validation_report,
-        [](const engine::ValidationReport& found) -> Expected<PyRef> {
-            if (found.valid) return PyRef::borrow(Py_None);
-            PyRef offset(PyLong_FromSize_t(found.offset));
-            PyRef problem(PyUnicode_FromStringAndSize(
-                found.problem.data(), static_cast<Py_ssize_t>(found.problem.size())));
-            if (!offset || !problem) return PendingError::fetch();
-            PyRef pair(PyTuple_Pack(2, offset.get(), problem.get()));
-            if (!pair) return PendingError::fetch();
-            return pair;
-        });
+    return check_markup(signature, args, nargs, kwnames, engine::validation_report,
+                        [](const engine::ValidationReport& found) -> Expected<PyRef> {
+                            PyRef answer = report_object(found);
+                            if (!answer) return PendingError::fetch();
+                            return answer;
+                        });
 }
 
 }  // namespace
+
+PyRef report_object(const engine::ValidationReport& report) {
+    if (report.valid) return PyRef::borrow(Py_None);
+    PyRef message(PyUnicode_DecodeUTF8(
+        report.problem.data(), static_cast<Py_ssize_t>(report.problem.size()), "backslashreplace"));
+    if (!message) return PyRef();
+    return PyRef(Py_BuildValue("(nnnO)", static_cast<Py_ssize_t>(report.offset),
+                               static_cast<Py_ssize_t>(report.line),
+                               static_cast<Py_ssize_t>(report.column), message.get()));
+}
 
 PyMethodDef validation_report_function = {"_validation_report", method<call_entry<report>>(),
                                           METH_FASTCALL | METH_KEYWORDS,

@@ -24,21 +24,20 @@ class StructureCheck {
 
     bool ok() const { return problem_ == Problem::None; }
 
-    // A start tag named `name` whose '<' is at `lt`.
+    // A start tag named `name` whose '<' is at `lt`. (Tags after the first
+    // problem change nothing it says: only the first is kept.)
     void start(std::string_view name, std::size_t lt) {
-        if (!ok()) return;
         if (open_.empty()) take_root(name, lt);
         open_.push_back({name, lt});
     }
 
     // A self-closing tag.
     void empty(std::string_view name, std::size_t lt) {
-        if (ok() && open_.empty()) take_root(name, lt);
+        if (open_.empty()) take_root(name, lt);
     }
 
     // An end tag: it must close the innermost open element.
     void end(std::string_view name, std::size_t lt) {
-        if (!ok()) return;
         if (open_.empty()) return fail(Problem::StrayEnd, lt, name);
         if (!same_bytes(open_.back().name, name))
             return fail(Problem::MismatchedEnd, lt, name, open_.back().name);

@@ -13,13 +13,14 @@ struct CheckVisitor {
     StructureCheck& check;
 
     bool tag(const XmlEvent& event, std::size_t lt) {
-        if (event.kind == EventKind::Start)
-            check.start(event.name(), lt);
-        else if (event.kind == EventKind::Empty)
-            check.empty(event.name(), lt);
-        else
-            check.end(event.content, lt);
-        return check.ok();
+        switch (event.kind) {
+            case EventKind::Start:
+                return check.start(event.name(), lt);
+            case EventKind::Empty:
+                return check.empty(event.name(), lt);
+            default:
+                return check.end(event.content, lt);
+        }
     }
 
     // Comments, CDATA and the rest are not looked at, but must read well.

@@ -24,24 +24,27 @@ class StructureCheck {
 
     bool ok() const { return problem_ == Problem::None; }
 
-    // A start tag named `name` whose '<' is at `lt`. (Tags after the first
-    // problem change nothing it says: only the first is kept.)
-    void start(std::string_view name, std::size_t lt) {
-        if (open_.empty()) take_root(name, lt);
+    // A start tag named `name` whose '<' is at `lt`. Each tag answers whether
+    // the document is still well formed; tags after the first problem change
+    // nothing it says: only the first is kept.
+    bool start(std::string_view name, std::size_t lt) {
+        if (open_.empty() && !take_root(name, lt)) return false;
         open_.push_back({name, lt});
+        return true;
     }
 
     // A self-closing tag.
-    void empty(std::string_view name, std::size_t lt) {
-        if (open_.empty()) take_root(name, lt);
+    bool empty(std::string_view name, std::size_t lt) {
+        return !open_.empty() || take_root(name, lt);
     }
 
     // An end tag: it must close the innermost open element.
-    void end(std::string_view name, std::size_t lt) {
+    bool end(std::string_view name, std::size_t lt) {
         if (open_.empty()) return fail(Problem::StrayEnd, lt, name);
         if (!same_bytes(open_.back().name, name))
             return fail(Problem::MismatchedEnd, lt, name, open_.back().name);
         open_.pop_back();
+        return true;
     }
 
     // Markup a reader refused at `lt`: one that is not closed or not well
@@ -86,17 +89,20 @@ class StructureCheck {
         std::size_t lt;
     };
 
-    void take_root(std::string_view name, std::size_t lt) {
+    bool take_root(std::string_view name, std::size_t lt) {
         if (root_seen_) return fail(Problem::SecondRoot, lt, name);
         root_seen_ = true;
+        return true;
     }
-    void fail(Problem problem, std::size_t offset, std::string_view name = {},
+    // Keeps the first problem; answers false.
+    bool fail(Problem problem, std::size_t offset, std::string_view name = {},
               std::string_view open = {}) {
-        if (!ok()) return;
+        if (!ok()) return false;
         problem_ = problem;
         offset_ = offset;
         name_ = name;
         open_name_ = open;
+        return false;
     }
 
     std::vector<Open> open_;  // innermost last; names point into the document

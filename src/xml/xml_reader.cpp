@@ -75,7 +75,7 @@ std::string_view trim_space_front(std::string_view s) {
 
 ReaderError XmlReader::syntax_error() {
     if (check_ != nullptr) [[unlikely]]
-        check_->unreadable(markup_offset());
+        check_->unreadable(markup_offset(cur_));
     state_ = State::Done;
     cur_ = end_;
     set_event(EventKind::Eof, {});
@@ -147,21 +147,19 @@ ReaderError XmlReader::read_start_tag() {
 
     std::string_view content(cur_, gt - cur_);
     std::size_t name_length = name_end - cur_;
+    cur_ = gt + 1;
     bool empty = !content.empty() && content.back() == '/';
     if (empty) {
         content.remove_suffix(1);
         if (name_length > content.size()) name_length = content.size();
-    }
-    if (check_ != nullptr) [[unlikely]] {
-        std::string_view name = content.substr(0, name_length);
-        empty ? check_->empty(name, markup_offset()) : check_->start(name, markup_offset());
-    }
-    cur_ = gt + 1;
-    if (empty) {
+        if (check_ != nullptr) [[unlikely]]
+            check_->empty(content.substr(0, name_length), markup_offset(content.data()));
         if (!settings_.split_empty_elements)
             return set_event(EventKind::Empty, content, name_length);
         empty_name_ = content.substr(0, name_length);
         state_ = State::InsideEmpty;
+    } else if (check_ != nullptr) [[unlikely]] {
+        check_->start(content.substr(0, name_length), markup_offset(content.data()));
     }
     ++depth_;
     if (settings_.match_end_names) open_names_.push_back(content.substr(0, name_length));
@@ -182,7 +180,7 @@ ReaderError XmlReader::read_end_tag() {
     std::string_view name(name_start, gt - name_start);
     if (settings_.trim_end_tag_names) name = trim_space_back(name);
     if (check_ != nullptr) [[unlikely]]
-        check_->end(name, markup_offset());
+        check_->end(name, markup_offset(cur_));
     cur_ = gt + 1;
 
     set_event(EventKind::End, name);
@@ -231,7 +229,7 @@ ReaderError XmlReader::read_doctype() {
     if (gt == nullptr) return syntax_error();
     std::string_view content(body, gt - body);
     bool named = !trim_space_back(content).empty();
-    if (!named && check_ != nullptr) check_->malformed(EventKind::DocType, markup_offset());
+    if (!named && check_ != nullptr) check_->malformed(EventKind::DocType, markup_offset(cur_));
     cur_ = gt + 1;
     set_event(EventKind::DocType, content);
     return named ? ReaderError::None : ReaderError::IllFormed;
@@ -259,7 +257,7 @@ bool XmlReader::closes_here(std::string_view name) {
     if (static_cast<std::size_t>(end_ - p) < n + 2 || p[0] != '/' || p[n + 1] != '>') return false;
     if (!same_bytes(std::string_view(p + 1, n), name)) return false;
     if (check_ != nullptr) [[unlikely]]
-        check_->end(name, markup_offset());
+        check_->end(name, markup_offset(cur_));
     cur_ = p + n + 2;
     state_ = State::InsideText;
     --depth_;

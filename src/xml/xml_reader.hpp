@@ -117,9 +117,10 @@ class XmlReader {
         return ReaderError::None;
     }
     bool closes_here(std::string_view name);
-    // The offset of the '<' of the markup being read, while the reader stands
-    // just past it.
-    std::size_t markup_offset() const { return static_cast<std::size_t>(cur_ - 1 - begin_); }
+    // The offset of the '<' before `after_lt`: the markup being read.
+    std::size_t markup_offset(const char* after_lt) const {
+        return static_cast<std::size_t>(after_lt - 1 - begin_);
+    }
 
     const char* begin_;
     const char* cur_;  // the unread rest is [cur_, end_)

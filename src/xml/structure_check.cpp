@@ -5,38 +5,10 @@
 #include "xml/tag_walker.hpp"
 
 namespace quorbix::xml {
-namespace {
-
-// Hands a tag walk's tags and markup to a check; the walk stops at the
-// check's first problem.
-struct CheckVisitor {
-    StructureCheck& check;
-
-    bool tag(const XmlEvent& event, std::size_t lt) {
-        switch (event.kind) {
-            case EventKind::Start:
-                return check.start(event.name(), lt);
-            case EventKind::Empty:
-                return check.empty(event.name(), lt);
-            default:
-                return check.end(event.content, lt);
-        }
-    }
-
-    // Comments, CDATA and the rest are not looked at, but must read well.
-    bool markup(const ReadResult& read, std::size_t lt) {
-        if (!read.ok()) check.malformed(read.event.kind, lt);
-        return check.ok();
-    }
-};
-
-}  // namespace
-
 void check_rest(std::string_view document, std::size_t from, TextEncoding encoding,
                 StructureCheck& check) {
     if (!check.ok()) return;
-    CheckVisitor visitor{check};
-    WalkStop stop = walk_tags(document, from, validation_profile(), encoding, visitor);
+    WalkStop stop = walk_tags(document, from, validation_profile(), encoding, check);
     if (stop.end == WalkEnd::Syntax) check.unreadable(stop.at);
     check.at_end(document.size());
 }

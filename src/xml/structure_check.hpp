@@ -47,6 +47,24 @@ class StructureCheck {
         return true;
     }
 
+    // As the visitor of a tag walk (tag_walker.hpp), which stops at the first
+    // problem: a tag, and other markup, which is not looked at but must read
+    // well.
+    bool tag(const XmlEvent& event, std::size_t lt) {
+        switch (event.kind) {
+            case EventKind::Start:
+                return start(event.name(), lt);
+            case EventKind::Empty:
+                return empty(event.name(), lt);
+            default:
+                return end(event.content, lt);
+        }
+    }
+    bool markup(const ReadResult& read, std::size_t lt) {
+        if (!read.ok()) malformed(read.event.kind, lt);
+        return ok();
+    }
+
     // Markup a reader refused at `lt`: one that is not closed or not well
     // formed (Syntax), or a comment, declaration or DOCTYPE read with an
     // error (`kind`).

@@ -158,11 +158,10 @@ ReaderError XmlReader::read_start_tag() {
             return set_event(EventKind::Empty, content, name_length);
         empty_name_ = content.substr(0, name_length);
         state_ = State::InsideEmpty;
-    } else if (check_ != nullptr) [[unlikely]] {
-        check_->start(content.substr(0, name_length), markup_offset(content.data()));
     }
     ++depth_;
-    if (settings_.match_end_names) open_names_.push_back(content.substr(0, name_length));
+    if (track_names_) [[unlikely]]
+        tracked_start(content.substr(0, name_length), markup_offset(content.data()), empty);
     return set_event(EventKind::Start, content, name_length);
 }
 
@@ -179,20 +178,30 @@ ReaderError XmlReader::read_end_tag() {
     if (gt == nullptr) return syntax_error();
     std::string_view name(name_start, gt - name_start);
     if (settings_.trim_end_tag_names) name = trim_space_back(name);
-    if (check_ != nullptr) [[unlikely]]
-        check_->end(name, markup_offset(cur_));
     cur_ = gt + 1;
 
     set_event(EventKind::End, name);
-    if (depth_ == 0)
+    if (depth_ == 0) {
+        if (check_ != nullptr) check_->end(name, markup_offset(name_start - 1));
         return settings_.allow_stray_end_tags ? ReaderError::None : ReaderError::IllFormed;
-    --depth_;
-    if (settings_.match_end_names) {
-        std::string_view open = open_names_.back();
-        open_names_.pop_back();
-        if (!same_bytes(open, name)) return ReaderError::IllFormed;
     }
+    --depth_;
+    if (track_names_) [[unlikely]]
+        return tracked_end(name, markup_offset(name_start - 1));
     return ReaderError::None;
+}
+
+ReaderError XmlReader::tracked_end(std::string_view name, std::size_t lt) {
+    if (check_ != nullptr) check_->end(name, lt);
+    if (!settings_.match_end_names) return ReaderError::None;
+    std::string_view open = open_names_.back();
+    open_names_.pop_back();
+    return same_bytes(open, name) ? ReaderError::None : ReaderError::IllFormed;
+}
+
+void XmlReader::tracked_start(std::string_view name, std::size_t lt, bool empty) {
+    if (settings_.match_end_names) open_names_.push_back(name);
+    if (check_ != nullptr && !empty) check_->start(name, lt);
 }
 
 ReaderError XmlReader::read_bang() {
@@ -251,13 +260,11 @@ ReaderError XmlReader::read_processing_instruction() {
 // Most skipped elements are leaves whose end tag follows their text at once:
 // "</name>" is recognised in place, with the bookkeeping read_end_tag does.
 bool XmlReader::closes_here(std::string_view name) {
-    if (state_ != State::InsideMarkup || settings_.match_end_names || depth_ == 0) return false;
+    if (state_ != State::InsideMarkup || track_names_ || depth_ == 0) return false;
     const char* p = cur_;
     std::size_t n = name.size();
     if (static_cast<std::size_t>(end_ - p) < n + 2 || p[0] != '/' || p[n + 1] != '>') return false;
     if (!same_bytes(std::string_view(p + 1, n), name)) return false;
-    if (check_ != nullptr) [[unlikely]]
-        check_->end(name, markup_offset(cur_));
     cur_ = p + n + 2;
     state_ = State::InsideText;
     --depth_;

@@ -29,8 +29,12 @@ bool validate_document(std::string_view document) {
 }
 
 ValidationReport validation_report(std::string_view document) {
-    xml::DocumentStart start = xml::read_document_start(document);
-    return report_of(check_document(document, start), document, start.encoding.encoding);
+    return validation_report(document, xml::document_encoding(document));
+}
+
+ValidationReport validation_report(std::string_view document, xml::Encoding encoding) {
+    xml::StructureCheck check = check_document(document, xml::read_document_start(document));
+    return report_of(check, document, encoding);
 }
 
 ValidationReport report_of(const xml::StructureCheck& check, std::string_view document,

@@ -29,6 +29,9 @@ struct ValidationReport {
     std::string problem;
 };
 ValidationReport validation_report(std::string_view document);
+// The same, for a document whose text is known to be in `encoding` (a str's
+// UTF-8, whatever its declaration says).
+ValidationReport validation_report(std::string_view document, xml::Encoding encoding);
 
 // What `check` found in `document` (text in `encoding`), as a report.
 ValidationReport report_of(const xml::StructureCheck& check, std::string_view document,

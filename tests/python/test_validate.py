@@ -56,3 +56,5 @@ def test_validation_report_says_where_and_why():
     assert str(validation_report("<a/><b/>")) == "line 1, column 5: a second root element <b>"
     latin = '<?xml version="1.0" encoding="ISO-8859-1"?><né><a></né>'.encode("latin-1")
     assert validation_report(latin).message == "end tag </né> does not close <a>"
+    assert validation_report(latin.decode("latin-1")).message == validation_report(latin).message
+    assert validation_report(b"<a\xff></b>").message == "end tag </b> does not close <a\ufffd>"

@@ -94,8 +94,8 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
     const path::CompiledPath* row_path = rows.value().front().get();
     engine::TableOutcome outcome = scan_unlocked(hold, document.bytes.size(), [&] {
         if (row_path == nullptr)
-            return engine::TableOutcome{
-                engine::Table{{}, 0, {}, engine::validation_report(document.bytes)}};
+            return engine::TableOutcome{engine::Table{
+                {}, 0, {}, engine::validation_report(document.bytes, document.encoding)}};
         return by_children
                    ? engine::read_table_of_children(document.bytes, document.encoding, *row_path)
                    : engine::read_table(document.bytes, document.encoding, *row_path, paths);

@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* parameters[] = {"data"};
 
-// Binds `data` by `signature`, reads its markup, runs `check` over it (without
+// Binds `data` by `signature`, reads its markup, runs `check` over its text (without
 // the lock where that is safe) and makes the answer of what `check` found,
 // once a buffer's view, held for the check only, is released.
 template <class Check, class Answer>
@@ -25,8 +25,8 @@ Expected<PyRef> check_markup(const Signature& signature, PyObject* const* args, 
     DocumentHold hold;
     Expected<DocumentText> document = read_any_text(data, hold, Reading::Markup);
     if (!document.ok()) return std::move(document.error());
-    std::string_view bytes = document.value().bytes;
-    auto found = scan_unlocked(hold, bytes.size(), [&] { return check(bytes); });
+    const DocumentText& text = document.value();
+    auto found = scan_unlocked(hold, text.bytes.size(), [&] { return check(text); });
     hold.view.release();
     return answer(found);
 }
@@ -34,18 +34,23 @@ Expected<PyRef> check_markup(const Signature& signature, PyObject* const* args, 
 Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"validate()", parameters, 1};
     return check_markup(
-        signature, args, nargs, kwnames, engine::validate_document,
+        signature, args, nargs, kwnames,
+        [](const DocumentText& text) { return engine::validate_document(text.bytes); },
         [](bool valid) -> Expected<PyRef> { return PyRef(PyBool_FromLong(valid)); });
 }
 
 Expected<PyRef> report(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"_validation_report()", parameters, 1};
-    return check_markup(signature, args, nargs, kwnames, engine::validation_report,
-                        [](const engine::ValidationReport& found) -> Expected<PyRef> {
-                            PyRef answer = report_object(found);
-                            if (!answer) return PendingError::fetch();
-                            return answer;
-                        });
+    return check_markup(
+        signature, args, nargs, kwnames,
+        [](const DocumentText& text) {
+            return engine::validation_report(text.bytes, text.encoding);
+        },
+        [](const engine::ValidationReport& found) -> Expected<PyRef> {
+            PyRef answer = report_object(found);
+            if (!answer) return PendingError::fetch();
+            return answer;
+        });
 }
 
 }  // namespace

@@ -4,16 +4,19 @@
 //   core_bench FILE [ROUNDS] [QUESTION ...]
 // A QUESTION is "validate", "read" (every event, nothing else), "none" (only
 // the document read in: the baseline instruction counts subtract), a path, or
-// "many:" and paths separated by ";;", answered in one pass.
+// "many:" and paths separated by ";;", answered in one pass, or "table:" and
+// the rows' path then the columns' paths, separated by ";;" (as read_xml reads).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/evaluator.hpp"
+#include "engine/records.hpp"
 #include "engine/validate.hpp"
 #include "path/parser.hpp"
 #include "xml/text_encoding.hpp"
@@ -23,26 +26,44 @@ namespace {
 
 using namespace quorbix;
 
-// The paths of `texts` (separated by ";;") in one pass: how many matches.
-std::size_t ask_many(std::string texts, std::string_view document, xml::Encoding encoding) {
+// The paths of `texts`, separated by ";;"; nothing when one is malformed.
+std::optional<std::vector<path::CompiledPathRef>> compile_all(const std::string& texts) {
     std::vector<path::CompiledPathRef> compiled;
     for (std::size_t from = 0; from <= texts.size();) {
         std::size_t to = std::min(texts.find(";;", from), texts.size());
         auto one = path::compile_path(texts.substr(from, to - from));
         if (auto* message = std::get_if<std::string>(&one)) {
             std::fprintf(stderr, "%s\n", message->c_str());
-            return 0;
+            return std::nullopt;
         }
         compiled.push_back(std::get<path::CompiledPathRef>(one));
         from = to + 2;
     }
+    return compiled;
+}
+
+// The paths of `texts` in one pass: how many matches.
+std::size_t ask_many(const std::string& texts, std::string_view document, xml::Encoding encoding) {
+    auto compiled = compile_all(texts);
+    if (!compiled) return 0;
     std::vector<const path::CompiledPath*> paths;
-    for (const auto& p : compiled) paths.push_back(p.get());
+    for (const auto& p : *compiled) paths.push_back(p.get());
     auto outcome = engine::evaluate_paths(document, encoding, paths, true);
     std::size_t found = 0;
     if (auto* lists = std::get_if<std::vector<engine::Matches>>(&outcome))
         for (const auto& list : *lists) found += list.size();
     return found;
+}
+
+// The rows of the first path of `texts`, read through the others: how many cells.
+std::size_t ask_table(const std::string& texts, std::string_view document, xml::Encoding encoding) {
+    auto compiled = compile_all(texts);
+    if (!compiled) return 0;
+    std::vector<const path::CompiledPath*> columns;
+    for (std::size_t i = 1; i < compiled->size(); ++i) columns.push_back((*compiled)[i].get());
+    auto outcome = engine::read_table(document, encoding, *compiled->front(), columns);
+    if (auto* table = std::get_if<engine::Table>(&outcome)) return table->cells.size();
+    return 0;
 }
 
 // What one run of a question found, so that nothing is optimised away.
@@ -59,6 +80,7 @@ std::size_t ask(const std::string& question, std::string_view document, xml::Enc
         }
     }
     if (question.rfind("many:", 0) == 0) return ask_many(question.substr(5), document, encoding);
+    if (question.rfind("table:", 0) == 0) return ask_table(question.substr(6), document, encoding);
     auto compiled = path::compile_path(question);
     if (auto* message = std::get_if<std::string>(&compiled)) {
         std::fprintf(stderr, "%s\n", message->c_str());

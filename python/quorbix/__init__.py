@@ -10,6 +10,8 @@ try:
 except PackageNotFoundError:  # run from a source tree that was never installed
     __version__ = "0+unknown"
 
+from .malformed import MalformedError, ValidationProblem, validation_report  # noqa: E402
 from .tables import read_xml, records  # noqa: E402
 
-__all__ = [*__all__, "records", "read_xml"]
+__all__ = [*__all__, "records", "read_xml", "validation_report", "ValidationProblem",
+           "MalformedError"]

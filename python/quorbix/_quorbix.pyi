@@ -81,17 +81,24 @@ def validate(data: str | ReadableBuffer) -> bool:
 
 def _table(
     data: str | ReadableBuffer, rows: list[str | Path], columns: list[str | Path] | None
-) -> tuple[list[str], list[list[str | None]], int, list[int]]:
+) -> tuple[list[str], list[list[str | None]], int, list[int], tuple[int, int, int, str] | None]:
     """The names found (None when `columns` are given), one list of cells per
-    column, the number of rows, and each column's kind: 0 text, 1 plain
-    numbers, 2 left to pandas (behind records and read_xml)."""
+    column, the number of rows, each column's kind: 0 text, 1 plain numbers,
+    2 left to pandas; and None for a well-formed document, else as
+    _validation_report (behind records and read_xml)."""
 
 def _json_items(result: Result) -> list[str]:
     """Each match as JSON text (for the command line)."""
 
-def _validation_report(data: str | ReadableBuffer) -> tuple[int, str] | None:
-    """None for a valid document, else the offset of the markup at fault and
-    what is wrong (for the command line)."""
+def _validation_report(data: str | ReadableBuffer) -> tuple[int, int, int, str] | None:
+    """None for a valid document, else the offset of the markup at fault, its
+    line and column, and what is wrong (behind quorbix.validation_report)."""
+
+def _get_many_checked(
+    data: bytes, paths: list[str | Path]
+) -> tuple[list[Result], tuple[int, int, int, str] | None]:
+    """get_many_bytes, and the document's structure checked by the same scan,
+    as _validation_report (for the command line)."""
 
 @final
 class Path:

@@ -24,8 +24,9 @@ from importlib import resources
 from typing import IO, Any, Iterable, Iterator, Sequence
 
 import quorbix
-from quorbix._quorbix import _json_items, _validation_report
+from quorbix._quorbix import _get_many_checked, _json_items
 from quorbix._sources import CompressedInputError, document
+from quorbix.malformed import ValidationProblem, _problem
 
 # Above this many bytes of input, a terminal gets a progress bar.
 PROGRESS_BYTES = int(os.environ.get("QUORBIX_PROGRESS_BYTES", 64 << 20))
@@ -53,6 +54,8 @@ class FileOutcome:
     matched: bool = False
     error: str | None = None
     name: str = ""  # as shown: the file's name, or "(standard input)"
+    # A document answered although not well formed: a line for standard error.
+    warning: str | None = None
 
 
 # ---- the shape of a path's answer ------------------------------------------
@@ -102,27 +105,33 @@ def values_of(result: quorbix.Result) -> Iterator[str]:
 # ---- one file's answer -----------------------------------------------------
 
 
-def location(data: bytes, offset: int) -> tuple[int, int]:
-    """The line and column (both from 1, the column in characters) of `offset`."""
-    line_start = data.rfind(b"\n", 0, offset) + 1
-    column = len(data[line_start:offset].decode("utf-8", "replace")) + 1
-    return data.count(b"\n", 0, offset) + 1, column
-
-
 def answer(name: str, data: bytes, options: Options) -> FileOutcome:
-    """What one document prints, and whether anything matched."""
+    """What one document prints, and whether anything matched; a document that
+    is not well formed is answered, with a warning found by the same scan."""
     if options.mode == "validate":
-        report = _validation_report(data)
-        if report is None:
+        problem = quorbix.validation_report(data)
+        if problem is None:
             return FileOutcome(matched=True)
-        line, column = location(data, report[0])
-        return FileOutcome(f"{name}:{line}:{column}: {report[1]}\n")
+        return FileOutcome(f"{_where(name, problem)} {problem.message}\n")
     if options.mode == "count":
         # Counted in the scan: no match is kept.
-        counts = [r.to_int() for r in quorbix.get_many_bytes(
-            data, [p + "|@count" for p in options.paths])]
-        return FileOutcome(_count_lines(name, counts, options), any(counts))
-    results = quorbix.get_many_bytes(data, list(options.paths))
+        found, report = _get_many_checked(data, [p + "|@count" for p in options.paths])
+        counts = [r.to_int() for r in found]
+        outcome = FileOutcome(_count_lines(name, counts, options), any(counts))
+    else:
+        results, report = _get_many_checked(data, list(options.paths))
+        outcome = _answers(name, results, options)
+    problem = _problem(report)
+    if problem is not None:
+        outcome.warning = f"{_where(name, problem)} warning: {problem.message}"
+    return outcome
+
+
+def _where(name: str, problem: ValidationProblem) -> str:
+    return f"{name}:{problem.line}:{problem.column}:"
+
+
+def _answers(name: str, results: list[quorbix.Result], options: Options) -> FileOutcome:
     matched = any(r.exists() for r in results)
     if options.quiet or options.list_files:
         return FileOutcome("", matched)
@@ -417,6 +426,9 @@ def main(argv: Sequence[str] | None = None) -> int:
                 print(f"quorbix: {outcome.error}", file=sys.stderr)
                 failed = True
                 continue
+            if outcome.warning is not None:
+                out.flush()
+                print(outcome.warning, file=sys.stderr)
             # What was found counts before it is written: a closed pipe below
             # still ends with the status of what was found.
             if outcome.matched:

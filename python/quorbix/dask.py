@@ -75,8 +75,8 @@ class _Partition:
     frame's columns are paths."""
 
     def __init__(self, rows: str | Path, paths: dict[str, str | Path] | None,
-                 dtypes: dict[str, Any]) -> None:
-        self.rows, self.paths, self.dtypes = rows, paths, dtypes
+                 dtypes: dict[str, Any], recover: bool) -> None:
+        self.rows, self.paths, self.dtypes, self.recover = rows, paths, dtypes, recover
 
     def __call__(self, file: Any, columns: list[str] | None = None) -> Any:
         import pandas  # type: ignore[import-untyped, import-not-found, unused-ignore]
@@ -85,7 +85,7 @@ class _Partition:
         with file as opened:  # read where the worker is: local disks and object stores alike
             data = document(opened)
         asked = None if self.paths is None else {name: self.paths[name] for name in names}
-        found, cells, count, _ = _columns(data, self.rows, asked)
+        found, cells, count, _ = _columns(data, self.rows, asked, self.recover)
         unknown = [name for name in found if name not in self.dtypes]
         if unknown:
             raise ValueError(f"{file.path}: column {unknown[0]!r} is not in the first file, "
@@ -102,9 +102,13 @@ def read_xml(
     rows: str | Path,
     columns: Mapping[str, str | Path] | None = None,
     dtype: Any = None,
+    *,
+    recover: bool = False,
 ) -> Any:  # a dask.dataframe.DataFrame: Dask is an optional extra
     """One partition per file of `urlpath` (a glob, a list, or any URL fsspec
-    opens, compressed files by their suffix or their first bytes)."""
+    opens, compressed files by their suffix or their first bytes). A file that
+    is not well formed raises MalformedError in its partition, unless
+    `recover=True` takes the rows found."""
     try:
         import dask.dataframe as dd  # type: ignore[import-untyped, import-not-found, unused-ignore]
         import fsspec  # type: ignore[import-untyped, import-not-found, unused-ignore]
@@ -116,11 +120,11 @@ def read_xml(
         raise FileNotFoundError(f"no file matches {urlpath!r}")
     paths = dict(columns) if columns is not None else None
     with files[0] as opened:
-        first = _read_xml(document(opened), rows, paths)
+        first = _read_xml(document(opened), rows, paths, recover=recover)
     dtypes = {name: _declared(dtype, name) for name in first}
     dtypes = {name: _nullable(pandas, first[name]) if kind is None else kind
               for name, kind in dtypes.items()}
     meta = pandas.DataFrame({name: pandas.Series(dtype=kind) for name, kind in dtypes.items()})
-    partition = _Partition(rows, paths, dtypes)
+    partition = _Partition(rows, paths, dtypes, recover)
     return dd.from_map(partition, files, meta=meta,  # type: ignore[no-untyped-call, unused-ignore]
                        enforce_metadata=False)

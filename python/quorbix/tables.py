@@ -7,29 +7,39 @@ from typing import Any
 
 from ._quorbix import Path, _table
 from ._sources import Source, document
+from .malformed import MalformedError, _problem
 
 
 def _columns(
-    data: Any, rows: str | Path, columns: Mapping[str, str | Path] | None
+    data: Any, rows: str | Path, columns: Mapping[str, str | Path] | None, recover: bool
 ) -> tuple[list[str], list[list[str | None]], int, list[int]]:
     """The table's column names, one list of cells per column, its row count,
-    and each column's kind (0 text, 1 number, 2 left to pandas)."""
-    if columns is None:
-        return _table(data, [rows], None)
-    if not isinstance(columns, Mapping):
+    and each column's kind (0 text, 1 number, 2 left to pandas). A document
+    that is not well formed (a truncated file, say) raises MalformedError,
+    found by the scan that finds the rows, unless `recover` takes what the
+    scan found."""
+    if columns is not None and not isinstance(columns, Mapping):
         raise TypeError("columns must be a mapping of column names to paths")
-    _, cells, count, kinds = _table(data, [rows], list(columns.values()))
-    return list(columns), cells, count, kinds
+    paths = None if columns is None else list(columns.values())
+    names, cells, count, kinds, report = _table(data, [rows], paths)
+    problem = _problem(report)
+    if problem is not None and not recover:
+        raise MalformedError(problem, " (recover=True reads what was found)")
+    return (names if columns is None else list(columns)), cells, count, kinds
 
 
 def records(
     source: Source | Any,
     rows: str | Path,
     columns: Mapping[str, str | Path] | None = None,
+    *,
+    recover: bool = False,
 ) -> list[dict[str, str | None]]:
     """One dict per element that `rows` matches, in document order; `source`
-    is what read_xml takes."""
-    names, cells, count, _ = _columns(document(source), rows, columns)
+    is what read_xml takes. A document that is not well formed raises
+    MalformedError (a ValueError) naming the line, the column and the fault;
+    `recover=True` returns the rows found instead."""
+    names, cells, count, _ = _columns(document(source), rows, columns, recover)
     if not names:
         return [{} for _ in range(count)]
     return [dict(zip(names, row)) for row in zip(*cells)]
@@ -40,9 +50,13 @@ def read_xml(
     rows: str | Path,
     columns: Mapping[str, str | Path] | None = None,
     dtype: Any = None,
+    *,
+    recover: bool = False,
 ) -> Any:  # a pandas.DataFrame: pandas is an optional extra
-    """A pandas DataFrame of `records`, its numeric columns typed as pandas.read_xml types them."""
-    names, cells, count, kinds = _columns(document(source), rows, columns)
+    """A pandas DataFrame of `records`, its numeric columns typed as pandas.read_xml
+    types them. A document that is not well formed raises MalformedError, unless
+    `recover=True` accepts the rows found."""
+    names, cells, count, kinds = _columns(document(source), rows, columns, recover)
     return _frame(names, cells, count, kinds, dtype)
 
 

@@ -35,15 +35,17 @@ std::span<const path::Modifier> modifiers_after_scan(const path::CompiledPath& p
 // The paths' lists after one pass, relative or at document level.
 MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
                        const std::vector<const path::CompiledPath*>& paths, bool range_mode,
-                       bool relative) {
+                       bool relative, xml::StructureCheck* check = nullptr) {
     std::vector<Matches> lists(paths.size());
     std::vector<ScanPath> scan_paths;
     scan_paths.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i)
         scan_paths.push_back(scan_path(*paths[i], &lists[i], paths[i]->final_capture));
     Scan scan(bytes, encoding, std::move(scan_paths), range_mode);
+    if (check != nullptr) scan.check_structure(*check);
     auto ambiguous = relative ? scan.run_relative() : scan.run_document();
     if (ambiguous) return std::move(*ambiguous);
+    if (check != nullptr) scan.check_rest(*check);
     for (std::size_t i = 0; i < paths.size(); ++i)
         apply_modifiers(modifiers_after_scan(*paths[i]), lists[i], bytes, encoding);
     return lists;
@@ -52,11 +54,13 @@ MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
 // One path, recorded as the single-path evaluator records it: every element
 // match as itself.
 EvalOutcome run_path(std::string_view bytes, xml::Encoding encoding, const path::CompiledPath& path,
-                     bool range_mode, bool relative) {
+                     bool range_mode, bool relative, xml::StructureCheck* check = nullptr) {
     Matches matches;
     Scan scan(bytes, encoding, {scan_path(path, &matches, path::FinalCapture::Span)}, range_mode);
+    if (check != nullptr) scan.check_structure(*check);
     auto ambiguous = relative ? scan.run_relative() : scan.run_document();
     if (ambiguous) return std::move(*ambiguous);
+    if (check != nullptr) scan.check_rest(*check);
     apply_modifiers(modifiers_after_scan(path), matches, bytes, encoding);
     return matches;
 }
@@ -64,8 +68,9 @@ EvalOutcome run_path(std::string_view bytes, xml::Encoding encoding, const path:
 }  // namespace
 
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
-                          const path::CompiledPath& path, bool range_mode) {
-    return run_path(document, encoding, path, range_mode, false);
+                          const path::CompiledPath& path, bool range_mode,
+                          xml::StructureCheck* check) {
+    return run_path(document, encoding, path, range_mode, false, check);
 }
 
 EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding encoding,
@@ -74,8 +79,9 @@ EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding enc
 }
 
 MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
-                            const std::vector<const path::CompiledPath*>& paths, bool range_mode) {
-    return run_paths(document, encoding, paths, range_mode, false);
+                            const std::vector<const path::CompiledPath*>& paths, bool range_mode,
+                            xml::StructureCheck* check) {
+    return run_paths(document, encoding, paths, range_mode, false, check);
 }
 
 MultiOutcome evaluate_paths_in_element(std::string_view element, xml::Encoding encoding,

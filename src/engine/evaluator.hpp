@@ -9,6 +9,7 @@
 #include "engine/engine_match.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/structure_check.hpp"
 
 namespace quorbix::engine {
 
@@ -16,9 +17,12 @@ namespace quorbix::engine {
 // modifiers; or AmbiguousPath. The document's text is in `encoding` (what its
 // start says, `xml::read_document_start`, unless the caller knows better). In
 // range mode elements with an end tag are reported as byte ranges of
-// `document`; otherwise every element is copied.
+// `document`; otherwise every element is copied. A `check`, when given, is
+// fed every tag of the document (xml::StructureCheck), read by the scan
+// itself as far as it goes.
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
-                          const path::CompiledPath& path, bool range_mode);
+                          const path::CompiledPath& path, bool range_mode,
+                          xml::StructureCheck* check = nullptr);
 
 // The same, relative to the first element in `element`: its children are
 // tested against the first component (a terminal reads the element itself);
@@ -29,10 +33,11 @@ EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding enc
 // Several paths over one document in one pass: one list of matches per path,
 // in the order of `paths`, each after its own modifiers; or AmbiguousPath
 // when any path is ambiguous. A last step's matches are recorded as each
-// path's `final_capture` says.
+// path's `final_capture` says. A `check` is fed as `evaluate_path` feeds it.
 using MultiOutcome = std::variant<std::vector<Matches>, AmbiguousPath>;
 MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
-                            const std::vector<const path::CompiledPath*>& paths, bool range_mode);
+                            const std::vector<const path::CompiledPath*>& paths, bool range_mode,
+                            xml::StructureCheck* check = nullptr);
 
 // The same, relative to the first element in `element` (its children are
 // tested against each path's first component), every match copied.

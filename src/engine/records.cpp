@@ -28,12 +28,15 @@ std::string markup(std::string_view element, xml::Encoding encoding) {
     return std::string(xml::utf8_text(element, encoding, scratch));
 }
 
-// The rows' bytes: each element `rows` matches, in the document.
+// The rows' bytes: each element `rows` matches, in the document; the scan
+// that finds them also checks the document's structure into `structure`.
 std::variant<std::vector<std::string_view>, AmbiguousPath> row_elements(
     std::string_view document, xml::Encoding encoding, const path::CompiledPath& rows,
-    Matches& matches) {
-    EvalOutcome outcome = evaluate_path(document, encoding, rows, true);
+    Matches& matches, ValidationReport& structure) {
+    xml::StructureCheck check;
+    EvalOutcome outcome = evaluate_path(document, encoding, rows, true, &check);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome)) return std::move(*ambiguous);
+    structure = report_of(check, document, encoding);
     matches = std::move(std::get<Matches>(outcome));
     std::vector<std::string_view> elements;
     elements.reserve(matches.size());
@@ -294,7 +297,8 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const path::CompiledPath& rows,
                         const std::vector<const path::CompiledPath*>& columns, bool direct_reads) {
     Matches row_matches;
-    auto elements = row_elements(document, encoding, rows, row_matches);
+    Table table;
+    auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     DirectRead direct(columns);
     bool by_evaluator = encoding != xml::Encoding::Utf8 || !direct_reads;
@@ -305,7 +309,6 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
             evaluated.push_back(columns[i]);
             evaluated_at.push_back(i);
         }
-    Table table;
     const auto& rows_bytes = std::get<std::vector<std::string_view>>(elements);
     table.cells.reserve(rows_bytes.size() * columns.size());
     for (std::string_view element : rows_bytes) {
@@ -328,9 +331,9 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
 TableOutcome read_table_of_children(std::string_view document, xml::Encoding encoding,
                                     const path::CompiledPath& rows) {
     Matches row_matches;
-    auto elements = row_elements(document, encoding, rows, row_matches);
-    if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     Table table;
+    auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
+    if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     ColumnsByName columns(table);
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
         columns.start_row();

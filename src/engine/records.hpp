@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/engine_match.hpp"
+#include "engine/validate.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/encoding/encoding.hpp"
 
@@ -21,6 +22,9 @@ struct Table {
     std::vector<std::string> columns;  // found columns' names, first seen first
     std::size_t rows = 0;
     std::vector<std::optional<std::string>> cells;  // row after row
+    // Whether the document's tags make one tree, checked by the scan that
+    // finds the rows: a table of a malformed document holds what was found.
+    ValidationReport structure;
 };
 
 using TableOutcome = std::variant<Table, AmbiguousPath>;

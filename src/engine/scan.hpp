@@ -64,6 +64,7 @@
 #include "engine/scan_parts.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/character_data.hpp"
+#include "xml/structure_check.hpp"
 #include "xml/text_encoding.hpp"
 #include "xml/xml_reader.hpp"
 
@@ -102,6 +103,17 @@ class Scan {
     // Every path from its first component, relative to the first element in
     // the bytes (its children are tested against the first component).
     std::optional<AmbiguousPath> run_relative();
+
+    // Has `check` see the tags of the bytes as the scan reads them: call
+    // before the run, and `check_rest` after it for the tags a scan that
+    // ended early did not read.
+    void check_structure(xml::StructureCheck& check) {
+        sources_.front()->reader.check_structure(&check);
+    }
+    void check_rest(xml::StructureCheck& check) {
+        const xml::XmlReader& reader = sources_.front()->reader;
+        xml::check_rest(reader.input(), reader.position(), reader.encoding(), check);
+    }
 
   private:
     // What the scan knows of each path as it goes.

@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "xml/encoding/encoding.hpp"
+#include "xml/structure_check.hpp"
+
 namespace quorbix::engine {
 
 // True for a document the reader reads without error, whose end tags match
@@ -14,13 +17,24 @@ namespace quorbix::engine {
 bool validate_document(std::string_view document);
 
 // The first problem of a document `validate_document` refuses: the offset
-// of the markup at fault (the document's size when it ends too soon) and what
-// is wrong, in words. `valid` is true, and the rest empty, for a valid one.
+// of the markup at fault (the document's size when it ends too soon), its
+// line and column (from 1; the column counts characters), and what is wrong,
+// in words, its names decoded from the document's encoding. `valid` is true,
+// and the rest empty, for a valid one.
 struct ValidationReport {
     bool valid = true;
     std::size_t offset = 0;
+    std::size_t line = 0;
+    std::size_t column = 0;
     std::string problem;
 };
 ValidationReport validation_report(std::string_view document);
+// The same, for a document whose text is known to be in `encoding` (a str's
+// UTF-8, whatever its declaration says).
+ValidationReport validation_report(std::string_view document, xml::Encoding encoding);
+
+// What `check` found in `document` (text in `encoding`), as a report.
+ValidationReport report_of(const xml::StructureCheck& check, std::string_view document,
+                           xml::Encoding encoding);
 
 }  // namespace quorbix::engine

@@ -54,7 +54,8 @@ int exec_module(PyObject* module) {
         &parse_function,    &compile_function,        &validate_function};
     for (PyMethodDef* def : functions)
         if (!add_function(module, module_name.get(), def, true)) return -1;
-    for (PyMethodDef* def : {&table_function, &json_items_function, &validation_report_function})
+    for (PyMethodDef* def : {&table_function, &json_items_function, &validation_report_function,
+                             &get_many_checked_function})
         if (!add_function(module, module_name.get(), def, false)) return -1;
     PyObject* (*classes[])() = {
         path_type,           result_type,           char_iter_type,       item_iter_type,

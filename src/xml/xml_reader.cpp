@@ -6,6 +6,7 @@
 #include "xml/char_class.hpp"
 #include "xml/doctype.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/structure_check.hpp"
 
 namespace quorbix::xml {
 namespace {
@@ -33,6 +34,8 @@ std::string_view trim_space_front(std::string_view s) {
 }  // namespace
 
 ReaderError XmlReader::syntax_error() {
+    if (check_ != nullptr) [[unlikely]]
+        check_->unreadable(markup_offset(cur_));
     state_ = State::Done;
     cur_ = end_;
     set_event(EventKind::Eof, {});
@@ -109,13 +112,16 @@ ReaderError XmlReader::read_start_tag() {
     if (empty) {
         content.remove_suffix(1);
         if (name_length > content.size()) name_length = content.size();
+        if (check_ != nullptr) [[unlikely]]
+            check_->empty(content.substr(0, name_length), markup_offset(content.data()));
         if (!settings_.split_empty_elements)
             return set_event(EventKind::Empty, content, name_length);
         empty_name_ = content.substr(0, name_length);
         state_ = State::InsideEmpty;
     }
     ++depth_;
-    if (settings_.match_end_names) open_names_.push_back(content.substr(0, name_length));
+    if (track_names_) [[unlikely]]
+        tracked_start(content.substr(0, name_length), markup_offset(content.data()), empty);
     return set_event(EventKind::Start, content, name_length);
 }
 
@@ -135,15 +141,27 @@ ReaderError XmlReader::read_end_tag() {
     cur_ = gt + 1;
 
     set_event(EventKind::End, name);
-    if (depth_ == 0)
+    if (depth_ == 0) {
+        if (check_ != nullptr) check_->end(name, markup_offset(name_start - 1));
         return settings_.allow_stray_end_tags ? ReaderError::None : ReaderError::IllFormed;
-    --depth_;
-    if (settings_.match_end_names) {
-        std::string_view open = open_names_.back();
-        open_names_.pop_back();
-        if (!same_bytes(open, name)) return ReaderError::IllFormed;
     }
+    --depth_;
+    if (track_names_) [[unlikely]]
+        return tracked_end(name, markup_offset(name_start - 1));
     return ReaderError::None;
+}
+
+ReaderError XmlReader::tracked_end(std::string_view name, std::size_t lt) {
+    if (check_ != nullptr) check_->end(name, lt);
+    if (!settings_.match_end_names) return ReaderError::None;
+    std::string_view open = open_names_.back();
+    open_names_.pop_back();
+    return same_bytes(open, name) ? ReaderError::None : ReaderError::IllFormed;
+}
+
+void XmlReader::tracked_start(std::string_view name, std::size_t lt, bool empty) {
+    if (settings_.match_end_names) open_names_.push_back(name);
+    if (check_ != nullptr && !empty) check_->start(name, lt);
 }
 
 ReaderError XmlReader::read_bang() {
@@ -179,9 +197,11 @@ ReaderError XmlReader::read_doctype() {
     const char* gt = find_doctype_end(body, end_);
     if (gt == nullptr) return syntax_error();
     std::string_view content(body, gt - body);
+    bool named = !doctype_names_no_root(content);
+    if (!named && check_ != nullptr) check_->malformed(EventKind::DocType, markup_offset(cur_));
     cur_ = gt + 1;
     set_event(EventKind::DocType, content);
-    return doctype_names_no_root(content) ? ReaderError::IllFormed : ReaderError::None;
+    return named ? ReaderError::None : ReaderError::IllFormed;
 }
 
 ReaderError XmlReader::read_processing_instruction() {
@@ -200,7 +220,7 @@ ReaderError XmlReader::read_processing_instruction() {
 // Most skipped elements are leaves whose end tag follows their text at once:
 // "</name>" is recognised in place, with the bookkeeping read_end_tag does.
 bool XmlReader::closes_here(std::string_view name) {
-    if (state_ != State::InsideMarkup || settings_.match_end_names || depth_ == 0) return false;
+    if (state_ != State::InsideMarkup || track_names_ || depth_ == 0) return false;
     const char* p = cur_;
     std::size_t n = name.size();
     if (static_cast<std::size_t>(end_ - p) < n + 2 || p[0] != '/' || p[n + 1] != '>') return false;

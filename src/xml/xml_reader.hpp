@@ -16,6 +16,8 @@
 
 namespace quorbix::xml {
 
+class StructureCheck;
+
 class XmlReader {
   public:
     // A document: its start says how it is encoded.
@@ -32,7 +34,8 @@ class XmlReader {
           cur_(input.data() + start.mark_length),
           end_(input.data() + input.size()),
           settings_(settings),
-          encoding_(start.encoding) {}
+          encoding_(start.encoding),
+          track_names_(settings.match_end_names) {}
 
     // The next event, or an error. After Eof or a Syntax error every further
     // call gives Eof; after an IllFormed error reading goes on past the
@@ -83,6 +86,13 @@ class XmlReader {
     // End that closes it, counting nesting by that name only.
     ReaderError skip_element(std::string_view name);
 
+    // Has `check` see every tag this reader reads from now on, and the markup
+    // it cannot read (null: none). The check outlives the reading.
+    void check_structure(StructureCheck* check) {
+        check_ = check;
+        track_names_ = settings_.match_end_names || check != nullptr;
+    }
+
     TextEncoding encoding() const { return encoding_; }
     // The whole input, from its first byte.
     std::string_view input() const { return {begin_, static_cast<std::size_t>(end_ - begin_)}; }
@@ -111,6 +121,12 @@ class XmlReader {
         return ReaderError::None;
     }
     bool closes_here(std::string_view name);
+    ReaderError tracked_end(std::string_view name, std::size_t lt);
+    void tracked_start(std::string_view name, std::size_t lt, bool empty);
+    // The offset of the '<' before `after_lt`: the markup being read.
+    std::size_t markup_offset(const char* after_lt) const {
+        return static_cast<std::size_t>(after_lt - 1 - begin_);
+    }
 
     const char* begin_;
     const char* cur_;  // the unread rest is [cur_, end_)
@@ -119,6 +135,10 @@ class XmlReader {
     ReaderSettings settings_;
     TextEncoding encoding_;
     std::size_t depth_ = 0;  // open elements
+    StructureCheck* check_ = nullptr;
+    // End names are matched, or a check sees the tags: start and end tags are
+    // tracked, and every end tag is read whole (never recognised in place).
+    bool track_names_;
     // Names of the open elements, innermost last; kept only when end names are
     // checked. They point into the input, which outlives the reader.
     std::vector<std::string_view> open_names_;

@@ -199,6 +199,19 @@ def test_count_and_validate(feeds):
     assert (out.returncode, out.stdout) == (
         1, f"{broken}:1:32: end tag </catalog> does not close <book>\n")
     assert run("--validate", one, two).returncode == 0
+    # Names in the document's own encoding, not UTF-8, are reported decoded.
+    two.write_bytes(two.read_bytes().replace(b"</title>", b"</t\xeftle>"))
+    out = run("--validate", two)
+    assert (out.returncode, out.stdout) == (
+        1, f"{two}:2:54: end tag </t\xeftle> does not close <title>\n")
+
+
+def test_a_malformed_file_is_answered_with_a_warning(feeds):
+    one, _, _, broken = feeds
+    out = run("-H", "**.price", one, broken)
+    assert out.returncode == 0 and out.stdout.endswith(f"{broken}:1\n")
+    assert out.stderr == f"{broken}:1:32: warning: end tag </catalog> does not close <book>\n"
+    assert run("--count", "**.price", broken).stderr.startswith(f"{broken}:1:32: warning: ")
     assert run("--help").stdout.count("python -m quorbix --guide") == 1
     assert run("--guide").stdout.startswith("# ")
 

@@ -5,6 +5,7 @@ import io
 import os
 import subprocess
 import sys
+from pathlib import Path
 
 import pytest
 
@@ -61,6 +62,30 @@ def test_documents_of_every_kind_and_errors():
         quorbix.records(DOC, 5)
 
 
+def test_a_malformed_document_raises_where_validation_fails_unless_recovered():
+    doc = (Path(__file__).parents[2] / "examples" / "catalog.xml").read_bytes()
+    assert quorbix.validation_report(doc) is None
+    # The scan that finds the rows checks as validation does: every cut of the
+    # document, and one where a row ends the scan early, fails at the same place.
+    cuts = [doc[:n] for n in range(0, len(doc.rstrip()), 7)]
+    cuts.append(doc.replace(b"</author>", b"</autor>", 2))
+    for bad in cuts:
+        expected = quorbix.validation_report(bad)
+        for rows, columns in [("catalog.book", {"id": "@id"}), ("catalog.book.0", None)]:
+            with pytest.raises(quorbix.MalformedError) as raised:
+                quorbix.records(bad, rows, columns)
+            assert raised.value.problem == expected, bad
+            where = f"line {expected.line}, column {expected.column}: {expected.message}"
+            assert where in str(raised.value)
+    truncated = "<catalog>\n  <book id='1'><price>2</price></book>\n  <book id='2'><pri"
+    with pytest.raises(ValueError, match="line 3, column 16: markup that is not closed"):
+        quorbix.records(truncated, "catalog.book")
+    assert quorbix.records(truncated, "catalog.book", {"id": "@id"}, recover=True) == [
+        {"id": "1"}, {"id": "2"}]
+    with pytest.raises(quorbix.MalformedError, match="a second root element <x>"):
+        quorbix.records("<r><a/></r><x/>", "r.a.0")
+
+
 pandas = pytest.importorskip("pandas")
 
 
@@ -78,7 +103,14 @@ def test_read_xml_types_columns_as_pandas_does(tmp_path, columns):
         pandas.testing.assert_frame_equal(quorbix.read_xml(source, "catalog.book", columns), ours)
     empty = tmp_path / "empty.xml"
     empty.write_bytes(b"")
-    assert quorbix.read_xml(empty, "a.b", {"x": "@x"}).empty
+    with pytest.raises(quorbix.MalformedError, match="no root element"):
+        quorbix.read_xml(empty, "a.b", {"x": "@x"})
+    assert quorbix.read_xml(empty, "a.b", {"x": "@x"}, recover=True).empty
+    cut = tmp_path / "cut.xml"  # a file truncated in its second row
+    cut.write_text(doc[: doc.index("<price>7")])
+    with pytest.raises(ValueError, match=r"line 1, column \d+: element <book> is not closed"):
+        quorbix.read_xml(cut, "catalog.book", columns)
+    assert len(quorbix.read_xml(cut, "catalog.book", columns, recover=True)) == 2
 
 
 def test_read_xml_types_every_kind_of_column_as_pandas_does():

@@ -5,7 +5,7 @@ from pathlib import Path
 
 import pytest
 
-from quorbix import validate
+from quorbix import ValidationProblem, validate, validation_report
 
 VALID = [
     "<a/>",
@@ -43,4 +43,18 @@ def test_random_bytes_and_truncations_never_raise():
         assert validate(doc[:n]) is False
     rng = random.Random(7)
     for _ in range(2000):
-        assert validate(bytes(rng.randrange(256) for _ in range(rng.randrange(40)))) in (True, False)
+        data = bytes(rng.randrange(256) for _ in range(rng.randrange(40)))
+        assert validate(data) is (validation_report(data) is None)
+
+
+def test_validation_report_says_where_and_why():
+    assert validation_report("<a/>") is None
+    assert validation_report("<é>\n  <b>ü</a>") == ValidationProblem(
+        line=2, column=7, offset=12, message="end tag </a> does not close <b>")
+    assert validation_report(b"<a>") == ValidationProblem(1, 1, 0, "element <a> is not closed")
+    assert validation_report(bytearray(b"")).message == "no root element"
+    assert str(validation_report("<a/><b/>")) == "line 1, column 5: a second root element <b>"
+    latin = '<?xml version="1.0" encoding="ISO-8859-1"?><né><a></né>'.encode("latin-1")
+    assert validation_report(latin).message == "end tag </né> does not close <a>"
+    assert validation_report(latin.decode("latin-1")).message == validation_report(latin).message
+    assert validation_report(b"<a\xff></b>").message == "end tag </b> does not close <a\ufffd>"

@@ -38,7 +38,17 @@ def nested(doc: str) -> int:
     return total + len(root.get_many(["catalog.book"])) + int(quorbix.validate(doc))
 
 
+def where(doc: bytes) -> str:
+    problem: quorbix.ValidationProblem | None = quorbix.validation_report(doc)
+    try:
+        rows = quorbix.records(doc, "catalog.book", {"id": "@id"})
+    except quorbix.MalformedError as error:
+        rows = quorbix.records(doc, "catalog.book", recover=True)
+        return f"{error.problem.line}:{error.problem.column} {len(rows)}"
+    return "" if problem is None else problem.message + str(len(rows))
+
+
 version: str = quorbix.__version__
 print(prices(DOC), ids(quorbix.compile("catalog.book.#.@id"), DOC.encode()), first_book(DOC),
       counts(bytearray(DOC.encode())), nested(DOC), version,
-      many(DOC, ["catalog.book"], [quorbix.compile("**.price")]))
+      many(DOC, ["catalog.book"], [quorbix.compile("**.price")]), where(DOC[:50].encode()))

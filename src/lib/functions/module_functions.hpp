@@ -41,6 +41,7 @@ extern PyMethodDef compile_function;
 extern PyMethodDef validate_function;
 extern PyMethodDef table_function;              // _table, behind records() and read_xml()
 extern PyMethodDef json_items_function;         // _json_items, for the command line
-extern PyMethodDef validation_report_function;  // _validation_report, for the command line
+extern PyMethodDef validation_report_function;  // _validation_report, behind validation_report
+extern PyMethodDef get_many_checked_function;   // _get_many_checked, for the command line
 
 }  // namespace quorbix::lib

@@ -1,9 +1,11 @@
 // _table(data, rows, columns): the columns of a table read out of a document,
 // for records() and read_xml() in the package. `rows` is a list of one path,
 // `columns` a list of paths or None (the rows' attributes and leaf children).
-// Answers (names, cells, rows, kinds): the names found (None when paths were
-// given), one list per column of a str or None per row, the number of rows,
-// and each column's kind (0 text, 1 number, 2 other: see engine::ColumnKind).
+// Answers (names, cells, rows, kinds, problem): the names found (None when
+// paths were given), one list per column of a str or None per row, the number
+// of rows, each column's kind (0 text, 1 number, 2 other: see
+// engine::ColumnKind), and None for a well-formed document, else where and
+// why it is not (report_object), found by the scan that found the rows.
 #include "engine/records.hpp"
 #include "lib/calls/arguments.hpp"
 #include "lib/calls/path_text.hpp"
@@ -11,6 +13,7 @@
 #include "lib/document/unlocked_scan.hpp"
 #include "lib/functions/many_paths.hpp"
 #include "lib/functions/module_functions.hpp"
+#include "lib/functions/report_object.hpp"
 
 namespace quorbix::lib {
 namespace {
@@ -90,7 +93,9 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
     const DocumentText& document = text.value();
     const path::CompiledPath* row_path = rows.value().front().get();
     engine::TableOutcome outcome = scan_unlocked(hold, document.bytes.size(), [&] {
-        if (row_path == nullptr) return engine::TableOutcome{engine::Table{}};
+        if (row_path == nullptr)
+            return engine::TableOutcome{engine::Table{
+                {}, 0, {}, engine::validation_report(document.bytes, document.encoding)}};
         return by_children
                    ? engine::read_table_of_children(document.bytes, document.encoding, *row_path)
                    : engine::read_table(document.bytes, document.encoding, *row_path, paths);
@@ -110,8 +115,10 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
     if (!cells) return PendingError::fetch();
     PyRef count(PyLong_FromSize_t(result.rows));
     PyRef kinds = count ? column_kinds(result, places) : PyRef();
-    if (!kinds) return PendingError::fetch();
-    PyRef answer(PyTuple_Pack(4, names.get(), cells.get(), count.get(), kinds.get()));
+    PyRef problem = kinds ? report_object(result.structure) : PyRef();
+    if (!problem) return PendingError::fetch();
+    PyRef answer(
+        PyTuple_Pack(5, names.get(), cells.get(), count.get(), kinds.get(), problem.get()));
     if (!answer) return PendingError::fetch();
     return answer;
 }

@@ -1,18 +1,19 @@
 // validate(data): whether the document is well formed, as a bool; and
-// _validation_report(data): None for a valid document, else the offset of the
-// markup at fault and what is wrong with it (for the command line).
+// _validation_report(data): None for a valid document, else where it goes
+// wrong and how (report_object), behind quorbix.validation_report.
 #include "engine/validate.hpp"
 #include "lib/calls/arguments.hpp"
 #include "lib/document/document.hpp"
 #include "lib/document/unlocked_scan.hpp"
 #include "lib/functions/module_functions.hpp"
+#include "lib/functions/report_object.hpp"
 
 namespace quorbix::lib {
 namespace {
 
 constexpr const char* parameters[] = {"data"};
 
-// Binds `data` by `signature`, reads its markup, runs `check` over it (without
+// Binds `data` by `signature`, reads its markup, runs `check` over its text (without
 // the lock where that is safe) and makes the answer of what `check` found,
 // once a buffer's view, held for the check only, is released.
 template <class Check, class Answer>
@@ -24,8 +25,8 @@ Expected<PyRef> check_markup(const Signature& signature, PyObject* const* args, 
     DocumentHold hold;
     Expected<DocumentText> document = read_any_text(data, hold, Reading::Markup);
     if (!document.ok()) return std::move(document.error());
-    std::string_view bytes = document.value().bytes;
-    auto found = scan_unlocked(hold, bytes.size(), [&] { return check(bytes); });
+    const DocumentText& text = document.value();
+    auto found = scan_unlocked(hold, text.bytes.size(), [&] { return check(text); });
     hold.view.release();
     return answer(found);
 }
@@ -33,27 +34,36 @@ Expected<PyRef> check_markup(const Signature& signature, PyObject* const* args, 
 Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"validate()", parameters, 1};
     return check_markup(
-        signature, args, nargs, kwnames, engine::validate_document,
+        signature, args, nargs, kwnames,
+        [](const DocumentText& text) { return engine::validate_document(text.bytes); },
         [](bool valid) -> Expected<PyRef> { return PyRef(PyBool_FromLong(valid)); });
 }
 
 Expected<PyRef> report(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"_validation_report()", parameters, 1};
     return check_markup(
-        signature, args, nargs, kwnames, engine::validation_report,
+        signature, args, nargs, kwnames,
+        [](const DocumentText& text) {
+            return engine::validation_report(text.bytes, text.encoding);
+        },
         [](const engine::ValidationReport& found) -> Expected<PyRef> {
-            if (found.valid) return PyRef::borrow(Py_None);
-            PyRef offset(PyLong_FromSize_t(found.offset));
-            PyRef problem(PyUnicode_FromStringAndSize(
-                found.problem.data(), static_cast<Py_ssize_t>(found.problem.size())));
-            if (!offset || !problem) return PendingError::fetch();
-            PyRef pair(PyTuple_Pack(2, offset.get(), problem.get()));
-            if (!pair) return PendingError::fetch();
-            return pair;
+            PyRef answer = report_object(found);
+            if (!answer) return PendingError::fetch();
+            return answer;
         });
 }
 
 }  // namespace
+
+PyRef report_object(const engine::ValidationReport& report) {
+    if (report.valid) return PyRef::borrow(Py_None);
+    PyRef message(PyUnicode_DecodeUTF8(
+        report.problem.data(), static_cast<Py_ssize_t>(report.problem.size()), "backslashreplace"));
+    if (!message) return PyRef();
+    return PyRef(Py_BuildValue("(nnnO)", static_cast<Py_ssize_t>(report.offset),
+                               static_cast<Py_ssize_t>(report.line),
+                               static_cast<Py_ssize_t>(report.column), message.get()));
+}
 
 PyMethodDef validation_report_function = {"_validation_report", method<call_entry<report>>(),
                                           METH_FASTCALL | METH_KEYWORDS,

@@ -5,7 +5,7 @@ reads the same documents. Malformed markup before the root element is passed ove
 import pytest
 from lxml import etree
 
-from quorbix import get, get_bytes, get_many, parse, read_xml, records, validate
+from quorbix import MalformedError, get, get_bytes, get_many, parse, read_xml, records, validate
 
 BODY = "<r><a>one</a><b><a>two</a></b></r>"
 # Each holds a "]>" (or a bracket or quote) that must not end the subset; several hold an
@@ -68,9 +68,11 @@ BEFORE_THE_ROOT = ["<!DOCTYPE>", "<!DOCTYPE [<!ELEMENT a ANY>]>", "</x>", "</x>\
 def test_malformed_markup_before_the_root_is_passed_over(document):
     assert get(document, "a.b") == "1"
     assert get_many(document, ["a.b", "**.b"]) == ["1", "1"]
-    assert records(document, "a", {"b": "b"}) == [{"b": "1"}]
-    assert read_xml(document, "a", {"b": "b"})["b"].tolist() == [1]
+    assert records(document, "a", {"b": "b"}, recover=True) == [{"b": "1"}]
+    assert read_xml(document, "a", {"b": "b"}, recover=True)["b"].tolist() == [1]
     assert validate(document) is False
+    with pytest.raises(MalformedError):
+        records(document, "a", {"b": "b"})
 
 
 def test_a_stray_end_tag_after_the_root_still_ends_the_scan():

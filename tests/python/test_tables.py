@@ -148,7 +148,7 @@ def test_a_file_truncated_during_read_xml_does_not_kill_the_process(tmp_path):
     reader = subprocess.Popen([sys.executable, "-c", f"""
 import quorbix
 for _ in range(30):
-    assert quorbix.read_xml({str(file)!r}, "catalog.shelf", {{"id": "@id"}}).empty
+    assert quorbix.read_xml({str(file)!r}, "catalog.shelf", {{"id": "@id"}}, recover=True).empty
 print("alive")
 """], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     while reader.poll() is None:

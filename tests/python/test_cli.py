@@ -3,18 +3,23 @@
 import json
 import os
 import pty
+import signal
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 import pytest
 
+import quorbix
+
 EXAMPLE = Path(__file__).resolve().parents[2] / "examples" / "catalog.xml"
 
 
-def run(*args, stdin=None):
+def run(*args, stdin=None, **streams):
+    streams = {"stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **streams}
     return subprocess.run([sys.executable, "-m", "quorbix", *map(str, args)], input=stdin,
-                          capture_output=True, text=True, timeout=120)
+                          text=True, timeout=120, **streams)
 
 
 @pytest.fixture
@@ -95,6 +100,16 @@ def test_json_loses_nothing(tmp_path):
     deep.write_text("<a>" * 50_000 + "x" + "</a>" * 50_000)
     out = run("--json", "a", deep)
     assert out.returncode == 0 and out.stdout.count("{") == 49_999
+    deep.write_text("<a>" * 1000 + "1" + "</a>" * 1000)
+    assert run("--values", "a", deep).stdout == '{"a":' * 999 + "1" + "}" * 999 + "\n"
+    # Many distinct names, some repeated after many others: grouped where
+    # each name first stood.
+    names = [f"c{i}" for i in range(300)]
+    wide = tmp_path / "wide.xml"
+    wide.write_text("<r>" + "".join(f"<{n}>{n}</{n}>" for n in names)
+                    + "".join(f"<{n}/>" for n in names[::7]) + "</r>")
+    grouped = {n: [n, None] if i % 7 == 0 else n for i, n in enumerate(names)}
+    assert list(strict(run("--json", "r", wide).stdout).items()) == list(grouped.items())
 
 
 def test_labelled_lines_for_several_paths_and_values_of_several_lines(feeds, tmp_path):
@@ -200,7 +215,8 @@ def test_exit_status_and_messages_without_tracebacks(feeds):
     for result in (nothing, bad, missing, ambiguous, run(), run("--jobs", "0", "a")):
         assert "Traceback" not in result.stderr
     assert run().returncode == 2
-    assert run("--version").stdout.startswith("quorbix ")
+    assert run("--version").stdout == f"quorbix {quorbix.version}\n"
+    assert isinstance(quorbix.version, str)
 
 
 def test_console_script_is_installed():
@@ -210,3 +226,102 @@ def test_console_script_is_installed():
     out = subprocess.run([str(script), "catalog.book.#.price", str(EXAMPLE)], capture_output=True,
                          text=True, timeout=60)
     assert out.stdout == "44.95\n5.95\n12.50\n"
+
+
+def test_output_that_fails_is_an_error_and_closed_standard_error_is_not(feeds):
+    one, two, *_ = feeds
+    with open("/dev/full", "w") as full:
+        for args in (["**.price", one], ["--jobs", "2", "**.price", one, two], ["--version"]):
+            out = run(*args, stdout=full)
+            assert (out.returncode, out.stderr) == (2, "quorbix: write error: No space left on device\n")
+    closed = run("**.price", one, preexec_fn=lambda: os.close(1))
+    assert (closed.returncode, closed.stderr) == (2, "quorbix: write error: Bad file descriptor\n")
+    assert run("nothing", one, preexec_fn=lambda: os.close(1)).returncode == 1  # nothing to write
+    unheard = run("**.price", one, preexec_fn=lambda: os.close(2))
+    assert (unheard.returncode, unheard.stdout) == (0, "44.95\n5.95\n12.50\n")
+    missing = run("-h", "**.price", one, one.parent / "missing.xml", preexec_fn=lambda: os.close(2))
+    assert (missing.returncode, missing.stdout) == (2, "44.95\n5.95\n12.50\n")
+
+
+EXHAUSTED = ("import sys, quorbix, quorbix.cli\n"
+             "def exhausted(*args): raise MemoryError\n"
+             "quorbix.get_many_bytes = exhausted\n"
+             "sys.exit(quorbix.cli.main())\n")
+
+
+@pytest.mark.parametrize("jobs", ["1", "2"])
+def test_memory_running_out_is_an_error(feeds, jobs):
+    one, two, *_ = feeds
+    out = subprocess.run([sys.executable, "-c", EXHAUSTED, "--jobs", jobs, "**.price", one, two],
+                         capture_output=True, text=True, timeout=120)
+    assert (out.returncode, out.stdout, out.stderr) == (2, "", "quorbix: out of memory\n")
+
+
+def holders(path):
+    """The processes, other than this one, that have `path` open."""
+    found = set()
+    for fds in Path("/proc").glob("[0-9]*/fd"):
+        try:
+            if any(os.readlink(fd) == str(path) for fd in fds.iterdir()):
+                found.add(int(fds.parent.name))
+        except OSError:  # gone meanwhile, or not ours to read
+            continue
+    return found - {os.getpid()}
+
+
+def alive(pid):
+    try:
+        state = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0]
+    except OSError:
+        return False
+    return state != "Z"
+
+
+def within(seconds, condition):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
+@pytest.fixture
+def stalled(tmp_path):
+    """Two named pipes that are open for writing but never written: a worker
+    reading either waits until it is ended."""
+    fifos = [tmp_path / "one.xml", tmp_path / "two.xml"]
+    for fifo in fifos:
+        os.mkfifo(fifo)
+    held = [os.open(fifo, os.O_RDWR) for fifo in fifos]
+    yield fifos
+    for fd in held:
+        os.close(fd)
+
+
+def start_workers(fifos):
+    """The command with a worker stalled on each pipe, and the workers."""
+    # A shell may start a job with Ctrl-C ignored; here it stops the command.
+    process = subprocess.Popen(
+        [sys.executable, "-m", "quorbix", "--jobs", "2", "r", *map(str, fifos)],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+        preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+    assert within(60, lambda: all(holders(f) for f in fifos))
+    return process, set().union(*map(holders, fifos))
+
+
+@pytest.mark.parametrize("stop, status", [(signal.SIGTERM, 143), (signal.SIGINT, 130)])
+def test_a_stopped_command_ends_its_workers(stalled, stop, status):
+    process, workers = start_workers(stalled)
+    process.send_signal(stop)
+    out, err = process.communicate(timeout=60)
+    assert (process.returncode, out, err) == (status, "", "")
+    assert within(30, lambda: not any(alive(pid) for pid in workers))
+
+
+def test_a_killed_worker_is_an_error(stalled):
+    process, workers = start_workers(stalled)
+    os.kill(min(workers), signal.SIGKILL)
+    out, err = process.communicate(timeout=60)
+    assert (process.returncode, out, err) == (2, "", "quorbix: a worker process ended abruptly\n")
+    assert within(30, lambda: not any(alive(pid) for pid in workers))

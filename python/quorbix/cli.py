@@ -5,7 +5,8 @@
 
 Exit status: 0 when something matched (with --validate: every file is valid),
 1 when nothing did (some file is not), 2 on an error (one line on standard
-error, never a traceback), 130 after Ctrl-C and 143 after SIGTERM.
+error, never a traceback). Ctrl-C or SIGTERM ends the workers, then the
+command dies of the signal, as a shell expects.
 """
 
 from __future__ import annotations
@@ -44,6 +45,10 @@ class UsageError(Exception):
 
 class WriteError(Exception):
     """Standard output refused the answers (a full disk, a closed output)."""
+
+
+class Terminated(BaseException):
+    """SIGTERM, raised in the main thread to end the run as Ctrl-C does."""
 
 
 @dataclass
@@ -307,14 +312,21 @@ def outcomes(files: Sequence[str], options: Options, jobs: int) -> Iterator[Iter
     pool = ProcessPoolExecutor(max_workers=jobs, initializer=_init_worker,
                                initargs=(options, True))
     chunk = max(1, min(32, len(files) // (jobs * 8)))
+    wait = True
     try:
         yield pool.map(read_file, files, chunksize=chunk)
-    except BaseException:
-        pool.shutdown(wait=False, cancel_futures=True)
-        for worker in multiprocessing.active_children():
+    except (KeyboardInterrupt, Terminated):
+        # Nobody waits for the pool's thread then: it may wait forever for
+        # the rest of a reply its worker was ended in the midst of. The
+        # command dies of the signal instead (see `main`).
+        wait = False
+        for worker in multiprocessing.active_children():  # the command's only children
             worker.terminate()
         raise
-    pool.shutdown(cancel_futures=True)  # -q may stop at the first match
+    finally:
+        # Otherwise the files under way are finished and the rest dropped
+        # (-q stops at the first match, a failed write at once).
+        pool.shutdown(wait=wait, cancel_futures=True)
 
 
 # ---- progress --------------------------------------------------------------
@@ -541,12 +553,7 @@ def main(argv: Sequence[str] | None = None) -> int:
         sys.stderr = open(os.devnull, "w")
     try:
         with _terminated_as_interrupted():
-            try:
-                status = run(argv)
-            except SystemExit as stop:  # argparse's usage line, or SIGTERM
-                status = stop.code if isinstance(stop.code, int) else 2
-            Output(None).flush()  # a full disk may show only now
-            return status
+            return run(argv)
     except UsageError as error:
         say(str(error))
     except WriteError as error:
@@ -556,20 +563,21 @@ def main(argv: Sequence[str] | None = None) -> int:
     except BrokenProcessPool:
         say("a worker process ended abruptly")
     except KeyboardInterrupt:
-        return 130
+        return _die_of(signal.SIGINT)
+    except Terminated:
+        return _die_of(signal.SIGTERM)
     return 2
 
 
 @contextmanager
 def _terminated_as_interrupted() -> Iterator[None]:
-    """SIGTERM ends the run as Ctrl-C does, through the same cleanup (the
-    workers end too), with the status a shell gives a process it killed."""
+    """SIGTERM ends the run as Ctrl-C does, through the same cleanup."""
     if threading.current_thread() is not threading.main_thread():
         yield
         return
 
     def stop(signum: int, frame: object) -> None:
-        raise SystemExit(128 + signum)
+        raise Terminated
 
     previous = signal.signal(signal.SIGTERM, stop)
     try:
@@ -578,11 +586,24 @@ def _terminated_as_interrupted() -> Iterator[None]:
         signal.signal(signal.SIGTERM, previous if previous is not None else signal.SIG_DFL)
 
 
+def _die_of(signum: signal.Signals) -> int:
+    """Ends the process by `signum`, as a shell expects of a command it
+    stopped, once the answers written so far are out; 128 + the signal's
+    number where that cannot be."""
+    try:
+        sys.stdout.flush()
+    except (OSError, AttributeError):  # nothing more is owed to a failed or closed output
+        pass
+    if threading.current_thread() is threading.main_thread():
+        signal.signal(signum, signal.SIG_DFL)
+        os.kill(os.getpid(), signum)
+    return 128 + signum
+
+
 def run(argv: Sequence[str] | None) -> int:
     parsed = parse_options(argv)
     if isinstance(parsed, str):
-        Output(None).write(parsed)
-        return 0
+        return show(parsed)
     options, files, jobs = parsed
     sizes = file_sizes(files)
     progress = None
@@ -619,6 +640,16 @@ def run(argv: Sequence[str] | None) -> int:
         if progress is not None:
             progress.close()
     return _status(options, status, failed, invalid)
+
+
+def show(text: str) -> int:
+    out = Output(None)
+    try:
+        out.write(text)
+        out.flush()
+    except BrokenPipeError:  # the reader went away (| head): stop quietly
+        pass
+    return 0
 
 
 def _status(options: Options, status: int, failed: bool, invalid: bool) -> int:

@@ -243,17 +243,18 @@ def test_output_that_fails_is_an_error_and_closed_standard_error_is_not(feeds):
     assert (missing.returncode, missing.stdout) == (2, "44.95\n5.95\n12.50\n")
 
 
-EXHAUSTED = ("import sys, quorbix, quorbix.cli\n"
-             "def exhausted(*args): raise MemoryError\n"
-             "quorbix.get_many_bytes = exhausted\n"
-             "sys.exit(quorbix.cli.main())\n")
-
-
 @pytest.mark.parametrize("jobs", ["1", "2"])
-def test_memory_running_out_is_an_error(feeds, jobs):
+def test_memory_running_out_is_an_error(feeds, tmp_path, jobs):
     one, two, *_ = feeds
-    out = subprocess.run([sys.executable, "-c", EXHAUSTED, "--jobs", jobs, "**.price", one, two],
-                         capture_output=True, text=True, timeout=120)
+    # Every interpreter started here, workers included, runs out of memory
+    # when it scans.
+    (tmp_path / "sitecustomize.py").write_text(
+        "import quorbix\n"
+        "def exhausted(*args):\n"
+        "    raise MemoryError\n"
+        "quorbix.get_many_bytes = exhausted\n")
+    search = os.pathsep.join(filter(None, [str(tmp_path), os.environ.get("PYTHONPATH")]))
+    out = run("--jobs", jobs, "**.price", one, two, env={**os.environ, "PYTHONPATH": search})
     assert (out.returncode, out.stdout, out.stderr) == (2, "", "quorbix: out of memory\n")
 
 
@@ -310,12 +311,12 @@ def start_workers(fifos):
     return process, set().union(*map(holders, fifos))
 
 
-@pytest.mark.parametrize("stop, status", [(signal.SIGTERM, 143), (signal.SIGINT, 130)])
-def test_a_stopped_command_ends_its_workers(stalled, stop, status):
+@pytest.mark.parametrize("stop", [signal.SIGTERM, signal.SIGINT])
+def test_a_stopped_command_ends_its_workers(stalled, stop):
     process, workers = start_workers(stalled)
     process.send_signal(stop)
     out, err = process.communicate(timeout=60)
-    assert (process.returncode, out, err) == (status, "", "")
+    assert (process.returncode, out, err) == (-stop, "", "")
     assert within(30, lambda: not any(alive(pid) for pid in workers))
 
 

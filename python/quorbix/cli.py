@@ -301,10 +301,11 @@ def _init_worker(options: Options, in_worker: bool = False) -> None:
 @contextmanager
 def outcomes(files: Sequence[str], options: Options, jobs: int) -> Iterator[Iterator[FileOutcome]]:
     """Each file's outcome, in the order of `files`, as soon as it is known. A
-    worker sends back one string per file, which costs little to ship. When
-    the run stops early (a signal, a failure, a reader gone away), the workers
-    end at once rather than after the files they hold; a worker that dies
-    ends the run with BrokenProcessPool."""
+    worker sends back one string per file, which costs little to ship.
+    Ctrl-C or SIGTERM ends the workers at once; any other early end (-q's
+    first match, a failed write, a reader gone away) finishes the files under
+    way and drops the rest; a worker that dies ends the run with
+    BrokenProcessPool."""
     _init_worker(options)
     if jobs <= 1 or len(files) <= 1:
         yield map(read_file, files)
@@ -324,8 +325,6 @@ def outcomes(files: Sequence[str], options: Options, jobs: int) -> Iterator[Iter
             worker.terminate()
         raise
     finally:
-        # Otherwise the files under way are finished and the rest dropped
-        # (-q stops at the first match, a failed write at once).
         pool.shutdown(wait=wait, cancel_futures=True)
 
 

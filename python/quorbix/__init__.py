@@ -1,14 +1,17 @@
 """quorbix: path queries over XML documents in one streaming pass."""
 
-from importlib.metadata import PackageNotFoundError, version
+from importlib import metadata as _metadata
 
 from ._quorbix import *  # noqa: F401,F403
 from ._quorbix import __all__ as __all__
 
+# The installed version, or None when run from a source tree never installed.
+version: str | None
 try:
-    __version__ = version("quorbix")
-except PackageNotFoundError:  # run from a source tree that was never installed
-    __version__ = "0+unknown"
+    version = _metadata.version("quorbix")
+except _metadata.PackageNotFoundError:
+    version = None
+__version__ = version or "0+unknown"
 
 from .malformed import MalformedError, ValidationProblem, validation_report  # noqa: E402
 from .tables import read_xml, records  # noqa: E402

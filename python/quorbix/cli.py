@@ -4,21 +4,28 @@
     quorbix -e PATH -e PATH [FILE]   several paths in one pass per file
 
 Exit status: 0 when something matched (with --validate: every file is valid),
-1 when nothing did (some file is not), 2 on an error.
+1 when nothing did (some file is not), 2 on an error (one line on standard
+error, never a traceback). Ctrl-C or SIGTERM ends the workers, then the
+command dies of the signal, as a shell expects.
 """
 
 from __future__ import annotations
 
 import argparse
+import errno
 import json
 import math
+import multiprocessing
 import os
 import pathlib
 import shutil
+import signal
 import sys
 import threading
 import time
 from concurrent.futures import ProcessPoolExecutor
+from concurrent.futures.process import BrokenProcessPool
+from contextlib import contextmanager
 from dataclasses import dataclass
 from importlib import resources
 from typing import IO, Any, Iterable, Iterator, Sequence
@@ -33,6 +40,14 @@ PROGRESS_BYTES = int(os.environ.get("QUORBIX_PROGRESS_BYTES", 64 << 20))
 
 class UsageError(Exception):
     """A mistake of the caller's: shown as one line, exit status 2."""
+
+
+class WriteError(Exception):
+    """Standard output refused the answers (a full disk, a closed output)."""
+
+
+class Terminated(BaseException):
+    """SIGTERM, raised in the main thread to end the run as Ctrl-C does."""
 
 
 @dataclass
@@ -83,14 +98,35 @@ def json_answer(result: quorbix.Result, path: str) -> str:
     return items[0] if items else "null"
 
 
-def typed_value(result: quorbix.Result) -> Any:
-    """--values: a Result as plain data, numbers as numbers (see `_finite`)."""
-    value = result.value
-    if isinstance(value, dict):
-        return {key: typed_value(child) for key, child in value.items()}
-    if isinstance(value, list):
-        return [typed_value(item) for item in value]
-    return _finite(value)
+def values_json(result: quorbix.Result) -> str:
+    """--values: a Result as JSON, texts that read as numbers or bools typed so
+    (see `_finite`). Written from a stack of its own, as the Results unfold,
+    so that no depth of the document is too deep."""
+    out: list[str] = []
+    todo: list[quorbix.Result | str] = [result]  # Results to write, or JSON text
+    while todo:
+        item = todo.pop()
+        if isinstance(item, str):
+            out.append(item)
+            continue
+        value = item.value
+        if isinstance(value, dict):
+            out.append("{")
+            todo.append("}")
+            for i, (key, child) in reversed(list(enumerate(value.items()))):
+                todo += [child, ("," if i else "") + _json_scalar(key) + ":"]
+        elif isinstance(value, list):
+            out.append("[")
+            todo.append("]")
+            for i, child in reversed(list(enumerate(value))):
+                todo += [child, "," if i else ""]
+        else:
+            out.append(_json_scalar(_finite(value)))
+    return "".join(out)
+
+
+def _json_scalar(value: Any) -> str:
+    return json.dumps(value, ensure_ascii=False, allow_nan=False)
 
 
 def values_of(result: quorbix.Result) -> Iterator[str]:
@@ -176,7 +212,7 @@ def _value_lines(name: str, results: list[quorbix.Result], options: Options) -> 
 
 def _json_line(name: str, results: list[quorbix.Result], options: Options) -> str:
     if options.mode == "values":
-        answers = [json.dumps(typed_value(r), ensure_ascii=False, allow_nan=False) for r in results]
+        answers = [values_json(r) for r in results]
     else:
         answers = [json_answer(r, p) for r, p in zip(results, options.paths)]
     if len(options.paths) == 1:
@@ -193,6 +229,8 @@ def read_file(name: str) -> FileOutcome:
     """Answers one file or standard input ("-"), read whole as bytes (and
     decompressed): a bytes document is scanned without the interpreter lock,
     and its matches point into it rather than being copied."""
+    if name == "-" and sys.stdin is None:  # started with <&-
+        return FileOutcome(error="(standard input): standard input is closed")
     try:
         data: bytes = document(sys.stdin.buffer if name == "-" else pathlib.Path(name))
     except OSError as error:
@@ -219,23 +257,42 @@ _IN_WORKER = False
 def _init_worker(options: Options, in_worker: bool = False) -> None:
     global _OPTIONS, _IN_WORKER
     _OPTIONS, _IN_WORKER = options, in_worker
+    if in_worker:
+        # The main process ends its workers when it is stopped. A worker
+        # leaves the terminal's Ctrl-C (sent to the whole process group) to
+        # it, and dies at once of SIGTERM, even in the midst of a scan.
+        signal.signal(signal.SIGINT, signal.SIG_IGN)
+        signal.signal(signal.SIGTERM, signal.SIG_DFL)
 
 
-def outcomes(files: Sequence[str], options: Options, jobs: int) -> Iterable[FileOutcome]:
+@contextmanager
+def outcomes(files: Sequence[str], options: Options, jobs: int) -> Iterator[Iterator[FileOutcome]]:
     """Each file's outcome, in the order of `files`, as soon as it is known. A
-    worker sends back one string per file, which costs little to ship."""
+    worker sends back one string per file, which costs little to ship.
+    Ctrl-C or SIGTERM ends the workers at once; any other early end (-q's
+    first match, a failed write, a reader gone away) finishes the files under
+    way and drops the rest; a worker that dies ends the run with
+    BrokenProcessPool."""
     _init_worker(options)
     if jobs <= 1 or len(files) <= 1:
-        return map(read_file, files)
+        yield map(read_file, files)
+        return
     pool = ProcessPoolExecutor(max_workers=jobs, initializer=_init_worker,
                                initargs=(options, True))
     chunk = max(1, min(32, len(files) // (jobs * 8)))
-    return _closing(pool, pool.map(read_file, files, chunksize=chunk))
-
-
-def _closing(pool: ProcessPoolExecutor, results: Iterator[FileOutcome]) -> Iterator[FileOutcome]:
-    with pool:
-        yield from results
+    wait = True
+    try:
+        yield pool.map(read_file, files, chunksize=chunk)
+    except (KeyboardInterrupt, Terminated):
+        # Nobody waits for the pool's thread then: it may wait forever for
+        # the rest of a reply its worker was ended in the midst of. The
+        # command dies of the signal instead (see `main`).
+        wait = False
+        for worker in multiprocessing.active_children():  # the command's only children
+            worker.terminate()
+        raise
+    finally:
+        pool.shutdown(wait=wait, cancel_futures=True)
 
 
 # ---- progress --------------------------------------------------------------
@@ -346,16 +403,27 @@ def parser() -> argparse.ArgumentParser:
                         "for xargs -0")
     p.add_argument("-j", "--jobs", type=int, default=1, metavar="N",
                    help="answer files in N worker processes (output keeps the files' order)")
-    p.add_argument("--guide", action="store_true", help="print the guide to the path language")
-    p.add_argument("--version", action="version", version=f"quorbix {quorbix.__version__}")
-    p.add_argument("--help", action="help", help="show this help and exit")
+    # Shown by the command itself rather than by argparse, which would drop
+    # a write that fails.
+    p.add_argument("--guide", dest="show", action="store_const", const="guide",
+                   help="print the guide to the path language")
+    p.add_argument("--version", dest="show", action="store_const", const="version",
+                   help="show the version and exit")
+    p.add_argument("--help", dest="show", action="store_const", const="help",
+                   help="show this help and exit")
     return p
 
 
-def parse_options(argv: Sequence[str] | None) -> tuple[Options, list[str], int] | None:
-    args = parser().parse_args(argv)
-    if args.guide:
-        return None
+def parse_options(argv: Sequence[str] | None) -> tuple[Options, list[str], int] | str:
+    """The options, files and jobs of a run, or the text to show instead."""
+    p = parser()
+    args = p.parse_args(argv)
+    if args.show == "guide":
+        return guide()
+    if args.show == "version":
+        return f"quorbix {quorbix.__version__}\n"
+    if args.show == "help":
+        return p.format_help()
     rest = list(args.arguments)
     mode = args.mode or "lines"
     paths = list(args.paths)
@@ -376,14 +444,15 @@ def parse_options(argv: Sequence[str] | None) -> tuple[Options, list[str], int] 
     return options, files, args.jobs
 
 
-def print_guide(out: IO[str]) -> None:
-    out.write(resources.files("quorbix").joinpath("guide.md").read_text(encoding="utf-8"))
+def guide() -> str:
+    return resources.files("quorbix").joinpath("guide.md").read_text(encoding="utf-8")
 
 
 class Output:
     """Standard output: characters the terminal's encoding cannot show come out
     escaped (\\u...), never as a traceback; the progress bar, if any, is cleared
-    before each write."""
+    before each write. A write that fails raises WriteError, or BrokenPipeError
+    when the reader went away (| head), and drops what is left unwritten."""
 
     def __init__(self, progress: Progress | None) -> None:
         self.out = sys.stdout
@@ -394,24 +463,113 @@ class Output:
     def write(self, text: str) -> None:
         if not text:
             return
-        if self.progress is not None:
-            self.progress.write(self.out, text)
-        else:
-            self.out.write(text)
+        if self.out is None:  # started with >&-
+            raise WriteError(os.strerror(errno.EBADF))
+        with _writing():
+            if self.progress is not None:
+                self.progress.write(self.out, text)
+            else:
+                self.out.write(text)
 
     def flush(self) -> None:
-        self.out.flush()
+        if self.out is not None:
+            with _writing():
+                self.out.flush()
+
+
+@contextmanager
+def _writing() -> Iterator[None]:
+    try:
+        yield
+    except OSError as error:
+        # The interpreter's last flush would fail again on what is left.
+        _drop(sys.stdout)
+        if isinstance(error, BrokenPipeError):
+            raise
+        raise WriteError(error.strerror or str(error)) from None
+
+
+def _drop(stream: IO[str]) -> None:
+    """Points `stream` at the null device, so that whatever it still holds is
+    thrown away without an error."""
+    try:
+        null = os.open(os.devnull, os.O_WRONLY)
+        try:
+            os.dup2(null, stream.fileno())
+        finally:
+            os.close(null)
+    except (OSError, ValueError):  # not a file (replaced in-process): nothing held
+        pass
+
+
+def say(message: str, prefix: str = "quorbix: ") -> None:
+    """One line on standard error. Standard error that cannot take it stops
+    nothing: the answers and the exit status still tell."""
+    try:
+        print(f"{prefix}{message}", file=sys.stderr, flush=True)
+    except OSError:
+        _drop(sys.stderr)
 
 
 def main(argv: Sequence[str] | None = None) -> int:
+    """Runs the command and gives its exit status. Every failure ends as one
+    line on standard error and status 2: never a traceback, never the 1 that
+    means no match."""
+    if sys.stderr is None:  # started with 2>&-: the messages are lost, not the answers
+        sys.stderr = open(os.devnull, "w")
     try:
-        parsed = parse_options(argv)
+        with _terminated_as_interrupted():
+            return run(argv)
     except UsageError as error:
-        print(f"quorbix: {error}", file=sys.stderr)
-        return 2
-    if parsed is None:
-        print_guide(sys.stdout)
-        return 0
+        say(str(error))
+    except WriteError as error:
+        say(f"write error: {error}")
+    except MemoryError:
+        say("out of memory")
+    except BrokenProcessPool:
+        say("a worker process ended abruptly")
+    except KeyboardInterrupt:
+        return _die_of(signal.SIGINT)
+    except Terminated:
+        return _die_of(signal.SIGTERM)
+    return 2
+
+
+@contextmanager
+def _terminated_as_interrupted() -> Iterator[None]:
+    """SIGTERM ends the run as Ctrl-C does, through the same cleanup."""
+    if threading.current_thread() is not threading.main_thread():
+        yield
+        return
+
+    def stop(signum: int, frame: object) -> None:
+        raise Terminated
+
+    previous = signal.signal(signal.SIGTERM, stop)
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGTERM, previous if previous is not None else signal.SIG_DFL)
+
+
+def _die_of(signum: signal.Signals) -> int:
+    """Ends the process by `signum`, as a shell expects of a command it
+    stopped, once the answers written so far are out; 128 + the signal's
+    number where that cannot be."""
+    try:
+        sys.stdout.flush()
+    except (OSError, AttributeError):  # nothing more is owed to a failed or closed output
+        pass
+    if threading.current_thread() is threading.main_thread():
+        signal.signal(signum, signal.SIG_DFL)
+        os.kill(os.getpid(), signum)
+    return 128 + signum
+
+
+def run(argv: Sequence[str] | None) -> int:
+    parsed = parse_options(argv)
+    if isinstance(parsed, str):
+        return show(parsed)
     options, files, jobs = parsed
     sizes = file_sizes(files)
     progress = None
@@ -420,39 +578,47 @@ def main(argv: Sequence[str] | None = None) -> int:
     out = Output(progress)
     status, failed, invalid = 1, False, False
     try:
-        for outcome in _tracked(files, sizes, options, jobs, progress):
-            if outcome.error is not None:
-                out.flush()
-                print(f"quorbix: {outcome.error}", file=sys.stderr)
-                failed = True
-                continue
-            if outcome.warning is not None:
-                out.flush()
-                print(outcome.warning, file=sys.stderr)
-            # What was found counts before it is written: a closed pipe below
-            # still ends with the status of what was found.
-            if outcome.matched:
-                status = 0
-                if options.quiet:
-                    break
-            invalid = invalid or (options.mode == "validate" and not outcome.matched)
-            if options.list_files and outcome.matched:
-                out.write(outcome.name + ("\0" if options.nul else "\n"))
-            elif isinstance(outcome.text, str):
-                out.write(outcome.text)
-            else:
-                for piece in outcome.text:
-                    out.write(piece)
+        with outcomes(files, options, jobs) as each:
+            for outcome in _tracked(each, sizes, progress):
+                if outcome.error is not None:
+                    out.flush()
+                    say(outcome.error)
+                    failed = True
+                    continue
+                if outcome.warning is not None:
+                    out.flush()
+                    say(outcome.warning, prefix="")
+                # What was found counts before it is written: a closed pipe
+                # below still ends with the status of what was found.
+                if outcome.matched:
+                    status = 0
+                    if options.quiet:
+                        break
+                invalid = invalid or (options.mode == "validate" and not outcome.matched)
+                if options.list_files and outcome.matched:
+                    out.write(outcome.name + ("\0" if options.nul else "\n"))
+                elif isinstance(outcome.text, str):
+                    out.write(outcome.text)
+                else:
+                    for piece in outcome.text:
+                        out.write(piece)
         out.flush()
     except BrokenPipeError:  # the reader went away (| head): stop quietly
-        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
-        return _status(options, status, failed, invalid)
-    except KeyboardInterrupt:
-        return 130
+        pass
     finally:
         if progress is not None:
             progress.close()
     return _status(options, status, failed, invalid)
+
+
+def show(text: str) -> int:
+    out = Output(None)
+    try:
+        out.write(text)
+        out.flush()
+    except BrokenPipeError:  # the reader went away (| head): stop quietly
+        pass
+    return 0
 
 
 def _status(options: Options, status: int, failed: bool, invalid: bool) -> int:
@@ -465,12 +631,12 @@ def _status(options: Options, status: int, failed: bool, invalid: bool) -> int:
     return status
 
 
-def _tracked(files: Sequence[str], sizes: list[int], options: Options, jobs: int,
+def _tracked(outcomes: Iterator[FileOutcome], sizes: list[int],
              progress: Progress | None) -> Iterator[FileOutcome]:
     """The outcomes, each file's progress marked before and after it."""
     if progress is not None:
         progress.begin(sizes[0])
-    for i, outcome in enumerate(outcomes(files, options, jobs)):
+    for i, outcome in enumerate(outcomes):
         if progress is not None:
             progress.end(sizes[i])
             if i + 1 < len(sizes):

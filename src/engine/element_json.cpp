@@ -1,6 +1,9 @@
 #include "engine/element_json.hpp"
 
+#include <algorithm>
 #include <cstdint>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -71,19 +74,43 @@ std::vector<Node> read_tree(std::string_view element, xml::Encoding encoding) {
     return nodes;
 }
 
+// The group of each child name of one node: found by a walk over the few
+// names most elements have, and through a hash map once they are many, so
+// that a million distinct children cost a million lookups, not a million
+// squared.
+class GroupIndex {
+  public:
+    // The group of `name`: an earlier one, or else the next number, which
+    // `name` then holds.
+    std::size_t group_of(std::string_view name) {
+        if (map_.empty()) {
+            auto it = std::find(names_.begin(), names_.end(), name);
+            if (it != names_.end()) return static_cast<std::size_t>(it - names_.begin());
+            if (names_.size() < kFew) {
+                names_.push_back(name);
+                return names_.size() - 1;
+            }
+            for (std::size_t g = 0; g < names_.size(); ++g) map_.emplace(names_[g], g);
+        }
+        auto [it, added] = map_.try_emplace(name, names_.size());
+        if (added) names_.push_back(name);
+        return it->second;
+    }
+
+  private:
+    static constexpr std::size_t kFew = 8;
+    std::vector<std::string_view> names_;
+    std::unordered_map<std::string_view, std::size_t> map_;
+};
+
 // A node's children grouped by name, each group where its first child stood.
 std::vector<std::vector<std::size_t>> groups_of(const std::vector<Node>& nodes, const Node& node) {
     std::vector<std::vector<std::size_t>> groups;
+    GroupIndex index;
     for (std::size_t child : node.children) {
-        auto same = [&](const std::vector<std::size_t>& g) {
-            return nodes[g.front()].name == nodes[child].name;
-        };
-        auto it = groups.begin();
-        while (it != groups.end() && !same(*it)) ++it;
-        if (it == groups.end())
-            groups.push_back({child});
-        else
-            it->push_back(child);
+        std::size_t group = index.group_of(nodes[child].name);
+        if (group == groups.size()) groups.emplace_back();
+        groups[group].push_back(child);
     }
     return groups;
 }

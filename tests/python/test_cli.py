@@ -3,18 +3,23 @@
 import json
 import os
 import pty
+import signal
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 import pytest
 
+import quorbix
+
 EXAMPLE = Path(__file__).resolve().parents[2] / "examples" / "catalog.xml"
 
 
-def run(*args, stdin=None):
+def run(*args, stdin=None, **streams):
+    streams = {"stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **streams}
     return subprocess.run([sys.executable, "-m", "quorbix", *map(str, args)], input=stdin,
-                          capture_output=True, text=True, timeout=120)
+                          text=True, timeout=120, **streams)
 
 
 @pytest.fixture
@@ -113,6 +118,16 @@ def test_json_loses_nothing(tmp_path):
     deep.write_text("<a>" * 50_000 + "x" + "</a>" * 50_000)
     out = run("--json", "a", deep)
     assert out.returncode == 0 and out.stdout.count("{") == 49_999
+    deep.write_text("<a>" * 1000 + "1" + "</a>" * 1000)
+    assert run("--values", "a", deep).stdout == '{"a":' * 999 + "1" + "}" * 999 + "\n"
+    # Many distinct names, some repeated after many others: grouped where
+    # each name first stood.
+    names = [f"c{i}" for i in range(300)]
+    wide = tmp_path / "wide.xml"
+    wide.write_text("<r>" + "".join(f"<{n}>{n}</{n}>" for n in names)
+                    + "".join(f"<{n}/>" for n in names[::7]) + "</r>")
+    grouped = {n: [n, None] if i % 7 == 0 else n for i, n in enumerate(names)}
+    assert list(strict(run("--json", "r", wide).stdout).items()) == list(grouped.items())
 
 
 def test_a_path_of_each_writes_a_list_of_any_length_and_every_mean_is_a_number(feeds):
@@ -240,7 +255,8 @@ def test_exit_status_and_messages_without_tracebacks(feeds):
     for result in (nothing, bad, missing, ambiguous, run(), run("--jobs", "0", "a")):
         assert "Traceback" not in result.stderr
     assert run().returncode == 2
-    assert run("--version").stdout.startswith("quorbix ")
+    assert run("--version").stdout == f"quorbix {quorbix.version}\n"
+    assert isinstance(quorbix.version, str)
 
 
 def test_console_script_is_installed():
@@ -250,3 +266,106 @@ def test_console_script_is_installed():
     out = subprocess.run([str(script), "catalog.book.#.price", str(EXAMPLE)], capture_output=True,
                          text=True, timeout=60)
     assert out.stdout == "44.95\n5.95\n12.50\n"
+
+
+def test_output_that_fails_is_an_error_and_closed_standard_error_is_not(feeds):
+    one, two, *_ = feeds
+    with open("/dev/full", "w") as full:
+        for args in (["**.price", one], ["--jobs", "2", "**.price", one, two], ["--version"]):
+            out = run(*args, stdout=full)
+            assert (out.returncode, out.stderr) == (2, "quorbix: write error: No space left on device\n")
+    closed = run("**.price", one, preexec_fn=lambda: os.close(1))
+    assert (closed.returncode, closed.stderr) == (2, "quorbix: write error: Bad file descriptor\n")
+    assert run("nothing", one, preexec_fn=lambda: os.close(1)).returncode == 1  # nothing to write
+    unheard = run("**.price", one, preexec_fn=lambda: os.close(2))
+    assert (unheard.returncode, unheard.stdout) == (0, "44.95\n5.95\n12.50\n")
+    missing = run("-h", "**.price", one, one.parent / "missing.xml", preexec_fn=lambda: os.close(2))
+    assert (missing.returncode, missing.stdout) == (2, "44.95\n5.95\n12.50\n")
+    no_input = run("**.price", preexec_fn=lambda: os.close(0))
+    assert (no_input.returncode, no_input.stderr) == (
+        2, "quorbix: (standard input): standard input is closed\n")
+
+
+@pytest.mark.parametrize("jobs", ["1", "2"])
+def test_memory_running_out_is_an_error(feeds, tmp_path, jobs):
+    one, two, *_ = feeds
+    # Every interpreter started here, workers included, runs out of memory
+    # when it scans.
+    (tmp_path / "sitecustomize.py").write_text(
+        "import quorbix\n"
+        "def exhausted(*args):\n"
+        "    raise MemoryError\n"
+        "quorbix._quorbix._get_many_checked = exhausted\n")
+    search = os.pathsep.join(filter(None, [str(tmp_path), os.environ.get("PYTHONPATH")]))
+    out = run("--jobs", jobs, "**.price", one, two, env={**os.environ, "PYTHONPATH": search})
+    assert (out.returncode, out.stdout, out.stderr) == (2, "", "quorbix: out of memory\n")
+
+
+def holders(path):
+    """The processes, other than this one, that have `path` open."""
+    found = set()
+    for fds in Path("/proc").glob("[0-9]*/fd"):
+        try:
+            if any(os.readlink(fd) == str(path) for fd in fds.iterdir()):
+                found.add(int(fds.parent.name))
+        except OSError:  # gone meanwhile, or not ours to read
+            continue
+    return found - {os.getpid()}
+
+
+def alive(pid):
+    try:
+        state = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0]
+    except OSError:
+        return False
+    return state != "Z"
+
+
+def within(seconds, condition):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
+@pytest.fixture
+def stalled(tmp_path):
+    """Two named pipes that are open for writing but never written: a worker
+    reading either waits until it is ended."""
+    fifos = [tmp_path / "one.xml", tmp_path / "two.xml"]
+    for fifo in fifos:
+        os.mkfifo(fifo)
+    held = [os.open(fifo, os.O_RDWR) for fifo in fifos]
+    yield fifos
+    for fd in held:
+        os.close(fd)
+
+
+def start_workers(fifos):
+    """The command with a worker stalled on each pipe, and the workers."""
+    # A shell may start a job with Ctrl-C ignored; here it stops the command.
+    process = subprocess.Popen(
+        [sys.executable, "-m", "quorbix", "--jobs", "2", "r", *map(str, fifos)],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+        preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+    assert within(60, lambda: all(holders(f) for f in fifos))
+    return process, set().union(*map(holders, fifos))
+
+
+@pytest.mark.parametrize("stop", [signal.SIGTERM, signal.SIGINT])
+def test_a_stopped_command_ends_its_workers(stalled, stop):
+    process, workers = start_workers(stalled)
+    process.send_signal(stop)
+    out, err = process.communicate(timeout=60)
+    assert (process.returncode, out, err) == (-stop, "", "")
+    assert within(30, lambda: not any(alive(pid) for pid in workers))
+
+
+def test_a_killed_worker_is_an_error(stalled):
+    process, workers = start_workers(stalled)
+    os.kill(min(workers), signal.SIGKILL)
+    out, err = process.communicate(timeout=60)
+    assert (process.returncode, out, err) == (2, "", "quorbix: a worker process ended abruptly\n")
+    assert within(30, lambda: not any(alive(pid) for pid in workers))

@@ -69,12 +69,12 @@ Expected<PyRef> multi_slice(const PyItems& items, PyObject* slice) {
 }
 
 // r['name']: every direct child of that name, compared as text.
-Expected<PyRef> child_key(const PyItems& items, PyObject* key, DocumentHold& hold) {
+Expected<PyRef> child_key(PyObject* self, PyObject* key, DocumentHold& hold) {
     auto name = read_str_document(key);
     if (!name.ok()) return std::move(name.error());
-    auto scan = ChildScan::of_element(items.front(), false, hold);
-    if (!scan.ok()) return std::move(scan.error());
-    PyItems children = scan.value().children_named(name.value());
+    auto children_of = result_children(self, hold);
+    if (!children_of.ok()) return std::move(children_of.error());
+    PyItems children = children_of.value().scan().children_named(name.value());
     if (children.empty()) return key_error(key);
     return make_result(std::move(children));
 }
@@ -96,6 +96,9 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
         }
     }
     DocumentHold hold;
+    // Children kept from an earlier lookup: a DictElement whose bytes cannot
+    // change, so its mode is known.
+    if (kind == Key::String && has_kept_children(self)) return child_key(self, key, hold);
     auto mode = mode_of(items, hold);
     if (!mode.ok()) return std::move(mode.error());
     if (kind == Key::String && mode.value() != ResultMode::DictElement)
@@ -116,7 +119,7 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
         case ResultMode::DictElement:
             break;
     }
-    if (kind == Key::String) return child_key(items, key, hold);
+    if (kind == Key::String) return child_key(self, key, hold);
     if (kind == Key::Slice)
         return PendingError(PyExc_KeyError, "slice keys are not supported on dict-like Result");
     PyRef number(PyLong_FromLongLong(index));

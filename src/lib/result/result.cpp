@@ -1,8 +1,11 @@
 #include "lib/result/result.hpp"
-#include "lib/document/unlocked_scan.hpp"
+
+#include <atomic>
 
 #include "engine/element_text.hpp"
+#include "lib/document/unlocked_scan.hpp"
 #include "lib/functions/module_functions.hpp"
+#include "lib/result/child_scan.hpp"
 #include "lib/result/slots.hpp"
 #include "lib/result/views.hpp"
 #include "lib/support/boundary.hpp"
@@ -11,10 +14,39 @@
 namespace quorbix::lib {
 namespace {
 
+struct ResultFields {
+    explicit ResultFields(PyItems items) : items(std::move(items)) {}
+    ResultFields(const ResultFields&) = delete;
+    ResultFields& operator=(const ResultFields&) = delete;
+    ~ResultFields() { delete children.load(); }
+
+    PyItems items;  // in the order the engine produced them
+    // The children of its element, kept from the first lookup by name on
+    // when its bytes cannot change (result_children). Published once, by
+    // whichever thread finishes building first; never replaced before the
+    // Result goes, so a pointer read from it stays valid while the Result
+    // lives.
+    std::atomic<const ChildScan*> children{nullptr};
+};
+
+int visit_references(const ResultFields& fields, visitproc visit, void* arg) {
+    return visit_references(fields.items, visit, arg);
+}
+
+// The kept children stay: they hold no references, and with no items left
+// the Result is empty and never looks at them.
+void drop_references(ResultFields& fields) {
+    drop_references(fields.items);
+}
+
 struct ResultObject {
     PyObject ob_base;
-    PyItems fields;  // the items, in the order the engine produced them
+    ResultFields fields;
 };
+
+ResultFields& fields_of(PyObject* result) {
+    return reinterpret_cast<ResultObject*>(result)->fields;
+}
 
 constexpr const char* result_doc =
     "The matches of a query. Empty, one scalar or text element, one element\n"
@@ -121,7 +153,38 @@ bool is_result(PyObject* object) {
 }
 
 const PyItems& items_of(PyObject* result) {
-    return reinterpret_cast<ResultObject*>(result)->fields;
+    return fields_of(result).items;
+}
+
+bool has_kept_children(PyObject* result) {
+    const ResultFields& fields = fields_of(result);
+    return fields.items.size() == 1 && fields.children.load(std::memory_order_acquire) != nullptr;
+}
+
+Expected<ResultChildren> result_children(PyObject* result, DocumentHold& hold) {
+    ResultFields& fields = fields_of(result);
+    ResultChildren children;
+    if (fields.items.size() == 1) {
+        children.current = fields.children.load(std::memory_order_acquire);
+        if (children.current != nullptr) return children;
+    }
+    auto scan = ChildScan::of(fields.items, false, hold);
+    if (!scan.ok()) return std::move(scan.error());
+    if (hold.view.held()) {  // a buffer's bytes may change before the next operation
+        children.fresh = std::make_unique<ChildScan>(std::move(scan.value()));
+        children.current = children.fresh.get();
+        return children;
+    }
+    auto built = std::make_unique<ChildScan>(std::move(scan.value()));
+    built->group();  // all it is asked later only reads it
+    const ChildScan* first = nullptr;
+    if (fields.children.compare_exchange_strong(first, built.get(), std::memory_order_acq_rel,
+                                                std::memory_order_acquire)) {
+        children.current = built.release();
+    } else {
+        children.current = first;  // another thread's came first; ours goes
+    }
+    return children;
 }
 
 const char* mode_name(ResultMode mode) {

@@ -27,7 +27,8 @@ Expected<PyRef> check_markup(const Signature& signature, PyObject* const* args, 
     std::string_view bytes = document.value().bytes;
     auto found = scan_unlocked(hold, bytes.size(), [&] { return check(bytes); });
     hold.view.release();
-    return answer(found);
+    if (!found.ok()) return std::move(found.error());
+    return answer(found.value());
 }
 
 Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

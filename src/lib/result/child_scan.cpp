@@ -31,8 +31,10 @@ Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy, Docu
     } else {
         scan.element_ = bytes.value().bytes;  // bytes and str documents never change
     }
-    scan.children_ = scan_unlocked(hold, scan.element_.size(),
-                                   [&] { return engine::scan_children(scan.element_); });
+    auto children = scan_unlocked(hold, scan.element_.size(),
+                                  [&] { return engine::scan_children(scan.element_); });
+    if (!children.ok()) return std::move(children.error());
+    scan.children_ = std::move(children.value());
     return scan;
 }
 

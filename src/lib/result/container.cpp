@@ -151,7 +151,9 @@ Expected<PyRef> iterate(PyObject* self) {
     return make_item_iter(self);
 }
 
-Expected<PyRef> ambiguous_or(engine::EvalOutcome outcome, xml::Encoding encoding) {
+Expected<PyRef> ambiguous_or(Expected<engine::EvalOutcome> scanned, xml::Encoding encoding) {
+    if (!scanned.ok()) return std::move(scanned.error());
+    engine::EvalOutcome& outcome = scanned.value();
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
     return make_result(
@@ -223,10 +225,12 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
-    engine::MultiOutcome outcome = scan_unlocked(hold, text.bytes.size(), [&] {
+    auto scanned = scan_unlocked(hold, text.bytes.size(), [&] {
         return whole ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false)
                      : engine::evaluate_paths_in_element(text.bytes, text.encoding, compiled);
     });
+    if (!scanned.ok()) return std::move(scanned.error());
+    engine::MultiOutcome& outcome = scanned.value();
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
     return results_of(entries.value(), std::move(std::get<std::vector<engine::Matches>>(outcome)),

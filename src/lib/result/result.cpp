@@ -213,9 +213,10 @@ Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold) {
     auto bytes = element_bytes(items[0], hold);
     if (!bytes.ok()) return std::move(bytes.error());
     std::string_view element = bytes.value().bytes;
-    bool children =
+    auto children =
         scan_unlocked(hold, element.size(), [&] { return engine::has_child_element(element); });
-    return children ? ResultMode::DictElement : ResultMode::ScalarLike;
+    if (!children.ok()) return std::move(children.error());
+    return children.value() ? ResultMode::DictElement : ResultMode::ScalarLike;
 }
 
 }  // namespace quorbix::lib

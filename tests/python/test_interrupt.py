@@ -20,14 +20,18 @@ CHILD = textwrap.dedent("""
     assert scan() == rows
     whole = time.perf_counter() - start  # every road below reads the whole document at least once
 
-    def interrupted(call):
-        threading.Timer(0.05, os.kill, (os.getpid(), signal.SIGINT)).start()
-        start = time.perf_counter()
+    def interrupted(call):  # from a SIGINT during `call`, repeated till it comes, to the interrupt
+        sent = []
+
+        def interrupt():
+            sent.append(time.perf_counter())
+            os.kill(os.getpid(), signal.SIGINT)
+        threading.Timer(0.05, interrupt).start()
         try:
-            call()
+            while True:
+                call()
         except KeyboardInterrupt:
-            return time.perf_counter() - start
-        raise AssertionError("not interrupted")
+            return time.perf_counter() - sent[0]
 
     roads = {
         "get_bytes": scan,
@@ -38,7 +42,7 @@ CHILD = textwrap.dedent("""
     }
     for name, call in roads.items():
         took = interrupted(call)
-        print(name, "late" if took > whole / 2 else "in time", f"{took:.3f} of {whole:.3f}")
+        print(name, "late" if took > whole / 8 else "in time", f"{took:.3f} of {whole:.3f}")
     assert quorbix.get_bytes(b"<r><a>1</a></r>", "r.a").to_int() == 1 and quorbix.validate(b"<r/>")
 
     # A scan in another thread goes on: the interrupt is the main thread's.

@@ -247,6 +247,42 @@ print(before, after, count)
     return float(before), float(after), int(count)
 
 
+INTERRUPTED_CALLS = {
+    "get_bytes, every price": 'quorbix.get_bytes(data, "catalog.book.#.price")',
+    "records, title and price": 'quorbix.records(data, "catalog.book", {"t": "dc:title", "p": "price"})',
+    "validate": "quorbix.validate(data)",
+}
+
+
+def interrupt_delay(path, call):
+    """The time (s) a whole `call` takes, and the time from a SIGINT sent a third
+    of the way through it to its KeyboardInterrupt, in a fresh process."""
+    program = f"""
+import os, signal, threading, time
+import quorbix
+data = open({str(path)!r}, "rb").read()
+start = time.perf_counter()
+{call}
+whole = time.perf_counter() - start
+sent = []
+def interrupt():
+    sent.append(time.perf_counter())
+    os.kill(os.getpid(), signal.SIGINT)
+threading.Timer(whole / 3, interrupt).start()
+try:
+    try:
+        {call}
+        time.sleep(whole)  # the call ended first: the interrupt comes here
+    except KeyboardInterrupt:
+        print(whole, time.perf_counter() - sent[0])
+except KeyboardInterrupt:
+    print(whole, time.perf_counter() - sent[0])
+"""
+    out = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, check=True)
+    whole, delay = out.stdout.split()
+    return float(whole), float(delay)
+
+
 def status(text):
     print(text, file=sys.stderr, flush=True)
 
@@ -373,6 +409,13 @@ def main():
             before, after, count = peak_memory(path, library)
             print(f"  {library:30s} document loaded {before:8.1f} MiB, peak {after:8.1f} MiB "
                   f"(+{after - before:.1f} MiB for {count} matches)", flush=True)
+
+    if not args.only or "interrupt" in args.only:
+        print("Ctrl-C during a scan: SIGINT a third of the way through, to KeyboardInterrupt")
+        for name, call in INTERRUPTED_CALLS.items():
+            whole, delay = interrupt_delay(path, call)
+            print(f"  {name:34s} {delay * 1000:10.3f} ms (the whole call {whole * 1000:10.3f} ms)",
+                  flush=True)
 
     if args.plot:
         plot(rows, args.plot)

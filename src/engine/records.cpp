@@ -7,6 +7,7 @@
 #include "engine/name_test.hpp"
 #include "text/white_space.hpp"
 #include "xml/character_data.hpp"
+#include "xml/scan_progress.hpp"
 
 namespace quorbix::engine {
 namespace {
@@ -311,7 +312,9 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
         }
     const auto& rows_bytes = std::get<std::vector<std::string_view>>(elements);
     table.cells.reserve(rows_bytes.size() * columns.size());
+    xml::ProgressBudget progress;
     for (std::string_view element : rows_bytes) {
+        if (!progress.go_on(element.size())) break;  // what was read is dropped
         std::size_t first = table.cells.size();
         table.cells.resize(first + columns.size());
         if (!by_evaluator) direct.read(element, &table.cells[first]);
@@ -335,7 +338,9 @@ TableOutcome read_table_of_children(std::string_view document, xml::Encoding enc
     auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     ColumnsByName columns(table);
+    xml::ProgressBudget progress;
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
+        if (!progress.go_on(element.size())) break;  // what was read is dropped
         columns.start_row();
         read_children(element, encoding, columns);
         columns.end_row();

@@ -39,8 +39,10 @@ inline const char* find_byte(const char* p, const char* end, char c) {
     }
 #endif
     // An empty range may have no address at all (an empty string_view), and
-    // memchr must not be handed a null pointer even for no bytes.
-    if (p == end) return nullptr;
+    // memchr must not be handed a null pointer even for no bytes. A search
+    // may also start past its bound (a reader's progress check that a tag
+    // has stepped over): nothing is found there.
+    if (p >= end) return nullptr;
     return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
 }
 

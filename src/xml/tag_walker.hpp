@@ -25,6 +25,7 @@
 #include "xml/block_classes.hpp"
 #include "xml/byte_search.hpp"
 #include "xml/char_class.hpp"
+#include "xml/scan_progress.hpp"
 #include "xml/xml_reader.hpp"
 
 namespace quorbix::xml {
@@ -43,11 +44,21 @@ struct WalkStop {
 };
 
 // The masks of a document's blocks, classified a batch at a time as a walk
-// reaches them. Blocks a walk jumps over are never classified.
+// reaches them. Blocks a walk jumps over are never classified. A walk reaches
+// new blocks only through the window, which asks there whether to go on
+// (scan_progress.hpp): if not, it shows no more '<' and bounds the walk's
+// searches for one at the input's start, so the walk ends as at the input's
+// end.
 class BlockWindow {
   public:
     explicit BlockWindow(std::string_view input)
-        : begin_(input.data()), size_(input.size()), classify_(active_classify_function()) {}
+        : begin_(input.data()),
+          size_(input.size()),
+          search_end_(input.data() + input.size()),
+          classify_(active_classify_function()) {}
+
+    // Where the walk's searches for '<' end.
+    const char* search_end() const { return search_end_; }
 
     const BlockMasks& at(std::size_t block) {
         std::size_t slot = block - first_;
@@ -61,6 +72,15 @@ class BlockWindow {
 
     const BlockMasks& refill(std::size_t block) {
         first_ = block;
+        if (block >= check_block_) [[unlikely]] {
+            if (!go_on_scanning()) search_end_ = begin_;
+            check_block_ = block + progress_interval / 64;
+        }
+        if (search_end_ == begin_) {
+            masks_[0] = BlockMasks{};
+            count_ = 1;
+            return masks_[0];
+        }
         std::size_t whole = size_ / 64;
         if (block < whole) {
             count_ = whole - block < batch ? whole - block : batch;
@@ -79,6 +99,8 @@ class BlockWindow {
 
     const char* begin_;
     std::size_t size_;
+    const char* search_end_;  // the input's end, or its start once told to stop
+    std::size_t check_block_ = progress_interval / 64;  // where to ask next
     ClassifyBlocks classify_;
     std::size_t first_ = 0;
     std::size_t count_ = 0;
@@ -100,7 +122,7 @@ inline std::size_t skip_text(BlockWindow& window, const char* b, const char* end
                              std::size_t next) {
     const std::size_t n = static_cast<std::size_t>(end - b);
     if (next >= n || window.at(next / 64).lt != 0) return next;
-    const char* lt = find_byte(b + next, end, '<');
+    const char* lt = find_byte(b + next, window.search_end(), '<');
     return lt == nullptr ? n : static_cast<std::size_t>(lt - b);
 }
 

@@ -56,9 +56,25 @@ ReaderError XmlReader::advance() {
     return set_event(EventKind::Eof, {});
 }
 
+// A search for '<' met a progress check: on, if the scan goes on, to the
+// next check; if not, the input ends where the reader stands.
+const char* XmlReader::find_lt_past_check() {
+    for (;;) {
+        if (!go_on_scanning()) {
+            end_ = cur_;
+            check_at_ = end_;
+            return nullptr;
+        }
+        // A tag may have carried `cur_` past the check.
+        check_at_ = next_progress_check(cur_ > check_at_ ? cur_ : check_at_, end_);
+        const char* lt = find_byte(cur_, check_at_, '<');
+        if (lt != nullptr || check_at_ == end_) return lt;
+    }
+}
+
 ReaderError XmlReader::read_text() {
     const char* start = cur_;
-    const char* lt = find_byte(cur_, end_, '<');
+    const char* lt = find_lt();
     const char* text_end = lt != nullptr ? lt : end_;
     std::string_view text(start, text_end - start);
     if (lt != nullptr) {

@@ -11,6 +11,7 @@
 
 #include "xml/byte_search.hpp"
 #include "xml/reader_settings.hpp"
+#include "xml/scan_progress.hpp"
 #include "xml/text_encoding.hpp"
 #include "xml/xml_event.hpp"
 
@@ -33,6 +34,7 @@ class XmlReader {
         : begin_(input.data()),
           cur_(input.data() + start.mark_length),
           end_(input.data() + input.size()),
+          check_at_(next_progress_check(cur_, end_)),
           settings_(settings),
           encoding_(start.encoding),
           track_names_(settings.match_end_names) {}
@@ -54,7 +56,7 @@ class XmlReader {
     // that look only at tags; `position` then stands at that markup's '<'.
     void skip_text() {
         if (state_ != State::InsideText) return;
-        const char* lt = find_byte(cur_, end_, '<');
+        const char* lt = find_lt();
         if (lt == nullptr) {
             cur_ = end_;
             state_ = State::Done;
@@ -128,9 +130,21 @@ class XmlReader {
         return static_cast<std::size_t>(after_lt - 1 - begin_);
     }
 
+    // The next '<' at or after `cur_`, or nullptr when the input ends first.
+    // Searches stop at the next progress check (scan_progress.hpp), where the
+    // reader asks whether to go on before it searches further.
+    const char* find_lt() {
+        const char* lt = find_byte(cur_, check_at_, '<');
+        if (lt == nullptr && check_at_ != end_) [[unlikely]]
+            return find_lt_past_check();
+        return lt;
+    }
+    const char* find_lt_past_check();
+
     const char* begin_;
     const char* cur_;  // the unread rest is [cur_, end_)
     const char* end_;
+    const char* check_at_;  // the next progress check, or `end_`
     State state_ = State::InsideText;
     ReaderSettings settings_;
     TextEncoding encoding_;

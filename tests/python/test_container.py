@@ -9,6 +9,8 @@ from quorbix import (Result, ResultCharIter, ResultChildIter, ResultChildItemIte
                      ResultChildKeyIter, ResultChildValueIter, ResultItemIter, compile, get,
                      get_buffer, get_bytes, parse)
 
+from workers import run_in_threads
+
 RAB = "<x><r><a>1</a><b/><a>2</a></r></x>"
 OUT_OF_RANGE = "Result index out of range"
 BAD_KEY = "Result indices must be integers, slices, or strings"
@@ -210,6 +212,51 @@ def test_views_over_a_changed_buffer_fail_cleanly():
     data.clear()
     with pytest.raises(BaseException):
         list(keys)
+
+
+def test_lookups_by_name_after_the_first():
+    doc = "<x><r><a>1</a><b/><a>2</a><ns:c>3</ns:c></r></x>"
+    for r in (get(doc, "x.r"), get_bytes(doc.encode(), "x.r"), get_buffer(bytearray(doc.encode()), "x.r"),
+              parse(doc.encode()).get("x.r"), parse(doc.encode("utf-16"))["r"]):
+        for _ in range(2):  # the second round reads the children kept by the first
+            assert r["a"] == ["1", "2"] and r["b"].to_str() == "" and r["ns:c"] == "3"
+            assert "a" in r.keys() and "ns:c" in r.keys() and "c" not in r.keys() and 1 not in r.keys()
+            assert (len(r.keys()), len(r.children()), list(r.keys())) == (3, 4, ["a", "b", "ns:c"])
+            with pytest.raises(KeyError) as info:
+                r["c"]
+            assert info.value.args == ("c",)
+    whole = parse(b"<r><a>1</a><a>2</a></r>")  # the document reads as its root element
+    assert whole["a"] == ["1", "2"] and whole["a"] == ["1", "2"] and "a" in whole.keys()
+
+
+def test_lookups_in_a_changed_buffer_read_it_afresh():
+    data = bytearray(b"<r><a>1</a><b>2</b></r>")
+    r = parse(data)
+    keys = r.keys()
+    assert r["a"] == "1" and "a" in keys and len(keys) == 2
+    data[:] = b"<r><a>9</a><c>3</c><c>4</c></r>"
+    assert r["a"] == "9" and r["c"] == ["3", "4"] and "c" in keys and "b" not in keys
+    with pytest.raises(KeyError):
+        r["b"]
+    data[:] = b"<q><z>1</z></q>"
+    assert r["z"] == "1" and list(keys) == ["z"]
+
+
+def test_threads_share_a_result_for_lookups():
+    # Big enough that reading the children gives the interpreter lock up, so
+    # the threads' first lookups overlap.
+    names = [f"c{i % 700}" for i in range(7000)]
+    doc = "<r>" + "".join(f"<{n}>{i}</{n}>" for i, n in enumerate(names)) + "</r>"
+    for _ in range(3):
+        shared, failures = get(doc, "r"), []
+
+        def look(t):
+            for i in range(t, 7000, 97):
+                found = shared[names[i]]
+                if len(found) != 10 or found[i // 700].to_str() != str(i) or names[i] not in shared.keys():
+                    failures.append(i)
+        run_in_threads(look)
+        assert failures == []
 
 
 def test_legacy_encodings_through_nested_reads():

@@ -90,13 +90,15 @@ Expected<PyRef> answer(PyObject* data, DocumentKind kind, const PathEntries& ent
     if (!input.ok()) return std::move(input.error());
     const auto& [text, document] = input.value();
     xml::StructureCheck check;
-    engine::MultiOutcome outcome = scan_unlocked(hold, text.bytes.size(), [&] {
+    auto outcome = scan_unlocked(hold, text.bytes.size(), [&] {
         return engine::evaluate_paths(text.bytes, text.encoding, paths, document != nullptr,
                                       report != nullptr ? &check : nullptr);
     });
-    if (report != nullptr) *report = engine::report_of(check, text.bytes, text.encoding);
+    if (outcome.ok() && report != nullptr)
+        *report = engine::report_of(check, text.bytes, text.encoding);
     hold.view.release();  // the matches own their bytes; a buffer may change from here on
-    return outcome_results(std::move(outcome), entries, document, text.encoding);
+    if (!outcome.ok()) return std::move(outcome.error());
+    return outcome_results(std::move(outcome.value()), entries, document, text.encoding);
 }
 
 constexpr const char* data_and_paths[] = {"data", "paths"};

@@ -27,11 +27,12 @@ Expected<PyRef> query_document(PyObject* data, DocumentKind kind, const path::Co
     auto input = scan_input(data, kind, true, hold);
     if (!input.ok()) return std::move(input.error());
     const auto& [text, document] = input.value();
-    engine::EvalOutcome outcome = scan_unlocked(hold, text.bytes.size(), [&] {
+    auto outcome = scan_unlocked(hold, text.bytes.size(), [&] {
         return engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr);
     });
     hold.view.release();  // the matches own their bytes; a buffer may change from here on
-    return result_of(std::move(outcome), document, text.encoding, path);
+    if (!outcome.ok()) return std::move(outcome.error());
+    return result_of(std::move(outcome.value()), document, text.encoding, path);
 }
 
 // bind; check the document's kind (str and bytes entries only); convert the

@@ -21,12 +21,20 @@ namespace {
 constexpr const char* parameters[] = {"data", "rows", "columns"};
 constexpr Signature signature{"_table()", parameters, 3};
 
+// Items made between two runs of the signal handlers: a column of millions
+// of cells takes seconds, and Ctrl-C should not wait for it.
+constexpr std::size_t items_between_signal_checks = 1 << 16;
+
 // A list of `size` items, `item(i)` making each. Null, with the exception
-// set, when an item (null, the exception set) or the list cannot be made.
+// set, when an item (null, the exception set) or the list cannot be made, or
+// a signal handler raised.
 template <class Item>
 PyRef list_of(std::size_t size, Item item) {
     PyRef list(PyList_New(static_cast<Py_ssize_t>(size)));
     for (std::size_t i = 0; list && i < size; ++i) {
+        if (i % items_between_signal_checks == items_between_signal_checks - 1 &&
+            PyErr_CheckSignals() != 0)
+            return PyRef();
         PyRef value = item(i);
         if (!value) return PyRef();
         PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), value.release());
@@ -92,7 +100,7 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
     if (!text.ok()) return std::move(text.error());
     const DocumentText& document = text.value();
     const path::CompiledPath* row_path = rows.value().front().get();
-    engine::TableOutcome outcome = scan_unlocked(hold, document.bytes.size(), [&] {
+    auto scanned = scan_unlocked(hold, document.bytes.size(), [&] {
         if (row_path == nullptr)
             return engine::TableOutcome{engine::Table{
                 {}, 0, {}, engine::validation_report(document.bytes, document.encoding)}};
@@ -101,6 +109,8 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
                    : engine::read_table(document.bytes, document.encoding, *row_path, paths);
     });
     hold.view.release();  // every cell is a copy
+    if (!scanned.ok()) return std::move(scanned.error());
+    engine::TableOutcome& outcome = scanned.value();
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
     const engine::Table& result = std::get<engine::Table>(outcome);

@@ -28,7 +28,8 @@ Expected<PyRef> check_markup(const Signature& signature, PyObject* const* args, 
     const DocumentText& text = document.value();
     auto found = scan_unlocked(hold, text.bytes.size(), [&] { return check(text); });
     hold.view.release();
-    return answer(found);
+    if (!found.ok()) return std::move(found.error());
+    return answer(found.value());
 }
 
 Expected<PyRef> validate(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

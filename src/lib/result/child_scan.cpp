@@ -1,8 +1,6 @@
 #include "lib/result/child_scan.hpp"
+
 #include "lib/document/unlocked_scan.hpp"
-
-#include <unordered_map>
-
 #include "lib/result/result.hpp"
 #include "lib/support/internal_error.hpp"
 #include "xml/character_data.hpp"
@@ -33,19 +31,20 @@ Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy, Docu
     } else {
         scan.element_ = bytes.value().bytes;  // bytes and str documents never change
     }
-    scan.children_ = scan_unlocked(hold, scan.element_.size(),
-                                   [&] { return engine::scan_children(scan.element_); });
+    auto children = scan_unlocked(hold, scan.element_.size(),
+                                  [&] { return engine::scan_children(scan.element_); });
+    if (!children.ok()) return std::move(children.error());
+    scan.children_ = std::move(children.value());
     return scan;
 }
 
 void ChildScan::group() const {
     if (grouped_) return;
     grouped_ = true;
-    std::unordered_map<std::string, std::uint32_t> group_of;
     std::string scratch;
     for (std::uint32_t c = 0; c < children_.size(); ++c) {
         std::string name(decoded(children_[c].name, scratch));
-        auto [it, added] = group_of.emplace(name, static_cast<std::uint32_t>(names_.size()));
+        auto [it, added] = group_of_.emplace(name, static_cast<std::uint32_t>(names_.size()));
         if (added) {
             names_.push_back(std::move(name));
             groups_.emplace_back();
@@ -63,7 +62,13 @@ std::string ChildScan::text_of(std::string_view name) const {
     return std::string(decoded(name, scratch));
 }
 
+const std::vector<std::uint32_t>* ChildScan::group_named(std::string_view utf8) const {
+    auto it = group_of_.find(std::string(utf8));
+    return it == group_of_.end() ? nullptr : &groups_[it->second];
+}
+
 bool ChildScan::has_child(std::string_view utf8) const {
+    if (grouped_) return group_named(utf8) != nullptr;
     std::string scratch;
     for (const engine::ChildEntry& child : children_)
         if (decoded(child.name, scratch) == utf8) return true;
@@ -72,6 +77,11 @@ bool ChildScan::has_child(std::string_view utf8) const {
 
 PyItems ChildScan::children_named(std::string_view utf8) const {
     PyItems items;
+    if (grouped_) {
+        if (const auto* group = group_named(utf8))
+            for (std::uint32_t c : *group) items.push_back(child_item(c));
+        return items;
+    }
     std::string scratch;
     for (std::size_t c = 0; c < children_.size(); ++c)
         if (decoded(children_[c].name, scratch) == utf8) items.push_back(child_item(c));

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/element_text.hpp"
@@ -45,7 +46,7 @@ class ChildScan {
     // Whether a child is named `utf8`, compared as text.
     bool has_child(std::string_view utf8) const;
     // Every child named `utf8`, compared as text, each copied into a buffer
-    // of its own: one pass over the children, nothing grouped.
+    // of its own: its group once grouped, else one pass over the children.
     PyItems children_named(std::string_view utf8) const;
     // The Result of every child named `names()[i]`, each child copied into a
     // buffer of its own.
@@ -53,10 +54,14 @@ class ChildScan {
     // The one-item Result of child `i`.
     Expected<PyRef> child_result(std::size_t i) const;
 
+    // Groups the children by name; done on first use, and before a scan
+    // that threads may share is published.
+    void group() const;
+
   private:
     PyItem child_item(std::size_t i) const;
-    // Groups the children by name, on first use.
-    void group() const;
+    // The group of the children named `utf8`, once grouped; null when none is.
+    const std::vector<std::uint32_t>* group_named(std::string_view utf8) const;
 
     std::unique_ptr<std::string> copy_;  // at a fixed address: the entries point into it
     std::string_view element_;
@@ -67,6 +72,7 @@ class ChildScan {
     mutable bool grouped_ = false;
     mutable std::vector<std::string> names_;
     mutable std::vector<std::vector<std::uint32_t>> groups_;
+    mutable std::unordered_map<std::string, std::uint32_t> group_of_;  // name -> its group
 };
 
 }  // namespace quorbix::lib

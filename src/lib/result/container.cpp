@@ -69,12 +69,12 @@ Expected<PyRef> multi_slice(const PyItems& items, PyObject* slice) {
 }
 
 // r['name']: every direct child of that name, compared as text.
-Expected<PyRef> child_key(const PyItems& items, PyObject* key, DocumentHold& hold) {
+Expected<PyRef> child_key(PyObject* self, PyObject* key, DocumentHold& hold) {
     auto name = read_str_document(key);
     if (!name.ok()) return std::move(name.error());
-    auto scan = ChildScan::of_element(items.front(), false, hold);
-    if (!scan.ok()) return std::move(scan.error());
-    PyItems children = scan.value().children_named(name.value());
+    auto children_of = result_children(self, hold);
+    if (!children_of.ok()) return std::move(children_of.error());
+    PyItems children = children_of.value().scan().children_named(name.value());
     if (children.empty()) return key_error(key);
     return make_result(std::move(children));
 }
@@ -96,6 +96,9 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
         }
     }
     DocumentHold hold;
+    // Children kept from an earlier lookup: a DictElement whose bytes cannot
+    // change, so its mode is known.
+    if (kind == Key::String && has_kept_children(self)) return child_key(self, key, hold);
     auto mode = result_mode(self, hold);
     if (!mode.ok()) return std::move(mode.error());
     if (kind == Key::String && mode.value() != ResultMode::DictElement)
@@ -116,7 +119,7 @@ Expected<PyRef> subscript(PyObject* self, PyObject* key) {
         case ResultMode::DictElement:
             break;
     }
-    if (kind == Key::String) return child_key(items, key, hold);
+    if (kind == Key::String) return child_key(self, key, hold);
     if (kind == Key::Slice)
         return PendingError(PyExc_KeyError, "slice keys are not supported on dict-like Result");
     PyRef number(PyLong_FromLongLong(index));
@@ -148,8 +151,10 @@ Expected<PyRef> iterate(PyObject* self) {
     return make_item_iter(self);
 }
 
-Expected<PyRef> ambiguous_or(engine::EvalOutcome outcome, xml::Encoding encoding,
+Expected<PyRef> ambiguous_or(Expected<engine::EvalOutcome> scanned, xml::Encoding encoding,
                              const path::CompiledPath& path) {
+    if (!scanned.ok()) return std::move(scanned.error());
+    engine::EvalOutcome& outcome = scanned.value();
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
     return make_answer(
@@ -221,10 +226,12 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
-    engine::MultiOutcome outcome = scan_unlocked(hold, text.bytes.size(), [&] {
+    auto scanned = scan_unlocked(hold, text.bytes.size(), [&] {
         return whole ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false)
                      : engine::evaluate_paths_in_element(text.bytes, text.encoding, compiled);
     });
+    if (!scanned.ok()) return std::move(scanned.error());
+    engine::MultiOutcome& outcome = scanned.value();
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
     return results_of(entries.value(), std::move(std::get<std::vector<engine::Matches>>(outcome)),

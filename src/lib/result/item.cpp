@@ -144,8 +144,10 @@ Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold) {
     // is a leaf: reading the text from its place measured slower than reading
     // the element again, for fewer instructions.
     const DocumentText& text = element.value();
-    return ItemText::owned(scan_unlocked(
-        hold, text.bytes.size(), [&] { return engine::item_text(text.bytes, text.encoding); }));
+    auto read = scan_unlocked(hold, text.bytes.size(),
+                              [&] { return engine::item_text(text.bytes, text.encoding); });
+    if (!read.ok()) return std::move(read.error());
+    return ItemText::owned(std::move(read.value()));
 }
 
 }  // namespace quorbix::lib

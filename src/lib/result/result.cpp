@@ -1,8 +1,11 @@
 #include "lib/result/result.hpp"
-#include "lib/document/unlocked_scan.hpp"
+
+#include <atomic>
 
 #include "engine/element_text.hpp"
+#include "lib/document/unlocked_scan.hpp"
 #include "lib/functions/module_functions.hpp"
+#include "lib/result/child_scan.hpp"
 #include "lib/result/slots.hpp"
 #include "lib/result/views.hpp"
 #include "lib/support/boundary.hpp"
@@ -12,14 +15,27 @@ namespace quorbix::lib {
 namespace {
 
 struct ResultFields {
+    ResultFields(PyItems items, bool list) : items(std::move(items)), list(list) {}
+    ResultFields(const ResultFields&) = delete;
+    ResultFields& operator=(const ResultFields&) = delete;
+    ~ResultFields() { delete children.load(); }
+
     PyItems items;      // in the order the engine produced them
     bool list = false;  // the answer of a path that answers a list
+    // The children of its element, kept from the first lookup by name on
+    // when its bytes cannot change (result_children). Published once, by
+    // whichever thread finishes building first; never replaced before the
+    // Result goes, so a pointer read from it stays valid while the Result
+    // lives.
+    std::atomic<const ChildScan*> children{nullptr};
 };
 
 int visit_references(const ResultFields& fields, visitproc visit, void* arg) {
     return visit_references(fields.items, visit, arg);
 }
 
+// The kept children stay: they hold no references, and with no items left
+// the Result is empty and never looks at them.
 void drop_references(ResultFields& fields) {
     drop_references(fields.items);
 }
@@ -28,6 +44,10 @@ struct ResultObject {
     PyObject ob_base;
     ResultFields fields;
 };
+
+ResultFields& fields_of(PyObject* result) {
+    return reinterpret_cast<ResultObject*>(result)->fields;
+}
 
 constexpr const char* result_doc =
     "The matches of a query. Empty, one scalar or text element, one element\n"
@@ -117,7 +137,7 @@ PyObject* result_type() {
 
 Expected<PyRef> make_result(PyItems items, bool list) {
     bool in_cycles = may_be_in_cycles(items);
-    auto result = new_instance<ResultObject>(result_type(), ResultFields{std::move(items), list});
+    auto result = new_instance<ResultObject>(result_type(), std::move(items), list);
     // Most Results hold texts, copies, and bytes or str documents, which hold
     // no references: they cannot be part of a cycle, and the collector need
     // not look at them, as CPython leaves tuples of atoms alone.
@@ -139,16 +159,49 @@ bool is_result(PyObject* object) {
 }
 
 const PyItems& items_of(PyObject* result) {
-    return reinterpret_cast<ResultObject*>(result)->fields.items;
+    return fields_of(result).items;
 }
 
 bool is_list(PyObject* result) {
-    return reinterpret_cast<ResultObject*>(result)->fields.list;
+    return fields_of(result).list;
 }
 
 Expected<ResultMode> result_mode(PyObject* result, DocumentHold& hold) {
     if (is_list(result)) return ResultMode::Multi;
     return mode_of(items_of(result), hold);
+}
+
+// A list answer of one match is never looked up by name, so it keeps none.
+bool has_kept_children(PyObject* result) {
+    const ResultFields& fields = fields_of(result);
+    return !fields.list && fields.items.size() == 1 &&
+           fields.children.load(std::memory_order_acquire) != nullptr;
+}
+
+Expected<ResultChildren> result_children(PyObject* result, DocumentHold& hold) {
+    ResultFields& fields = fields_of(result);
+    ResultChildren children;
+    if (fields.items.size() == 1) {
+        children.current = fields.children.load(std::memory_order_acquire);
+        if (children.current != nullptr) return children;
+    }
+    auto scan = ChildScan::of(fields.items, false, hold);
+    if (!scan.ok()) return std::move(scan.error());
+    if (hold.view.held()) {  // a buffer's bytes may change before the next operation
+        children.fresh = std::make_unique<ChildScan>(std::move(scan.value()));
+        children.current = children.fresh.get();
+        return children;
+    }
+    auto built = std::make_unique<ChildScan>(std::move(scan.value()));
+    built->group();  // all it is asked later only reads it
+    const ChildScan* first = nullptr;
+    if (fields.children.compare_exchange_strong(first, built.get(), std::memory_order_acq_rel,
+                                                std::memory_order_acquire)) {
+        children.current = built.release();
+    } else {
+        children.current = first;  // another thread's came first; ours goes
+    }
+    return children;
 }
 
 const char* mode_name(ResultMode mode) {
@@ -177,9 +230,10 @@ Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold) {
     auto bytes = element_bytes(items[0], hold);
     if (!bytes.ok()) return std::move(bytes.error());
     std::string_view element = bytes.value().bytes;
-    bool children =
+    auto children =
         scan_unlocked(hold, element.size(), [&] { return engine::has_child_element(element); });
-    return children ? ResultMode::DictElement : ResultMode::ScalarLike;
+    if (!children.ok()) return std::move(children.error());
+    return children.value() ? ResultMode::DictElement : ResultMode::ScalarLike;
 }
 
 }  // namespace quorbix::lib

@@ -4,6 +4,8 @@
 
 #include <Python.h>
 
+#include <memory>
+
 #include "lib/result/item.hpp"
 #include "lib/support/pending_error.hpp"
 #include "path/compiled_path.hpp"
@@ -31,6 +33,26 @@ Expected<PyRef> empty_result();
 
 bool is_result(PyObject* object);
 const PyItems& items_of(PyObject* result);
+
+class ChildScan;
+
+// The children of a DictElement Result's element, for operations that look
+// them up by name or count them.
+struct ResultChildren {
+    const ChildScan& scan() const { return *current; }
+
+    const ChildScan* current = nullptr;  // the Result's own, or `fresh`
+    std::unique_ptr<ChildScan> fresh;    // read for this operation alone
+};
+
+// Read once and kept with the Result when its element's bytes cannot change
+// (a str or bytes document, or the module's own copy), so that lookups by
+// name cost no scan; read afresh at every operation when they lie in a
+// buffer, whose exporter may change them. An internal error when the Result
+// is no longer a DictElement.
+Expected<ResultChildren> result_children(PyObject* result, DocumentHold& hold);
+// Whether the Result kept its children from an earlier lookup.
+bool has_kept_children(PyObject* result);
 
 // Empty, Multi by count alone; one item is ScalarLike unless it is an element
 // with a child element. The element is read through `hold`, which the rest of

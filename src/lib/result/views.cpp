@@ -18,8 +18,17 @@ struct ViewObject {
     PyRef fields;  // the parent Result
 };
 
+PyObject* parent_of(PyObject* view) {
+    return reinterpret_cast<ViewObject*>(view)->fields.get();
+}
+
 const PyItems& parent_items(PyObject* view) {
-    return items_of(reinterpret_cast<ViewObject*>(view)->fields.get());
+    return items_of(parent_of(view));
+}
+
+Expected<ResultChildren> parent_children(PyObject* view) {
+    DocumentHold hold;
+    return result_children(parent_of(view), hold);
 }
 
 template <Expected<PyRef> (*Make)(const PyItems&)>
@@ -30,12 +39,12 @@ PyObject* view_iter(PyObject* self) {
 // The number of unique names, or of children.
 template <bool EveryChild>
 Py_ssize_t view_len(PyObject* self) {
-    auto scan = ChildScan::of(parent_items(self), false);
-    if (!scan.ok()) {
-        scan.error().raise();
+    auto children = parent_children(self);
+    if (!children.ok()) {
+        children.error().raise();
         return -1;
     }
-    const ChildScan& s = scan.value();
+    const ChildScan& s = children.value().scan();
     return static_cast<Py_ssize_t>(EveryChild ? s.children().size() : s.names().size());
 }
 
@@ -48,21 +57,23 @@ int keys_contains(PyObject* self, PyObject* key) {
         PyErr_Clear();
         return 0;
     }
-    auto scan = ChildScan::of(parent_items(self), false);
-    if (!scan.ok()) {
-        scan.error().raise();
+    auto children = parent_children(self);
+    if (!children.ok()) {
+        children.error().raise();
         return -1;
     }
-    return scan.value().has_child(std::string_view(utf8, static_cast<std::size_t>(length)));
+    return children.value().scan().has_child(
+        std::string_view(utf8, static_cast<std::size_t>(length)));
 }
 
 PyObject* keys_repr(PyObject* self) {
-    auto scan = ChildScan::of(parent_items(self), false);
-    if (!scan.ok()) return finish(std::move(scan.error()));
+    auto children = parent_children(self);
+    if (!children.ok()) return finish(std::move(children.error()));
+    const auto& names = children.value().scan().names();
     std::string shown = "result_keys([";
-    for (std::size_t i = 0; i < scan.value().names().size(); ++i) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         if (i > 0) shown += ", ";
-        shown += text::quote_literal(scan.value().names()[i]);
+        shown += text::quote_literal(names[i]);
     }
     shown += "])";
     return finish(checked(new_str(shown)));

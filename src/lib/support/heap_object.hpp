@@ -15,15 +15,15 @@ namespace quorbix::lib {
 
 // A new instance of `type` (nullptr: the class could not be made, with its
 // exception set) whose fields are built from `fields`.
-template <class Object, class Fields>
-Expected<PyRef> new_instance(PyObject* type, Fields&& fields) {
+template <class Object, class... Fields>
+Expected<PyRef> new_instance(PyObject* type, Fields&&... fields) {
     if (type == nullptr) return PendingError::fetch();
     auto* cls = reinterpret_cast<PyTypeObject*>(type);
     auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(cls, Py_tp_alloc));
     PyObject* self = alloc(cls, 0);
     if (self == nullptr) return PendingError::fetch();
     new (&reinterpret_cast<Object*>(self)->fields) decltype(Object::fields)(
-        std::forward<Fields>(fields));
+        std::forward<Fields>(fields)...);
     return PyRef(self);
 }
 

@@ -29,7 +29,12 @@ class MalformedError(ValueError):
 
     def __init__(self, problem: ValidationProblem, advice: str = "") -> None:
         super().__init__(f"malformed XML at {problem}{advice}")
-        self.problem = problem
+        self.problem, self.advice = problem, advice
+
+    def __reduce__(self) -> tuple[Any, ...]:
+        # Made again from its parts, so that it crosses to another process
+        # (a Dask worker's error) as it was raised.
+        return type(self), (self.problem, self.advice)
 
 
 def validation_report(data: str | bytes | Any) -> ValidationProblem | None:

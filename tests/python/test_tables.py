@@ -3,6 +3,7 @@ columns typed as pandas.read_xml types them."""
 
 import io
 import os
+import pickle
 import subprocess
 import sys
 from pathlib import Path
@@ -82,8 +83,11 @@ def test_a_malformed_document_raises_where_validation_fails_unless_recovered():
         quorbix.records(truncated, "catalog.book")
     assert quorbix.records(truncated, "catalog.book", {"id": "@id"}, recover=True) == [
         {"id": "1"}, {"id": "2"}]
-    with pytest.raises(quorbix.MalformedError, match="a second root element <x>"):
+    with pytest.raises(quorbix.MalformedError, match="a second root element <x>") as raised:
         quorbix.records("<r><a/></r><x/>", "r.a.0")
+    # A Dask worker's error crosses to the client pickled, and must arrive as raised.
+    again = pickle.loads(pickle.dumps(raised.value))
+    assert (str(again), again.problem) == (str(raised.value), raised.value.problem)
 
 
 pandas = pytest.importorskip("pandas")

@@ -57,7 +57,9 @@ ReaderError XmlReader::advance() {
 }
 
 // A search for '<' met a progress check: on, if the scan goes on, to the
-// next check; if not, the input ends where the reader stands.
+// next check; if not, the input ends where the reader stands. What lies
+// before the check holds no '<', so each stretch is searched once: a text of
+// gigabytes costs one pass, not one pass per check.
 const char* XmlReader::find_lt_past_check() {
     for (;;) {
         if (!go_on_scanning()) {
@@ -66,8 +68,9 @@ const char* XmlReader::find_lt_past_check() {
             return nullptr;
         }
         // A tag may have carried `cur_` past the check.
-        check_at_ = next_progress_check(cur_ > check_at_ ? cur_ : check_at_, end_);
-        const char* lt = find_byte(cur_, check_at_, '<');
+        const char* from = cur_ > check_at_ ? cur_ : check_at_;
+        check_at_ = next_progress_check(from, end_);
+        const char* lt = find_byte(from, check_at_, '<');
         if (lt != nullptr || check_at_ == end_) return lt;
     }
 }

@@ -121,7 +121,9 @@ def test_char_iteration_is_linear_and_never_raises_on_bad_bytes():
     text = "é" * 5_000_000  # 10 MB of UTF-8
     start = time.perf_counter()
     assert sum(1 for _ in get(f"<a>{text}</a>", "a")) == 5_000_000
-    assert time.perf_counter() - start < 5  # quadratic would take hours
+    # Quadratic would take hours; the bound is loose, as a sanitized build on a
+    # busy machine takes seconds.
+    assert time.perf_counter() - start < 60
     assert list(get_bytes(b"<a><![CDATA[ab\xe2\x82]]></a>", "a")) == ["a", "b", "\ufffd"]
 
 

@@ -69,10 +69,15 @@ def test_malformed_markup_before_the_root_is_passed_over(document):
     assert get(document, "a.b") == "1"
     assert get_many(document, ["a.b", "**.b"]) == ["1", "1"]
     assert records(document, "a", {"b": "b"}, recover=True) == [{"b": "1"}]
-    assert read_xml(document, "a", {"b": "b"}, recover=True)["b"].tolist() == [1]
     assert validate(document) is False
     with pytest.raises(MalformedError):
         records(document, "a", {"b": "b"})
+
+
+@pytest.mark.parametrize("document", [prolog + "<a><b>1</b></a>" for prolog in BEFORE_THE_ROOT])
+def test_malformed_markup_before_the_root_is_passed_over_in_frames(document):
+    pytest.importorskip("pandas")
+    assert read_xml(document, "a", {"b": "b"}, recover=True)["b"].tolist() == [1]
 
 
 def test_a_stray_end_tag_after_the_root_still_ends_the_scan():

@@ -90,6 +90,8 @@ def _table(
 def _json_items(result: Result) -> list[str]:
     """Each match as JSON text (for the command line)."""
 
+_MISSING_TEXTS: frozenset[str]  # what a table reads as a missing value
+
 def _validation_report(data: str | ReadableBuffer) -> tuple[int, int, int, str] | None:
     """None for a valid document, else the offset of the markup at fault, its
     line and column, and what is wrong (behind quorbix.validation_report)."""

@@ -14,14 +14,12 @@ from __future__ import annotations
 from collections.abc import Mapping
 from typing import Any
 
-from ._quorbix import Path
+from ._quorbix import _MISSING_TEXTS, Path
 from ._sources import document
 from .tables import _columns, read_xml as _read_xml
 
-# The texts pandas' parsers read as a missing value.
-_MISSING = frozenset(["", "#N/A", "#N/A N/A", "#NA", "-1.#IND", "-1.#QNAN", "-NaN", "-nan",
-                      "1.#IND", "1.#QNAN", "<NA>", "N/A", "NA", "NULL", "NaN", "None", "n/a",
-                      "nan", "null"])
+# The texts pandas' parsers read as a missing value, as the core's tables have them.
+_MISSING = _MISSING_TEXTS
 
 
 def _nullable(pandas: Any, column: Any) -> str:

@@ -237,11 +237,10 @@ bool plain_number(std::string_view cell) {
 
 // Texts pandas reads as missing or as a bool by default.
 bool missing_or_bool(std::string_view cell) {
-    static constexpr std::string_view special[] = {
-        "",        "#N/A", "#N/A N/A", "#NA",  "-1.#IND", "-1.#QNAN", "-NaN", "-nan", "1.#IND",
-        "1.#QNAN", "<NA>", "N/A",      "NA",   "NULL",    "NaN",      "None", "n/a",  "nan",
-        "null",    "True", "TRUE",     "true", "False",   "FALSE",    "false"};
-    for (std::string_view s : special)
+    static constexpr std::string_view bools[] = {"True", "TRUE", "true", "False", "FALSE", "false"};
+    for (std::string_view s : missing_texts)
+        if (cell == s) return true;
+    for (std::string_view s : bools)
         if (cell == s) return true;
     return false;
 }

@@ -50,6 +50,12 @@ TableOutcome read_table_of_children(std::string_view document, xml::Encoding enc
 // (Number), or some cell that no parser reads as a number and none that reads
 // as missing or as a bool (Text); anything else (Other) is left to pandas.
 enum class ColumnKind : std::uint8_t { Text, Number, Other };
+
+// The texts pandas' parsers read as a missing value by default: the one list
+// the core's typing and the Python side's typing of partitions both use.
+inline constexpr std::string_view missing_texts[] = {
+    "",     "#N/A", "#N/A N/A", "#NA",  "-1.#IND", "-1.#QNAN", "-NaN", "-nan", "1.#IND", "1.#QNAN",
+    "<NA>", "N/A",  "NA",       "NULL", "NaN",     "None",     "n/a",  "nan",  "null"};
 ColumnKind column_kind(const Table& table, std::size_t column, std::size_t width);
 
 // The text `to_str()` gives for a Result of `matches`, found in `bytes` (the

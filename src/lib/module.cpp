@@ -2,6 +2,7 @@
 // execution slot adds the functions and classes, each also listed in __all__.
 #include <Python.h>
 
+#include "engine/records.hpp"
 #include "lib/calls/arguments.hpp"
 #include "lib/functions/module_functions.hpp"
 #include "lib/functions/path_object.hpp"
@@ -41,6 +42,18 @@ bool add_class(PyObject* module, PyObject* type) {
     return PyObject_SetAttr(module, name.get(), type) == 0;
 }
 
+// _MISSING_TEXTS: the texts a table reads as missing, for the typing of Dask
+// partitions in Python.
+bool add_missing_texts(PyObject* module) {
+    PyRef texts(PyFrozenSet_New(nullptr));
+    if (!texts) return false;
+    for (std::string_view text : engine::missing_texts) {
+        PyRef item(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+        if (!item || PySet_Add(texts.get(), item.get()) != 0) return false;
+    }
+    return PyObject_SetAttrString(module, "_MISSING_TEXTS", texts.get()) == 0;
+}
+
 int exec_module(PyObject* module) {
     if (!PyModule_Check(module)) {
         PendingError(PyExc_TypeError, instance_check_message(module, "module")).raise();
@@ -63,7 +76,7 @@ int exec_module(PyObject* module) {
         keys_view_type,      values_view_type,      items_view_type,      children_view_type};
     for (auto make_class : classes)
         if (!add_class(module, make_class())) return -1;
-    return 0;
+    return add_missing_texts(module) ? 0 : -1;
 }
 
 PyModuleDef_Slot slots[] = {

@@ -18,9 +18,10 @@ inline xml::ReaderSettings trace_settings() {
     return settings;
 }
 
-inline void trace_event(std::string& out, std::size_t at, const xml::XmlEvent& event,
-                        xml::ReaderError error) {
-    out += std::to_string(at) + ' ' + std::to_string(static_cast<int>(event.kind)) + ' ' +
+inline void trace_event(std::string& out, std::size_t at, std::size_t end,
+                        const xml::XmlEvent& event, xml::ReaderError error) {
+    out += std::to_string(at) + '-' + std::to_string(end) + ' ' +
+           std::to_string(static_cast<int>(event.kind)) + ' ' +
            std::to_string(static_cast<int>(error)) + ' ' + std::to_string(event.name_length) + ' ' +
            std::string(event.content) + '\n';
 }
@@ -35,18 +36,18 @@ inline std::string reader_trace(std::string_view document) {
         xml::ReadResult read = reader.next_event();
         if (read.error == xml::ReaderError::Syntax) return out + "syntax\n";
         if (read.event.kind == xml::EventKind::Eof) return out + "eof\n";
-        trace_event(out, at, read.event, read.error);
+        trace_event(out, at, reader.position(), read.event, read.error);
     }
 }
 
 struct TraceVisitor {
     std::string out;
-    bool tag(const xml::XmlEvent& event, std::size_t lt) {
-        trace_event(out, lt, event, xml::ReaderError::None);
+    bool tag(const xml::XmlEvent& event, std::size_t lt, std::size_t end) {
+        trace_event(out, lt, end, event, xml::ReaderError::None);
         return true;
     }
-    bool markup(const xml::ReadResult& read, std::size_t lt) {
-        trace_event(out, lt, read.event, read.error);
+    bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end) {
+        trace_event(out, lt, end, read.event, read.error);
         return true;
     }
 };

@@ -50,7 +50,7 @@ class StructureCheck {
     // As the visitor of a tag walk (tag_walker.hpp), which stops at the first
     // problem: a tag, and other markup, which is not looked at but must read
     // well.
-    bool tag(const XmlEvent& event, std::size_t lt) {
+    bool tag(const XmlEvent& event, std::size_t lt, std::size_t /*end*/) {
         switch (event.kind) {
             case EventKind::Start:
                 return start(event.name(), lt);
@@ -60,7 +60,7 @@ class StructureCheck {
                 return end(event.content, lt);
         }
     }
-    bool markup(const ReadResult& read, std::size_t lt) {
+    bool markup(const ReadResult& read, std::size_t lt, std::size_t /*end*/) {
         if (!read.ok()) malformed(read.event.kind, lt);
         return ok();
     }

@@ -9,13 +9,15 @@
 //
 // The walk pushes events to a visitor, which makes no event objects of its
 // own and keeps no state but what its visitor keeps:
-//   bool tag(const XmlEvent& event, std::size_t lt)
-//       a Start, Empty or End event (as the reader makes it) at offset `lt`;
-//   bool markup(const ReadResult& read, std::size_t lt)
-//       what a reader read at `lt`: a comment, CDATA, PI, declaration or
-//       DOCTYPE, with the reader's error.
-// Either returns false to stop the walk. Text is stepped over unseen; the
-// visitor keeps depth and names itself.
+//   bool tag(const XmlEvent& event, std::size_t lt, std::size_t end)
+//       a Start, Empty or End event (as the reader makes it) whose markup is
+//       [lt, end) of the input;
+//   bool markup(const ReadResult& read, std::size_t lt, std::size_t end)
+//       what a reader read at [lt, end): a comment, CDATA, PI, declaration
+//       or DOCTYPE, with the reader's error.
+// Either returns false to stop the walk. Text is stepped over unseen: it is
+// what lies between one call's `end` and the next call's `lt`. The visitor
+// keeps depth and names itself.
 #pragma once
 
 #include <cstddef>
@@ -153,8 +155,8 @@ WalkStop walk_tags(std::string_view input, std::size_t from, ReaderSettings sett
                 XmlReader reader(input.substr(lt), settings, DocumentStart{encoding, 0, {}, 0});
                 ReadResult read = reader.next_event();
                 if (read.error == ReaderError::Syntax) return {WalkEnd::Syntax, lt};
-                if (!visitor.markup(read, lt)) return {WalkEnd::Stopped, lt};
                 pos = lt + reader.position();
+                if (!visitor.markup(read, lt, pos)) return {WalkEnd::Stopped, lt};
             } else {
                 // The '>' bit after the '<' ends the tag unless a quote bit
                 // comes first (an end tag ends at its first '>' regardless).
@@ -203,8 +205,8 @@ WalkStop walk_tags(std::string_view input, std::size_t from, ReaderSettings sett
                     event.content = std::string_view(content, length);
                     event.name_length = name_length;
                 }
-                if (!visitor.tag(event, lt)) return {WalkEnd::Stopped, lt};
                 pos = static_cast<std::size_t>(gt - b) + 1;
+                if (!visitor.tag(event, lt, pos)) return {WalkEnd::Stopped, lt};
             }
             if (pos - base >= 64) break;
             lts = m.lt & (~std::uint64_t{0} << (pos - base));

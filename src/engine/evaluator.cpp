@@ -2,8 +2,10 @@
 
 #include <span>
 
+#include "engine/driver/drive.hpp"
+#include "engine/machine/answers.hpp"
+#include "engine/machine/machine.hpp"
 #include "engine/modifier_stage.hpp"
-#include "engine/scan.hpp"
 
 namespace quorbix::engine {
 namespace {
@@ -32,6 +34,23 @@ std::span<const path::Modifier> modifiers_after_scan(const path::CompiledPath& p
     return taken ? all.subspan(1) : all;
 }
 
+// Walks the bytes once for `paths`, at document level or relative to the
+// first element; the error, if a path is ambiguous.
+std::optional<AmbiguousPath> walk(std::string_view bytes, xml::Encoding encoding,
+                                  std::vector<ScanPath> paths, bool range_mode, bool relative,
+                                  xml::StructureCheck* check) {
+    Answers answers(bytes, encoding, std::move(paths), range_mode);
+    Machine machine(answers, bytes, 0);
+    if (relative) {
+        for (std::uint32_t p = 0; p < answers.path_count(); ++p)
+            machine.start_relative(p, answers.first_plan(p), StopScope::Path);
+    } else {
+        machine.start_document();
+    }
+    drive(machine, bytes, encoding, check);
+    return answers.conclude();
+}
+
 // The paths' lists after one pass, relative or at document level.
 MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
                        const std::vector<const path::CompiledPath*>& paths, bool range_mode,
@@ -41,11 +60,8 @@ MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
     scan_paths.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i)
         scan_paths.push_back(scan_path(*paths[i], &lists[i], paths[i]->final_capture));
-    Scan scan(bytes, encoding, std::move(scan_paths), range_mode);
-    if (check != nullptr) scan.check_structure(*check);
-    auto ambiguous = relative ? scan.run_relative() : scan.run_document();
-    if (ambiguous) return std::move(*ambiguous);
-    if (check != nullptr) scan.check_rest(*check);
+    if (auto ambiguous = walk(bytes, encoding, std::move(scan_paths), range_mode, relative, check))
+        return std::move(*ambiguous);
     for (std::size_t i = 0; i < paths.size(); ++i)
         apply_modifiers(modifiers_after_scan(*paths[i]), lists[i], bytes, encoding);
     return lists;
@@ -56,11 +72,9 @@ MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
 EvalOutcome run_path(std::string_view bytes, xml::Encoding encoding, const path::CompiledPath& path,
                      bool range_mode, bool relative, xml::StructureCheck* check = nullptr) {
     Matches matches;
-    Scan scan(bytes, encoding, {scan_path(path, &matches, path::FinalCapture::Span)}, range_mode);
-    if (check != nullptr) scan.check_structure(*check);
-    auto ambiguous = relative ? scan.run_relative() : scan.run_document();
-    if (ambiguous) return std::move(*ambiguous);
-    if (check != nullptr) scan.check_rest(*check);
+    std::vector<ScanPath> one{scan_path(path, &matches, path::FinalCapture::Span)};
+    if (auto ambiguous = walk(bytes, encoding, std::move(one), range_mode, relative, check))
+        return std::move(*ambiguous);
     apply_modifiers(modifiers_after_scan(path), matches, bytes, encoding);
     return matches;
 }

@@ -88,7 +88,8 @@ TEST(Progress, AStoppedScanWindsUpWithoutAskingAgain) {
 
 TEST(Progress, ACheckInsideATagReadsOnPastIt) {
     std::string doc = "<r>" + std::string(xml::progress_interval - 13, 't') + "<a x='" +
-                      std::string(50, 'v') + "'>1</a><a>2</a></r>";
+                      std::string(50, 'v') + "'>1</a><a>2</a>" + std::string(4096, 't') +
+                      "<b/></r>";
     Hook hook{1000};
     xml::ProgressHook installed(Hook::go_on, &hook);
     auto outcome = evaluate_path(doc, xml::Encoding::Utf8, *compiled("r.a|@count"), true);

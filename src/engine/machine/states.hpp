@@ -1,21 +1,18 @@
-// The data a scan is made of: the states that follow paths level by level,
-// the actions that wait for a matched element's end, the probes, the frames of
-// the explicit stack, and the sources readers run over. The words are those of
-// scan.hpp.
+// The data the machine is made of: the states that follow paths level by
+// level, the actions that wait for a matched element's end, the probes, and
+// the frames of its explicit stack. The words are those of machine.hpp.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "engine/plan.hpp"
+#include "engine/machine/plan.hpp"
 #include "path/compiled_path.hpp"
-#include "xml/xml_reader.hpp"
 
 namespace quorbix::engine {
 
-// Where a done single selection stops: nowhere (below a fan-out), the
-// captured bytes it runs in, or its path as a whole.
+// Where a done single selection stops: nowhere (below a fan-out), the walk
+// over a matched element's bytes it runs in, or its path as a whole.
 enum class StopScope : std::uint8_t { Level, Bytes, Path };
 
 inline constexpr std::uint32_t no_probe = ~std::uint32_t{0};
@@ -67,41 +64,21 @@ struct Action {
     std::uint64_t size_before;  // Grown: the path's match count before the element
 };
 
-// One entry of the stack: a level over an element's children (or the
-// document's), or the root of captured element bytes, where the rest of a
-// path runs after a filter held.
+// An open element something waits for: the states that test its children
+// (a level), the actions waiting for its end, or both. The document itself is
+// the level at depth 0 of a document's walk.
 struct Frame {
-    enum class Kind : std::uint8_t { Level, BytesRoot };
-    struct LevelPart {
-        bool has_context = false;  // false at document level
-        std::uint64_t context_start = 0;
-        // The actions on the context element, run at its end, and its probes.
-        std::uint32_t actions_begin = 0, actions_end = 0;
-        std::uint32_t probes_begin = 0;
-        // The count of changes when the states were last looked at.
-        std::uint64_t seen_changes = ~std::uint64_t{0};
-    };
-    struct RootPart {
-        bool started = false;  // the element was entered
-        bool owns_source = false;
-        // The state whose first-match filter held: done when the root ends.
-        bool selects = false;
-        std::uint32_t selected_state = 0;
-    };
-
-    Kind kind = Kind::Level;
-    std::uint32_t source = 0;  // the reader it reads with
+    std::size_t depth = 0;  // the element's depth; its children are one deeper
     std::uint32_t states_begin = 0, states_end = 0;
-    LevelPart level;  // a Level's
-    RootPart root;    // a BytesRoot's
-};
-
-// The bytes a reader runs over: the document, or an element captured for the
-// rest of a path after a filter.
-struct Source {
-    std::unique_ptr<std::string> owned;  // a rebuilt self-closing element
-    xml::XmlReader reader;
-    bool range_mode = false;
+    // The actions on the element, run at its end, and its probes.
+    std::uint32_t actions_begin = 0, actions_end = 0;
+    std::uint32_t probes_begin = 0;
+    std::uint64_t start = 0;          // its '<'
+    std::uint64_t content_start = 0;  // just past its start tag
+    // The count of changes when the states were last looked at, and whether
+    // any of them could still match then.
+    std::uint64_t seen_changes = ~std::uint64_t{0};
+    bool any_active = false;
 };
 
 }  // namespace quorbix::engine

@@ -3,7 +3,7 @@
 // its name test.
 #pragma once
 
-#include "engine/scan_parts.hpp"
+#include "engine/machine/states.hpp"
 
 namespace quorbix::engine {
 

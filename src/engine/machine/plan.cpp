@@ -1,4 +1,4 @@
-#include "engine/plan.hpp"
+#include "engine/machine/plan.hpp"
 
 namespace quorbix::engine {
 
@@ -40,7 +40,7 @@ FilterStrategy filter_strategy_of(const PathStep& step, const PathStep* next, bo
 }  // namespace
 
 void plan_path(const std::vector<PathStep>& steps, bool records_texts,
-               std::pmr::vector<ComponentPlan>& plans) {
+               std::vector<ComponentPlan>& plans) {
     for (std::size_t c = 0; c < steps.size(); ++c) {
         ComponentPlan& plan = plans.emplace_back();
         plan.step = &steps[c];

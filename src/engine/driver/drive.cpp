@@ -1,0 +1,47 @@
+#include "engine/driver/drive.hpp"
+
+#include "xml/reader_settings.hpp"
+#include "xml/tag_walker.hpp"
+#include "xml/text_encoding.hpp"
+
+namespace quorbix::engine {
+namespace {
+
+// A machine whose tags a structure check sees first.
+struct Checked {
+    Machine& machine;
+    xml::StructureCheck& check;
+
+    bool tag(const xml::XmlEvent& event, std::size_t lt, std::size_t end) {
+        if (check.ok()) check.tag(event, lt, end);
+        return machine.tag(event, lt, end);
+    }
+    bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end) {
+        if (check.ok()) check.markup(read, lt, end);
+        return machine.markup(read, lt, end);
+    }
+};
+
+}  // namespace
+
+void drive(Machine& machine, std::string_view bytes, xml::Encoding encoding,
+           xml::StructureCheck* check) {
+    xml::DocumentStart start = xml::given_document_start(bytes, encoding);
+    if (check == nullptr) {
+        xml::WalkStop stop = xml::walk_tags(bytes, start.mark_length, xml::evaluation_profile(),
+                                            start.encoding, machine);
+        return machine.finish(stop.at);
+    }
+    Checked checked{machine, *check};
+    xml::WalkStop stop = xml::walk_tags(bytes, start.mark_length, xml::evaluation_profile(),
+                                        start.encoding, checked);
+    machine.finish(stop.at);
+    if (stop.end == xml::WalkEnd::Stopped) {
+        xml::check_rest(bytes, machine.seen_until(), start.encoding, *check);
+        return;
+    }
+    if (stop.end == xml::WalkEnd::Syntax) check->unreadable(stop.at);
+    check->at_end(bytes.size());
+}
+
+}  // namespace quorbix::engine

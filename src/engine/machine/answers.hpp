@@ -1,0 +1,114 @@
+// What every walk of one evaluation shares: the paths, where their matches
+// go, and how far each path has come. A filter's rest runs in a walk of its
+// own over the matched element's bytes; it records into the same answers.
+#pragma once
+
+#include <cstdint>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/engine_match.hpp"
+#include "engine/machine/plan.hpp"
+#include "engine/modifier_stage.hpp"
+#include "path/compiled_path.hpp"
+#include "xml/encoding/encoding.hpp"
+
+namespace quorbix::engine {
+
+// One path an evaluation answers.
+struct ScanPath {
+    const std::vector<path::PathStep>* steps;  // never empty; outlives the evaluation
+    Matches* out;                              // where its matches are appended
+    bool first = false;  // its first modifier is `first`: it is done once anything matched
+    // How a match of its last step is recorded. The single-path evaluator
+    // records every element as itself (Span).
+    path::FinalCapture capture = path::FinalCapture::Span;
+    // Its first modifier is `count`: matches are counted, not kept, and the
+    // evaluation leaves one text, their number, in `out`.
+    bool count = false;
+    // Its first modifier is `sum`, `mean`, `min` or `max`: the numbers of the
+    // matches are folded as they arrive, and the evaluation leaves the
+    // result's text in `out`.
+    std::optional<path::Modifier> fold = std::nullopt;
+};
+
+class Answers {
+  public:
+    // `document` is what range matches point into, in `encoding`; in range
+    // mode elements are recorded as ranges of it, otherwise copied.
+    Answers(std::string_view document, xml::Encoding encoding, std::vector<ScanPath> paths,
+            bool range_mode);
+    Answers(const Answers&) = delete;
+    Answers& operator=(const Answers&) = delete;
+
+    std::string_view document() const { return document_; }
+    xml::Encoding encoding() const { return encoding_; }
+    bool range_mode() const { return range_mode_; }
+    std::uint32_t path_count() const { return static_cast<std::uint32_t>(paths_.size()); }
+    const ScanPath& path(std::uint32_t p) const { return paths_[p]; }
+    // The plan of a path's first component; those of the next ones follow it.
+    const ComponentPlan* first_plan(std::uint32_t p) const {
+        return &plans_[progress_[p].first_plan];
+    }
+    // Element names are decoded to UTF-8 before their test.
+    bool decodes_names() const { return decode_names_; }
+
+    bool finished(std::uint32_t p) const { return progress_[p].finished; }
+    std::uint64_t emitted(std::uint32_t p) const { return progress_[p].emitted; }
+    // Nothing more can be answered: every path is finished, or one failed.
+    bool over() const { return unfinished_ == 0 || error_.has_value(); }
+    // Moves whenever a single selection is done or a path finishes: the
+    // states worth testing change only then.
+    std::uint64_t changes() const { return changes_; }
+    void changed() { ++changes_; }
+
+    void emit(std::uint32_t p, EngineMatch match);
+    // A path's last step matched an element: it is recorded as the path's
+    // capture asks, as `element()` makes it or as its text, `text()`; where
+    // only the number of matches counts, nothing is copied.
+    template <class Element, class Text>
+    void capture(std::uint32_t p, Element element, Text text) {
+        path::FinalCapture kind =
+            paths_[p].count ? path::FinalCapture::CountOnly : paths_[p].capture;
+        switch (kind) {
+            case path::FinalCapture::Span:
+                return emit(p, element());
+            case path::FinalCapture::OwnedText:
+                return emit(p, EngineMatch::scalar(text()));
+            case path::FinalCapture::CountOnly:
+                return emit(p, {});
+        }
+    }
+    void finish_path(std::uint32_t p);
+    void fail(AmbiguousPath error) {
+        if (!error_) error_ = std::move(error);
+    }
+
+    // Leaves the count or the fold of the paths that keep one in their lists;
+    // the error, if one path failed.
+    std::optional<AmbiguousPath> conclude();
+
+  private:
+    struct Progress {
+        std::uint32_t first_plan = 0;  // the plan of its first component
+        bool finished = false;         // it takes no further matches
+        std::uint64_t emitted = 0;     // its matches so far
+        NumberFold fold;               // a folding path's numbers so far
+    };
+
+    std::string_view document_;
+    xml::Encoding encoding_;
+    bool range_mode_;
+    bool decode_names_;
+    std::vector<ScanPath> paths_;
+    std::vector<Progress> progress_;
+    std::vector<ComponentPlan> plans_;  // every path's, in order; never reallocated
+    std::size_t unfinished_;
+    std::uint64_t changes_ = 0;
+    std::optional<AmbiguousPath> error_;
+};
+
+}  // namespace quorbix::engine

@@ -1,0 +1,195 @@
+// The filter strategies: how a component's filter decides on a candidate.
+// On the start tag (one attribute); by a probe, when the candidate's children
+// are read as a level anyway (one plain child's text); or on the candidate's
+// bytes once it has ended. When the filter holds there, the rest of the path
+// walks those bytes. The plan (plan.hpp) picks the strategy.
+#include "engine/driver/drive.hpp"
+#include "engine/element_text.hpp"
+#include "engine/machine/machine.hpp"
+#include "engine/machine/selection.hpp"
+#include "engine/name_test.hpp"
+#include "path/filter.hpp"
+#include "xml/reader_settings.hpp"
+#include "xml/tag_walker.hpp"
+
+namespace quorbix::engine {
+
+using path::PathStep;
+using xml::EventKind;
+using xml::XmlEvent;
+
+namespace {
+
+// The text of the first child of an element that passes a step's name test,
+// found by walking the element's bytes to that child's end.
+struct FirstChild {
+    const PathStep& step;
+    xml::Encoding encoding;
+    std::string_view bytes;
+    std::string& text;
+    std::size_t depth = 0;
+    std::size_t child_start = 0;    // the child's '<', once found
+    std::size_t content_start = 0;  // past its start tag
+    std::size_t last_end = 0;
+    bool found = false;
+    bool in_child = false;
+    std::string scratch;
+
+    bool tag(const XmlEvent& event, std::size_t lt, std::size_t end) {
+        bool go = on_tag(event, lt, end);
+        last_end = end;
+        return go;
+    }
+    bool on_tag(const XmlEvent& event, std::size_t lt, std::size_t end) {
+        if (event.kind == EventKind::End) {
+            if (depth == 0) return true;
+            if (--depth == 1 && in_child) return take_child(lt, end);
+            return depth > 0;
+        }
+        if (depth == 1 && !in_child &&
+            name_matches(step, xml::utf8_name(event.name(), encoding, scratch))) {
+            found = true;
+            if (event.kind == EventKind::Empty) return false;  // its text is empty
+            in_child = true;
+            child_start = lt;
+            content_start = end;
+        }
+        if (event.kind == EventKind::Start) ++depth;
+        return depth > 0;  // a self-closing element has no children
+    }
+    bool take_child(std::size_t lt, std::size_t end) {
+        in_child = false;
+        if (last_end == content_start)
+            xml::append_character_data(bytes.substr(content_start, lt - content_start), encoding,
+                                       text);
+        else
+            text = item_text(bytes.substr(child_start, end - child_start), encoding);
+        return false;
+    }
+    bool markup(const xml::ReadResult&, std::size_t, std::size_t end) {
+        last_end = end;
+        return true;
+    }
+    // The walk ended inside the child: it ends there.
+    void finish(std::size_t at) {
+        if (in_child) text = item_text(bytes.substr(child_start, at - child_start), encoding);
+    }
+};
+
+// Whether the first element of `element` has a child that passes `step`'s
+// name test; `text` is then the first such child's text.
+bool first_child_text(std::string_view element, xml::Encoding encoding, const PathStep& step,
+                      std::string& text) {
+    FirstChild first{step, encoding, element, text, 0, 0, 0, 0, false, false, {}};
+    xml::DocumentStart start = xml::given_document_start(element, encoding);
+    xml::WalkStop stop =
+        xml::walk_tags(element, 0, xml::evaluation_profile(), start.encoding, first);
+    if (stop.end != xml::WalkEnd::Stopped) first.finish(stop.at);
+    return first.found;
+}
+
+}  // namespace
+
+// A candidate with a start tag. `single` and `stop` are its selection's.
+void Machine::filter(std::uint32_t state, const XmlEvent& event, bool single, StopScope stop) {
+    const ComponentPlan& plan = *states_[state].plan;
+    const path::FilterExpr& f = *plan.step->filter;
+    if (plan.filter == FilterStrategy::StartTag) {  // decided on the live tag
+        bool holds = attribute_value(event, f.lhs[0].name, answers_.encoding(), scratch_) &&
+                     path::filter_compare(scratch_, f.op, f.value);
+        if (holds) select(state, event, single, stop);
+        return;
+    }
+    actions_.push_back({ActionKind::FilterOnBytes, single, state, no_probe, 0});
+}
+
+// A self-closing candidate at [lt, end): decided on its bytes.
+void Machine::filter_self_closing(std::uint32_t state, std::size_t lt, std::size_t end,
+                                  bool single) {
+    bool holds = filter_holds(bytes_.substr(lt, end - lt), *states_[state].step->filter);
+    if (answers_.over() || !holds) return;
+    rest_on_bytes(state, lt, end, single);
+}
+
+// Filters whose value is one plain child's text read it while the element's
+// children pass for other states, as probes of the inner level, rather than
+// walking the element's bytes again at its end.
+void Machine::add_probes(std::uint32_t actions_begin) {
+    for (std::uint32_t i = actions_begin; i < actions_.size(); ++i) {
+        Action& a = actions_[i];
+        if (a.kind != ActionKind::FilterOnBytes) continue;
+        const State& filtered = states_[a.state];
+        if (!filtered.plan->probes) continue;
+        a.kind = ActionKind::FilterByProbe;
+        a.probe = static_cast<std::uint32_t>(probes_.size());
+        probes_.emplace_back();
+        std::uint32_t path = filtered.path;
+        const PathStep* left = &filtered.step->filter->lhs[0];
+        State& probe = states_.emplace_back();  // `filtered` is not used past this point
+        probe.step = left;
+        probe.path = path;
+        probe.stop = StopScope::Level;
+        probe.probe = a.probe;
+    }
+}
+
+// Whether the filter of an action on an element that has ended holds: on
+// its probe's value, or on the element's bytes.
+bool Machine::filter_decides(const Action& action, std::string_view bytes) {
+    const path::FilterExpr& f = *states_[action.state].step->filter;
+    if (action.kind != ActionKind::FilterByProbe) return filter_holds(bytes, f);
+    const ProbeValue& value = probes_[action.probe];
+    return value.found && path::filter_compare(value.text, f.op, f.value);
+}
+
+// The filter decided on a candidate's bytes.
+bool Machine::filter_holds(std::string_view element, const path::FilterExpr& filter) {
+    xml::Encoding encoding = answers_.encoding();
+    std::string text;
+    if (filter.shape == path::FilterShape::OwnText) {
+        text = item_text(element, encoding);
+    } else if (filter.shape == path::FilterShape::OneChild) {
+        // One plain child: the first of that name is read, nothing is built.
+        if (!first_child_text(element, encoding, filter.lhs[0], text)) return false;
+    } else {  // an attribute of a self-closing element, or a path
+        // The left side runs relative to the element, as an evaluation of
+        // its own; filters nest at most a fixed depth, so this recursion is
+        // bounded.
+        Matches found;
+        Answers left(element, encoding, {ScanPath{&filter.lhs, &found}}, true);
+        Machine machine(left, element, 0);
+        machine.start_relative(0, left.first_plan(0), StopScope::Path);
+        drive(machine, element, encoding);
+        if (auto ambiguous = left.conclude()) {
+            answers_.fail(std::move(*ambiguous));
+            return false;
+        }
+        if (found.empty()) return false;
+        EngineMatch& first = found.front();
+        switch (first.kind) {
+            case EngineMatch::Kind::ScalarText:
+                text = std::move(first.bytes);
+                break;
+            case EngineMatch::Kind::OwnedElement:
+                text = item_text(first.bytes, encoding);
+                break;
+            case EngineMatch::Kind::ElementRange:
+                text = item_text(element.substr(first.start, first.end - first.start), encoding);
+                break;
+        }
+    }
+    return path::filter_compare(text, filter.op, filter.value);
+}
+
+// Runs the components after `state`'s over the element at [start, end) of
+// the bytes, with a machine of its own; `selects` marks the state's single
+// selection done once it has run.
+void Machine::rest_on_bytes(std::uint32_t state, std::size_t start, std::size_t end, bool selects) {
+    std::string_view element = bytes_.substr(start, end - start);
+    Machine rest(answers_, element, base_ + start);
+    rest.start_relative(states_[state].path, states_[state].plan + 1, StopScope::Bytes);
+    drive(rest, element, answers_.encoding());
+    if (selects) selection_done(state);
+}
+
+}  // namespace quorbix::engine

@@ -1,0 +1,368 @@
+#include "engine/machine/machine.hpp"
+
+#include <algorithm>
+
+#include "engine/element_text.hpp"
+#include "engine/machine/selection.hpp"
+#include "engine/name_test.hpp"
+
+namespace quorbix::engine {
+
+using path::PathStep;
+using path::Selector;
+using xml::EventKind;
+using xml::XmlEvent;
+
+Machine::Machine(Answers& answers, std::string_view bytes, std::uint64_t base)
+    : answers_(answers), bytes_(bytes), base_(base) {
+    // Room for a few levels at once, rather than growing step by step.
+    frames_.reserve(8);
+    states_.reserve(16);
+    actions_.reserve(8);
+}
+
+void Machine::start_document() {
+    for (std::uint32_t p = 0; p < answers_.path_count(); ++p) {
+        const PathStep& first = answers_.path(p).steps->front();
+        if (first.is_element()) {
+            push_state(p, answers_.first_plan(p), StopScope::Path);
+            continue;
+        }
+        // A terminal at document level has no element to read: #text is
+        // empty and an attribute is absent.
+        if (first.kind == path::StepKind::Text) answers_.emit(p, EngineMatch::scalar({}));
+        answers_.finish_path(p);
+    }
+    Frame& document = frames_.emplace_back();
+    document.states_end = static_cast<std::uint32_t>(states_.size());
+}
+
+void Machine::start_relative(std::uint32_t path, const ComponentPlan* plan, StopScope stop) {
+    relative_ = true;
+    push_state(path, plan, stop);
+}
+
+bool Machine::tag(const XmlEvent& event, std::size_t lt, std::size_t end) {
+    bool go = true;
+    switch (event.kind) {
+        case EventKind::Start:
+            go = on_start(event, lt, end);
+            break;
+        case EventKind::Empty:
+            if (relative_ && !root_seen_) {
+                on_root(event, lt, end);
+                go = false;
+            } else {
+                on_empty(event, lt, end);
+            }
+            break;
+        default:
+            go = on_end(lt, end);
+            break;
+    }
+    last_end_ = end;
+    stopped_ = !(go && go_on());
+    return !stopped_;
+}
+
+bool Machine::markup(const xml::ReadResult&, std::size_t, std::size_t end) {
+    last_end_ = end;  // a comment, CDATA or PI: the element around it is no leaf
+    stopped_ = !go_on();
+    return !stopped_;
+}
+
+void Machine::finish(std::size_t at) {
+    if (stopped_) return;  // what was still open waits for nothing more
+    while (!frames_.empty() && go_on()) {
+        if (top().depth == 0) {  // the document's level
+            emit_counts(top());
+            frames_.pop_back();
+        } else {
+            close_frame(at, at);
+        }
+    }
+}
+
+// Whether any state of the level can still match. That changes only when a
+// selection is done or a path finishes: the states are looked at again only
+// then.
+bool Machine::level_active(Frame& f) {
+    if (f.seen_changes != answers_.changes()) {
+        f.seen_changes = answers_.changes();
+        f.any_active = false;
+        for (std::uint32_t i = f.states_begin; i < f.states_end && !f.any_active; ++i)
+            f.any_active = active(states_[i]);
+    }
+    return f.any_active;
+}
+
+bool Machine::on_start(const XmlEvent& event, std::size_t lt, std::size_t end) {
+    if (relative_ && !root_seen_) {
+        on_root(event, lt, end);
+        ++depth_;
+        return !frames_.empty();
+    }
+    // Most elements concern no state: those inside an element no level
+    // reads, and those no state of the level names (unless a search goes on
+    // inside them).
+    if (!frames_.empty() && top().depth == depth_ && level_active(top())) {
+        std::string_view name = tested_name(event.name());
+        const Frame& f = top();
+        std::uint32_t first_search = f.states_end;
+        std::uint32_t acting = f.states_end;
+        for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
+            if (!active(states_[i])) continue;
+            const PathStep& step = *states_[i].step;
+            if (name_matches(step, name)) {
+                acting = std::min(i, first_search);
+                break;
+            }
+            if (step.recursive && first_search == f.states_end) first_search = i;
+        }
+        if (acting == f.states_end) acting = first_search;
+        if (acting != f.states_end) act_on_start(event, lt, end, name, acting);
+    }
+    ++depth_;
+    return true;
+}
+
+// `first` is the first state that acts on the element: those before it do not.
+void Machine::act_on_start(const XmlEvent& event, std::size_t lt, std::size_t end,
+                           std::string_view name, std::uint32_t first) {
+    std::uint32_t level_end = top().states_end;
+    // What the states ask of the element gathers past the actions of the
+    // open frames and the states of the open levels: in place, with nothing
+    // allocated once the walk has warmed up.
+    auto inner_begin = static_cast<std::uint32_t>(states_.size());
+    auto actions_begin = static_cast<std::uint32_t>(actions_.size());
+    for (std::uint32_t i = first; i < level_end; ++i) {
+        if (!active(states_[i])) continue;
+        const PathStep& step = *states_[i].step;
+        if (states_[i].is_probe()) {  // the first child it names gives the value
+            if (name_matches(step, name))
+                actions_.push_back({ActionKind::ProbeChild, false, i, states_[i].probe, 0});
+            continue;
+        }
+        if (!name_matches(step, name)) {
+            if (step.recursive)  // searched on inside, as a level of its own
+                push_state(states_[i].path, states_[i].plan, StopScope::Level);
+            continue;
+        }
+        Selection selection = select_by_selector(states_[i]);
+        switch (selection.kind) {
+            case Selection::Kind::Pass:
+                break;
+            case Selection::Kind::Ambiguous:
+                return answers_.fail(AmbiguousPath{step.name});
+            case Selection::Kind::Select:
+                select(i, event, selection.single, selection.stop);
+                break;
+            case Selection::Kind::Filter:
+                filter(i, event, selection.single, selection.stop);
+                break;
+        }
+    }
+    if (states_.size() == inner_begin && actions_.size() == actions_begin) return;
+    // When states read the element's children anyway, filters read their
+    // value from the same walk.
+    auto probes_begin = static_cast<std::uint32_t>(probes_.size());
+    if (states_.size() > inner_begin) add_probes(actions_begin);
+    open_frame(inner_begin, actions_begin, probes_begin, lt, end);
+}
+
+// A frame over the element that starts at `lt` and whose start tag ends at
+// `end`: the states from `states_begin` test its children; the actions from
+// `actions_begin` wait for its end.
+void Machine::open_frame(std::uint32_t states_begin, std::uint32_t actions_begin,
+                         std::uint32_t probes_begin, std::size_t lt, std::size_t end) {
+    Frame& f = frames_.emplace_back();
+    f.depth = depth_ + 1;
+    f.states_begin = states_begin;
+    f.states_end = static_cast<std::uint32_t>(states_.size());
+    f.actions_begin = actions_begin;
+    f.actions_end = static_cast<std::uint32_t>(actions_.size());
+    f.probes_begin = probes_begin;
+    f.start = lt;
+    f.content_start = end;
+}
+
+void Machine::on_empty(const XmlEvent& event, std::size_t lt, std::size_t end) {
+    if (frames_.empty() || top().depth != depth_ || !level_active(top())) return;
+    std::string_view name = tested_name(event.name());
+    std::uint32_t begin = top().states_begin, level_end = top().states_end;
+    for (std::uint32_t i = begin; i < level_end; ++i) {
+        if (!active(states_[i])) continue;
+        const PathStep& step = *states_[i].step;
+        if (!name_matches(step, name)) continue;
+        State& s = states_[i];
+        if (s.is_probe()) {  // a self-closing child: the value is empty
+            probes_[s.probe] = {true, {}};
+            s.done = true;
+            answers_.changed();
+            continue;
+        }
+        Selection selection = select_by_selector(s);
+        switch (selection.kind) {
+            case Selection::Kind::Pass:
+                break;
+            case Selection::Kind::Ambiguous:
+                return answers_.fail(AmbiguousPath{step.name});
+            case Selection::Kind::Select:
+                if (self_closing(s, s.plan[1], event, lt, end) && selection.single)
+                    selection_done(i);
+                break;
+            case Selection::Kind::Filter:
+                filter_self_closing(i, lt, end, selection.single);
+                if (answers_.over()) return;
+                break;
+        }
+    }
+}
+
+// The first element of a relative walk: terminals are answered on it, the
+// element steps read its children as a level.
+void Machine::on_root(const XmlEvent& event, std::size_t lt, std::size_t end) {
+    root_seen_ = true;
+    auto root_end = static_cast<std::uint32_t>(states_.size());
+    for (std::uint32_t i = 0; i < root_end; ++i) {  // nothing left to run: the element itself
+        State& s = states_[i];
+        if (s.step != nullptr) continue;
+        answers_.capture(
+            s.path, [&] { return element(0, bytes_.size()); },
+            [&] { return item_text(bytes_, answers_.encoding()); });
+        s.done = true;
+    }
+    if (event.kind == EventKind::Empty) {
+        for (std::uint32_t i = 0; i < root_end; ++i)
+            if (active(states_[i])) self_closing(states_[i], *states_[i].plan, event, lt, end);
+        return;
+    }
+    for (std::uint32_t i = 0; i < root_end; ++i) {
+        if (!active(states_[i])) continue;
+        State s = states_[i];
+        if (!terminal_on_root(s, event)) states_.push_back(s);
+    }
+    if (states_.size() == root_end) return;
+    open_frame(root_end, static_cast<std::uint32_t>(actions_.size()),
+               static_cast<std::uint32_t>(probes_.size()), lt, end);
+}
+
+// An end tag at [lt, end): it closes the innermost open element.
+bool Machine::on_end(std::size_t lt, std::size_t end) {
+    if (depth_ == 0) return true;  // it closes nothing: passed over
+    if (!frames_.empty() && top().depth == depth_) close_frame(lt, end);
+    --depth_;
+    return !(relative_ && depth_ == 0);
+}
+
+// The top frame's element ends with the end tag at [lt, end).
+void Machine::close_frame(std::size_t lt, std::size_t end) {
+    Frame f = frames_.back();
+    frames_.pop_back();
+    emit_counts(f);
+    states_.resize(f.states_begin);
+    if (f.actions_end > f.actions_begin) {
+        // Nothing but text stood between its tags: that text is the element's.
+        bool leaf = last_end_ == f.content_start;
+        std::string_view text = bytes_.substr(f.content_start, lt - f.content_start);
+        run_actions(f.actions_begin, f.start, end, text, leaf);
+    }
+    probes_.resize(f.probes_begin);
+}
+
+// A level's end: its count selectors report.
+void Machine::emit_counts(const Frame& f) {
+    for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
+        const State& s = states_[i];
+        if (s.step->selector == Selector::EachCount && !answers_.finished(s.path))
+            answers_.emit(s.path, EngineMatch::scalar(std::to_string(s.counter)));
+    }
+}
+
+// The actions on an element that has ended: its bytes are [start, end); when
+// it is a leaf, `leaf_text` is its raw text.
+void Machine::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t end,
+                          std::string_view leaf_text, bool leaf) {
+    std::string_view bytes = bytes_.substr(start, end - start);
+    std::string own_text;
+    bool have_text = false;
+    // The element's text for the action at `i`: the last action takes it.
+    auto element_text = [&](std::uint32_t i, std::uint32_t last) {
+        if (!have_text) own_text = text_of(bytes, leaf_text, leaf);
+        have_text = true;
+        return i + 1 == last ? std::move(own_text) : own_text;
+    };
+    // Running them adds no actions: the list stays put.
+    auto last = static_cast<std::uint32_t>(actions_.size());
+    for (std::uint32_t i = first; i < last && !answers_.over(); ++i) {
+        const Action& a = actions_[i];
+        const State& s = states_[a.state];
+        if (answers_.finished(s.path)) continue;
+        switch (a.kind) {
+            case ActionKind::Capture:
+                answers_.capture(
+                    s.path,
+                    [&] { return leaf ? this->leaf(start, end, leaf_text) : element(start, end); },
+                    [&] { return element_text(i, last); });
+                if (a.single) selection_done(a.state);
+                break;
+            case ActionKind::Text:
+                answers_.emit(s.path, EngineMatch::scalar(element_text(i, last)));
+                if (a.single) selection_done(a.state);
+                break;
+            case ActionKind::Grown:
+                if (answers_.emitted(s.path) > a.size_before) selection_done(a.state);
+                break;
+            case ActionKind::ProbeChild:
+                probes_[a.probe] = {true, element_text(i, last)};
+                states_[a.state].done = true;  // only the first child counts
+                answers_.changed();
+                break;
+            case ActionKind::FilterOnBytes:
+            case ActionKind::FilterStreamed:
+            case ActionKind::FilterByProbe:
+                if (filter_decides(a, bytes)) rest_on_bytes(a.state, start, end, a.single);
+                break;
+        }
+    }
+    actions_.resize(first);
+}
+
+// A single selection produced output: its state takes nothing more, and
+// with it ends its level, the walk over the bytes it runs in, or its path.
+void Machine::selection_done(std::uint32_t state) {
+    State& s = states_[state];
+    s.done = true;
+    answers_.changed();
+    switch (s.stop) {
+        case StopScope::Level:
+            break;  // the level's children concern it no more
+        case StopScope::Bytes:
+            stop_here_ = true;
+            break;
+        case StopScope::Path:
+            answers_.finish_path(s.path);
+            break;
+    }
+}
+
+EngineMatch Machine::element(std::uint64_t start, std::uint64_t end) const {
+    if (answers_.range_mode()) return EngineMatch::range(base_ + start, base_ + end);
+    return EngineMatch::owned(bytes_.substr(start, end - start));
+}
+
+EngineMatch Machine::leaf(std::uint64_t start, std::uint64_t end, std::string_view text) const {
+    if (!answers_.range_mode()) return element(start, end);
+    auto text_begin = static_cast<std::uint64_t>(text.data() - bytes_.data());
+    return EngineMatch::leaf(base_ + start, base_ + end, base_ + text_begin,
+                             base_ + text_begin + text.size());
+}
+
+std::string Machine::text_of(std::string_view bytes, std::string_view leaf_text, bool leaf) const {
+    if (!leaf) return item_text(bytes, answers_.encoding());
+    std::string text;
+    xml::append_character_data(leaf_text, answers_.encoding(), text);
+    return text;
+}
+
+}  // namespace quorbix::engine

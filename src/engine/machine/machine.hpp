@@ -1,0 +1,171 @@
+// The machine behind both evaluators: any number of paths answered by one
+// walk over the tags (xml/tag_walker.hpp), which drives it tag by tag. Each
+// path is followed level by level, one level per open element being
+// searched, by a state per path and level; the levels live on an explicit
+// stack, never on the call stack, so neither a deep document nor a long path
+// can exhaust it. The machine never reads the input itself: it decides on
+// each tag the walk reports, and reads a matched element's bytes again only
+// when a rule needs them (a filter, its text).
+//
+// Where an element ends is one rule for every path: at the first end tag at
+// its depth, whatever that tag's name, or where the walk ends. An end tag
+// with no open element is passed over.
+//
+// The words the code uses:
+//   level          the children of one open element (or of the document) as
+//                  the walk reports them, and the states that test them.
+//   frame          an open element something waits for: a level, the
+//                  actions on the element, or both.
+//   context        the element whose children a level tests.
+//   state          one path at one level: the component its children are
+//                  tested against, how many passed the name test, and
+//                  whether it is done.
+//   search         the state of a component after `**`: while its name does
+//                  not match, it is copied into the level below (the
+//                  outermost matches are the answers).
+//   single selection  an index or a first-match filter: once it produced
+//                  output it is done, and its stop says what ends with it
+//                  (nothing more, the walk over the bytes it runs in, its
+//                  path).
+//   fan-out        each (`#`), an all-matches filter, or no selector: every
+//                  match continues the path.
+//   action         what a state asks of a matched element at its end:
+//                  capture it, take its text, decide a filter.
+//   plan           how a component is followed, decided when the machine is
+//                  made: its filter strategy, what the next component asks of
+//                  a match (plan.hpp).
+//   probe          a state that reads a filter's value, the text of one
+//                  plain child, while the children pass for other states.
+//   rest           the components after a filter that held on an element's
+//                  bytes: a machine of their own walks those bytes.
+//
+// `catalog.book.#(price>10)#.title` over <catalog><book>...</book>...:
+// the document level holds one state, at `catalog`. <catalog> passes its
+// name test; the component has no selector and is not the last, so a second
+// <catalog> at that level would make the path ambiguous. The path goes on:
+// a level over catalog's children holds a state at `book#(price>10)#`. Each
+// <book> passes the name test and is a candidate of the filter: at its end
+// the filter reads the book's first <price>, and when it holds, a machine of
+// its own walks the book's bytes for the titles.
+//
+// Where the rules live: the selectors in selection.hpp, the filter
+// strategies in filters.cpp, what the next component asks of a match in
+// next_component.cpp; the tags and frames here, in machine.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/machine/answers.hpp"
+#include "engine/machine/plan.hpp"
+#include "engine/machine/states.hpp"
+#include "xml/character_data.hpp"
+#include "xml/xml_event.hpp"
+
+namespace quorbix::engine {
+
+class Machine {
+  public:
+    // A machine over `bytes`, which lie at `base` in the answers' document.
+    Machine(Answers& answers, std::string_view bytes, std::uint64_t base);
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    // Every path from its first component, at document level.
+    void start_document();
+    // A path from `plan` on, relative to the first element in the bytes: its
+    // children are tested against the component (a terminal reads the
+    // element itself, and past the last component it is the match).
+    void start_relative(std::uint32_t path, const ComponentPlan* plan, StopScope stop);
+
+    // The walk's visitor (xml/tag_walker.hpp): false once nothing more can
+    // be answered here.
+    bool tag(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
+    bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end);
+
+    // The walk ended at `at` (the input's end, or markup it could not read):
+    // the elements still open end there. Call once, after the walk.
+    void finish(std::size_t at);
+
+    // Whether the machine stopped before the walk's end, and where the
+    // first tag it did not see begins.
+    bool stopped() const { return stopped_; }
+    std::size_t seen_until() const { return last_end_; }
+
+  private:
+    // Tags (machine.cpp).
+    bool on_start(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
+    bool on_end(std::size_t lt, std::size_t end);
+    void on_empty(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
+    void on_root(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
+    [[gnu::noinline]] void act_on_start(const xml::XmlEvent& event, std::size_t lt, std::size_t end,
+                                        std::string_view name, std::uint32_t first);
+    bool level_active(Frame& f);
+    void open_frame(std::uint32_t states_begin, std::uint32_t actions_begin,
+                    std::uint32_t probes_begin, std::size_t lt, std::size_t end);
+    void close_frame(std::size_t lt, std::size_t end);
+    void run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t end,
+                     std::string_view leaf_text, bool leaf);
+    void emit_counts(const Frame& f);
+    bool go_on() const { return !stop_here_ && !answers_.over(); }
+    void selection_done(std::uint32_t state);
+
+    // What the next component asks of a match (next_component.cpp).
+    void select(std::uint32_t state, const xml::XmlEvent& event, bool single, StopScope stop);
+    bool self_closing(const State& s, const ComponentPlan& asked, const xml::XmlEvent& event,
+                      std::size_t lt, std::size_t end);
+    bool terminal_on_root(const State& s, const xml::XmlEvent& event);
+
+    // The filter strategies (filters.cpp).
+    void filter(std::uint32_t state, const xml::XmlEvent& event, bool single, StopScope stop);
+    void filter_self_closing(std::uint32_t state, std::size_t lt, std::size_t end, bool single);
+    void add_probes(std::uint32_t actions_begin);
+    bool filter_decides(const Action& action, std::string_view bytes);
+    bool filter_holds(std::string_view element, const path::FilterExpr& filter);
+    void rest_on_bytes(std::uint32_t state, std::size_t start, std::size_t end, bool selects);
+
+    bool active(const State& s) const { return !s.done && !answers_.finished(s.path); }
+    // Records an element of the bytes, [start, end), as a path's match.
+    EngineMatch element(std::uint64_t start, std::uint64_t end) const;
+    EngineMatch leaf(std::uint64_t start, std::uint64_t end, std::string_view text) const;
+    std::string text_of(std::string_view bytes, std::string_view leaf_text, bool leaf) const;
+
+    Frame& top() { return frames_.back(); }
+    // Adds a state for `path` at the component `plan` is of, and returns it.
+    State& push_state(std::uint32_t path, const ComponentPlan* plan, StopScope stop) {
+        State& s = states_.emplace_back();
+        s.plan = plan;
+        s.step = plan->step;
+        s.path = path;
+        s.stop = stop;
+        return s;
+    }
+    // An element's name as the name test reads it: UTF-8.
+    std::string_view tested_name(std::string_view raw) {
+        if (!answers_.decodes_names()) return raw;
+        return xml::utf8_name(raw, answers_.encoding(), name_scratch_);
+    }
+
+    Answers& answers_;
+    std::string_view bytes_;
+    std::uint64_t base_;
+    std::size_t depth_ = 0;  // open elements
+    bool relative_ = false;  // the first element is the context of its states
+    bool root_seen_ = false;
+    bool stop_here_ = false;  // a single selection ended this walk
+    bool stopped_ = false;
+    std::size_t last_end_ = 0;  // past the last tag or markup seen
+    std::vector<Frame> frames_;
+    std::vector<State> states_;  // the states of every frame, innermost last
+    // The actions waiting for open elements to end, innermost last; past
+    // them, those of the element being handled.
+    std::vector<Action> actions_;
+    std::vector<ProbeValue> probes_;  // the values of the probes of open elements
+    std::string scratch_;
+    std::string name_scratch_;
+};
+
+}  // namespace quorbix::engine

@@ -27,6 +27,10 @@ struct Checked {
 void drive(Machine& machine, std::string_view bytes, xml::Encoding encoding,
            xml::StructureCheck* check) {
     xml::DocumentStart start = xml::given_document_start(bytes, encoding);
+    if (machine.stopped()) {  // it has nothing to look for
+        if (check != nullptr) xml::check_rest(bytes, start.mark_length, start.encoding, *check);
+        return;
+    }
     if (check == nullptr) {
         xml::WalkStop stop = xml::walk_tags(bytes, start.mark_length, xml::evaluation_profile(),
                                             start.encoding, machine);

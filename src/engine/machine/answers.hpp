@@ -66,21 +66,26 @@ class Answers {
     void changed() { ++changes_; }
 
     void emit(std::uint32_t p, EngineMatch match);
-    // A path's last step matched an element: it is recorded as the path's
+    // A path's last step matched an element: the match as the path's
     // capture asks, as `element()` makes it or as its text, `text()`; where
     // only the number of matches counts, nothing is copied.
     template <class Element, class Text>
-    void capture(std::uint32_t p, Element element, Text text) {
+    EngineMatch match_of(std::uint32_t p, Element element, Text text) const {
         path::FinalCapture kind =
             paths_[p].count ? path::FinalCapture::CountOnly : paths_[p].capture;
         switch (kind) {
             case path::FinalCapture::Span:
-                return emit(p, element());
+                return element();
             case path::FinalCapture::OwnedText:
-                return emit(p, EngineMatch::scalar(text()));
+                return EngineMatch::scalar(text());
             case path::FinalCapture::CountOnly:
-                return emit(p, {});
+                break;
         }
+        return {};
+    }
+    template <class Element, class Text>
+    void capture(std::uint32_t p, Element element, Text text) {
+        emit(p, match_of(p, element, text));
     }
     void finish_path(std::uint32_t p);
     void fail(AmbiguousPath error) {

@@ -100,7 +100,52 @@ void Machine::filter(std::uint32_t state, const XmlEvent& event, bool single, St
         if (holds) select(state, event, single, stop);
         return;
     }
+    if (plan.filter == FilterStrategy::Streamed) return stream_filter(state, event, single);
     actions_.push_back({ActionKind::FilterOnBytes, single, state, no_probe, 0});
+}
+
+// The streamed strategy: the candidate's children pass once, the first that
+// the filter names giving its value (a probe) and those the next component
+// selects being gathered; at the candidate's end the filter decides.
+void Machine::stream_filter(std::uint32_t state, const XmlEvent& event, bool single) {
+    const ComponentPlan& plan = *states_[state].plan;
+    std::uint32_t path = states_[state].path;
+    std::uint64_t gathered_begin = gathered_.size();
+    if (plan.next_ask == NextAsk::Descend) {
+        push_state(path, &plan + 1, StopScope::Level).gathers = true;
+    } else if (plan.next_ask == NextAsk::Attribute) {
+        if (attribute_value(event, plan.next->name, answers_.encoding(), scratch_))
+            gathered_.push_back({path, EngineMatch::scalar(scratch_)});
+    }
+    actions_.push_back({ActionKind::FilterStreamed, single, state, no_probe, gathered_begin});
+}
+
+// A streamed candidate has ended at [start, end): when its filter holds, it
+// or what was gathered in it are the path's matches.
+void Machine::decide_streamed(const Action& action, std::uint64_t start, std::uint64_t end,
+                              std::string_view leaf_text, bool leaf) {
+    const State& s = states_[action.state];
+    const path::FilterExpr& f = *s.step->filter;
+    const ProbeValue& value = probes_[action.probe];
+    bool holds = value.found && path::filter_compare(value.text, f.op, f.value);
+    if (holds && s.plan->next_ask == NextAsk::Capture) {
+        std::string_view bytes = bytes_.substr(start, end - start);
+        answers_.capture(
+            s.path, [&] { return leaf ? this->leaf(start, end, leaf_text) : element(start, end); },
+            [&] { return text_of(bytes, leaf_text, leaf); });
+    }
+    // Other paths' candidates may have gathered in the same element: only
+    // this path's matches are taken out.
+    std::size_t kept = action.size_before;
+    for (std::size_t g = action.size_before; g < gathered_.size(); ++g) {
+        if (gathered_[g].path != s.path) {
+            if (kept != g) gathered_[kept] = std::move(gathered_[g]);
+            ++kept;
+        } else if (holds && !answers_.finished(s.path))
+            answers_.emit(s.path, std::move(gathered_[g].match));
+    }
+    gathered_.resize(kept);
+    if (holds && action.single) selection_done(action.state);
 }
 
 // A self-closing candidate at [lt, end): decided on its bytes.
@@ -111,16 +156,18 @@ void Machine::filter_self_closing(std::uint32_t state, std::size_t lt, std::size
     rest_on_bytes(state, lt, end, single);
 }
 
-// Filters whose value is one plain child's text read it while the element's
-// children pass for other states, as probes of the inner level, rather than
+// A streamed filter reads its value, one plain child's text, as a probe of
+// the candidate's level; so does a filter on the bytes when the element's
+// children pass for other states anyway (`reads_children`), rather than
 // walking the element's bytes again at its end.
-void Machine::add_probes(std::uint32_t actions_begin) {
+void Machine::add_probes(std::uint32_t actions_begin, bool reads_children) {
     for (std::uint32_t i = actions_begin; i < actions_.size(); ++i) {
         Action& a = actions_[i];
-        if (a.kind != ActionKind::FilterOnBytes) continue;
+        if (a.kind == ActionKind::FilterOnBytes && reads_children && states_[a.state].plan->probes)
+            a.kind = ActionKind::FilterByProbe;
+        else if (a.kind != ActionKind::FilterStreamed)
+            continue;
         const State& filtered = states_[a.state];
-        if (!filtered.plan->probes) continue;
-        a.kind = ActionKind::FilterByProbe;
         a.probe = static_cast<std::uint32_t>(probes_.size());
         probes_.emplace_back();
         std::uint32_t path = filtered.path;

@@ -35,39 +35,44 @@ void Machine::start_document() {
     }
     Frame& document = frames_.emplace_back();
     document.states_end = static_cast<std::uint32_t>(states_.size());
+    settle();
 }
 
 void Machine::start_relative(std::uint32_t path, const ComponentPlan* plan, StopScope stop) {
     relative_ = true;
     push_state(path, plan, stop);
+    level_depth_ = 0;  // the first element, whatever its name
 }
 
-bool Machine::tag(const XmlEvent& event, std::size_t lt, std::size_t end) {
-    bool go = true;
-    switch (event.kind) {
-        case EventKind::Start:
-            go = on_start(event, lt, end);
-            break;
-        case EventKind::Empty:
-            if (relative_ && !root_seen_) {
-                on_root(event, lt, end);
-                go = false;
-            } else {
-                on_empty(event, lt, end);
-            }
-            break;
-        default:
-            go = on_end(lt, end);
-            break;
+// A start or self-closing tag at the depth whose children the top level
+// tests.
+bool Machine::on_child(const XmlEvent& event, std::size_t lt, std::size_t end) {
+    if (relative_ && !root_seen_)
+        on_root(event, lt, end);
+    else if (event.kind == EventKind::Empty)
+        on_empty(event, lt, end);
+    else if (!on_start(event, lt, end))
+        return true;  // no state acted on it: nothing changed
+    return settle();
+}
+
+// An end tag at [lt, end) closing the element the top frame waits for.
+bool Machine::on_frame_end(std::size_t lt, std::size_t end) {
+    close_frame(lt, end);
+    if (relative_ && depth_ == 1) frames_.clear();  // the first element ended: so does the walk
+    return settle();
+}
+
+// After the machine acted: where the next tags concern it, and whether
+// anything more can be answered.
+bool Machine::settle() {
+    frame_depth_ = level_depth_ = nowhere;
+    if (!frames_.empty()) {
+        Frame& f = top();
+        if (f.depth != 0) frame_depth_ = f.depth;
+        if (level_active(f)) level_depth_ = f.depth;
     }
-    last_end_ = end;
-    stopped_ = !(go && go_on());
-    return !stopped_;
-}
-
-bool Machine::markup(const xml::ReadResult&, std::size_t, std::size_t end) {
-    last_end_ = end;  // a comment, CDATA or PI: the element around it is no leaf
-    stopped_ = !go_on();
+    if (frames_.empty() || !go_on()) stopped_ = true;
     return !stopped_;
 }
 
@@ -96,33 +101,25 @@ bool Machine::level_active(Frame& f) {
     return f.any_active;
 }
 
+// A start tag among the children of the top level; whether a state acted on
+// it.
 bool Machine::on_start(const XmlEvent& event, std::size_t lt, std::size_t end) {
-    if (relative_ && !root_seen_) {
-        on_root(event, lt, end);
-        ++depth_;
-        return !frames_.empty();
-    }
-    // Most elements concern no state: those inside an element no level
-    // reads, and those no state of the level names (unless a search goes on
-    // inside them).
-    if (!frames_.empty() && top().depth == depth_ && level_active(top())) {
-        std::string_view name = tested_name(event.name());
-        const Frame& f = top();
-        std::uint32_t first_search = f.states_end;
-        std::uint32_t acting = f.states_end;
-        for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
-            if (!active(states_[i])) continue;
-            const PathStep& step = *states_[i].step;
-            if (name_matches(step, name)) {
-                acting = std::min(i, first_search);
-                break;
-            }
-            if (step.recursive && first_search == f.states_end) first_search = i;
+    std::string_view name = tested_name(event.name());
+    const Frame& f = top();
+    // Only a state that names the element acts on it, or a search that goes
+    // on inside it.
+    std::uint32_t first_search = f.states_end;
+    for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
+        if (!active(states_[i])) continue;
+        const PathStep& step = *states_[i].step;
+        if (name_matches(step, name)) {
+            act_on_start(event, lt, end, name, std::min(i, first_search));
+            return true;
         }
-        if (acting == f.states_end) acting = first_search;
-        if (acting != f.states_end) act_on_start(event, lt, end, name, acting);
+        if (step.recursive && first_search == f.states_end) first_search = i;
     }
-    ++depth_;
+    if (first_search == f.states_end) return false;
+    act_on_start(event, lt, end, name, first_search);
     return true;
 }
 
@@ -166,7 +163,7 @@ void Machine::act_on_start(const XmlEvent& event, std::size_t lt, std::size_t en
     // When states read the element's children anyway, filters read their
     // value from the same walk.
     auto probes_begin = static_cast<std::uint32_t>(probes_.size());
-    if (states_.size() > inner_begin) add_probes(actions_begin);
+    add_probes(actions_begin, states_.size() > inner_begin);
     open_frame(inner_begin, actions_begin, probes_begin, lt, end);
 }
 
@@ -187,7 +184,6 @@ void Machine::open_frame(std::uint32_t states_begin, std::uint32_t actions_begin
 }
 
 void Machine::on_empty(const XmlEvent& event, std::size_t lt, std::size_t end) {
-    if (frames_.empty() || top().depth != depth_ || !level_active(top())) return;
     std::string_view name = tested_name(event.name());
     std::uint32_t begin = top().states_begin, level_end = top().states_end;
     for (std::uint32_t i = begin; i < level_end; ++i) {
@@ -247,14 +243,6 @@ void Machine::on_root(const XmlEvent& event, std::size_t lt, std::size_t end) {
                static_cast<std::uint32_t>(probes_.size()), lt, end);
 }
 
-// An end tag at [lt, end): it closes the innermost open element.
-bool Machine::on_end(std::size_t lt, std::size_t end) {
-    if (depth_ == 0) return true;  // it closes nothing: passed over
-    if (!frames_.empty() && top().depth == depth_) close_frame(lt, end);
-    --depth_;
-    return !(relative_ && depth_ == 0);
-}
-
 // The top frame's element ends with the end tag at [lt, end).
 void Machine::close_frame(std::size_t lt, std::size_t end) {
     Frame f = frames_.back();
@@ -300,10 +288,13 @@ void Machine::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_
         if (answers_.finished(s.path)) continue;
         switch (a.kind) {
             case ActionKind::Capture:
-                answers_.capture(
-                    s.path,
-                    [&] { return leaf ? this->leaf(start, end, leaf_text) : element(start, end); },
-                    [&] { return element_text(i, last); });
+                deliver(s, answers_.match_of(
+                               s.path,
+                               [&] {
+                                   return leaf ? this->leaf(start, end, leaf_text)
+                                               : element(start, end);
+                               },
+                               [&] { return element_text(i, last); }));
                 if (a.single) selection_done(a.state);
                 break;
             case ActionKind::Text:
@@ -318,8 +309,10 @@ void Machine::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_
                 states_[a.state].done = true;  // only the first child counts
                 answers_.changed();
                 break;
-            case ActionKind::FilterOnBytes:
             case ActionKind::FilterStreamed:
+                decide_streamed(a, start, end, leaf_text, leaf);
+                break;
+            case ActionKind::FilterOnBytes:
             case ActionKind::FilterByProbe:
                 if (filter_decides(a, bytes)) rest_on_bytes(a.state, start, end, a.single);
                 break;

@@ -82,9 +82,27 @@ class Machine {
     void start_relative(std::uint32_t path, const ComponentPlan* plan, StopScope stop);
 
     // The walk's visitor (xml/tag_walker.hpp): false once nothing more can
-    // be answered here.
-    bool tag(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
-    bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end);
+    // be answered here. Most tags concern no state: those inside an element
+    // no level reads, and the end tags of elements no frame waits for. They
+    // cost a comparison of depths; the rest go to the machine proper.
+    bool tag(const xml::XmlEvent& event, std::size_t lt, std::size_t end) {
+        bool go = true;
+        if (event.kind == xml::EventKind::End) {
+            if (depth_ == frame_depth_) [[unlikely]]
+                go = on_frame_end(lt, end);
+            if (depth_ != 0) --depth_;  // an end tag that closes nothing is passed over
+        } else {
+            if (depth_ == level_depth_) [[unlikely]]
+                go = on_child(event, lt, end);
+            if (event.kind == xml::EventKind::Start) ++depth_;
+        }
+        last_end_ = end;
+        return go;
+    }
+    bool markup(const xml::ReadResult&, std::size_t, std::size_t end) {
+        last_end_ = end;  // a comment, CDATA or PI: the element around it is no leaf
+        return true;
+    }
 
     // The walk ended at `at` (the input's end, or markup it could not read):
     // the elements still open end there. Call once, after the walk.
@@ -97,10 +115,12 @@ class Machine {
 
   private:
     // Tags (machine.cpp).
+    bool on_child(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
+    bool on_frame_end(std::size_t lt, std::size_t end);
     bool on_start(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
-    bool on_end(std::size_t lt, std::size_t end);
     void on_empty(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
     void on_root(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
+    bool settle();
     [[gnu::noinline]] void act_on_start(const xml::XmlEvent& event, std::size_t lt, std::size_t end,
                                         std::string_view name, std::uint32_t first);
     bool level_active(Frame& f);
@@ -122,11 +142,21 @@ class Machine {
     // The filter strategies (filters.cpp).
     void filter(std::uint32_t state, const xml::XmlEvent& event, bool single, StopScope stop);
     void filter_self_closing(std::uint32_t state, std::size_t lt, std::size_t end, bool single);
-    void add_probes(std::uint32_t actions_begin);
+    void stream_filter(std::uint32_t state, const xml::XmlEvent& event, bool single);
+    void add_probes(std::uint32_t actions_begin, bool reads_children);
+    void decide_streamed(const Action& action, std::uint64_t start, std::uint64_t end,
+                         std::string_view leaf_text, bool leaf);
     bool filter_decides(const Action& action, std::string_view bytes);
     bool filter_holds(std::string_view element, const path::FilterExpr& filter);
     void rest_on_bytes(std::uint32_t state, std::size_t start, std::size_t end, bool selects);
 
+    // Records a match of `s`'s path, or keeps it for its streamed filter.
+    void deliver(const State& s, EngineMatch match) {
+        if (s.gathers)
+            gathered_.push_back({s.path, std::move(match)});
+        else
+            answers_.emit(s.path, std::move(match));
+    }
     bool active(const State& s) const { return !s.done && !answers_.finished(s.path); }
     // Records an element of the bytes, [start, end), as a path's match.
     EngineMatch element(std::uint64_t start, std::uint64_t end) const;
@@ -152,7 +182,13 @@ class Machine {
     Answers& answers_;
     std::string_view bytes_;
     std::uint64_t base_;
+    static constexpr std::size_t nowhere = ~std::size_t{0};
     std::size_t depth_ = 0;  // open elements
+    // The depth whose children a level tests (the top frame's, while any of
+    // its states can match), and the depth of the element the top frame
+    // waits for; `nowhere` when there is none.
+    std::size_t level_depth_ = nowhere;
+    std::size_t frame_depth_ = nowhere;
     bool relative_ = false;  // the first element is the context of its states
     bool root_seen_ = false;
     bool stop_here_ = false;  // a single selection ended this walk
@@ -164,6 +200,7 @@ class Machine {
     // them, those of the element being handled.
     std::vector<Action> actions_;
     std::vector<ProbeValue> probes_;  // the values of the probes of open elements
+    std::vector<Gathered> gathered_;  // for the streamed filters of open candidates
     std::string scratch_;
     std::string name_scratch_;
 };

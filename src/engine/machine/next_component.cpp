@@ -38,8 +38,8 @@ void Machine::select(std::uint32_t state, const XmlEvent& event, bool single, St
 bool Machine::self_closing(const State& s, const ComponentPlan& asked, const XmlEvent& event,
                            std::size_t lt, std::size_t end) {
     if (asked.step == nullptr) {
-        answers_.capture(
-            s.path, [&] { return element(lt, end); }, [] { return std::string(); });
+        deliver(s, answers_.match_of(
+                       s.path, [&] { return element(lt, end); }, [] { return std::string(); }));
         return true;
     }
     switch (asked.step->kind) {

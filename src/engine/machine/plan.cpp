@@ -23,7 +23,10 @@ FilterStrategy filter_strategy_of(const PathStep& step, const PathStep* next, bo
     if (!step.filter) return FilterStrategy::None;
     path::FilterShape shape = step.filter->shape;
     if (shape == path::FilterShape::Attribute) return FilterStrategy::StartTag;
-    if (shape != path::FilterShape::OneChild) return FilterStrategy::OnBytes;
+    // Candidates found by a search may nest, and the matches gathered in an
+    // outer one must not follow those of an inner one: those filters are
+    // decided on the bytes.
+    if (shape != path::FilterShape::OneChild || step.recursive) return FilterStrategy::OnBytes;
     bool streams = false;
     if (next == nullptr)
         streams = !records_texts;

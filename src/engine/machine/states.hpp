@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/engine_match.hpp"
 #include "engine/machine/plan.hpp"
 #include "path/compiled_path.hpp"
 
@@ -31,9 +32,18 @@ struct State {
     std::uint64_t counter = 0;  // children that passed the name test
     bool seen_match = false;    // for the ambiguity rule
     bool done = false;          // a single selection produced output here
+    // Its matches wait for a filter on the context element: the children of
+    // a candidate whose filter streams.
+    bool gathers = false;
     StopScope stop = StopScope::Path;
 
     bool is_probe() const { return probe != no_probe; }
+};
+
+// A match that waits for a streamed filter to decide.
+struct Gathered {
+    std::uint32_t path;
+    EngineMatch match;
 };
 
 // A filter's value gathered by a probe while the children stream past.
@@ -61,7 +71,9 @@ struct Action {
     std::uint32_t state;  // index in the scan's states
     // FilterByProbe and ProbeChild: the slot of the probe; otherwise no_probe.
     std::uint32_t probe;
-    std::uint64_t size_before;  // Grown: the path's match count before the element
+    // Grown: the path's match count before the element; FilterStreamed: where
+    // the candidate's gathered matches begin.
+    std::uint64_t size_before;
 };
 
 // An open element something waits for: the states that test its children

@@ -1,7 +1,9 @@
 """A plain evaluator of quorbix paths over an ElementTree, for the tests to trust.
 
-It walks a tree built from a well-formed document, level by level, and follows the rules of
-the path language as the guide (python/quorbix/guide.md) states them: no streaming, no strategies, no speed. A
+It walks a tree, level by level, and follows the rules of the path language as the guide
+(python/quorbix/guide.md) states them: no streaming, no strategies, no speed. The tree is
+expat's where expat reads the document; otherwise it is read as the engine's tag walk reads
+it, each element ending by depth (see `Document._read_tolerantly`). A
 query answers a list of items, each `("E", element)` for a matched element or
 `("S", text)` for a value, and `canon` turns such a list into what a Result shows of it.
 """
@@ -41,12 +43,21 @@ class _Stop(Exception):
 
 
 class Document:
-    """A parsed document: the tree, and for every element its markup and whether it was
-    written self-closing (the tree alone cannot tell `<a/>` from `<a></a>`)."""
+    """A parsed document: its top-level elements (`roots`; a well-formed one has one, `root`),
+    and for every element its markup and whether it was written self-closing (the tree alone
+    cannot tell `<a/>` from `<a></a>`)."""
 
     def __init__(self, text):
         self.data = text.encode("utf-8")
         self.info = {}  # element -> (start, end, self_closing)
+        try:
+            self.roots = [self._read_well_formed()]
+        except xml.parsers.expat.ExpatError:
+            self.info = {}
+            self.roots = self._read_tolerantly()
+        self.root = self.roots[0] if self.roots else None
+
+    def _read_well_formed(self):
         builder = ET.TreeBuilder()
         parser = xml.parsers.expat.ParserCreate()  # no namespace processing: names as written
         open_ = []
@@ -57,7 +68,7 @@ class Document:
         def end(name):
             element, begin = open_.pop()
             builder.end(name)
-            tag_end = self._tag_end(begin)
+            tag_end = tag_end_at(self.data, begin)
             if self.data[tag_end - 1 : tag_end] == b"/":
                 self.info[element] = (begin, tag_end + 1, True)
             else:
@@ -68,20 +79,46 @@ class Document:
         parser.EndElementHandler = end
         parser.CharacterDataHandler = builder.data
         parser.Parse(self.data, True)
-        self.root = builder.close()
+        return builder.close()
 
-    def _tag_end(self, begin):
-        """The offset of the `>` that ends the start tag at `begin`, quoted values skipped."""
-        at, quote = begin, None
+    def _read_tolerantly(self):
+        """The top-level elements of a document expat refuses, read tag by tag as the engine's
+        walk reads them. An element ends by depth: an end tag closes the innermost open
+        element whatever its name, and one with none open is passed over; elements still open
+        where the walk stops end there, at the input's end or at the markup it cannot read.
+        Text outside every element, comments, PIs and DOCTYPEs are no element's text."""
+        data, at, open_ = self.data, 0, []  # open_: (element, start), innermost last
+        builder = ET.TreeBuilder()
+        builder.start("", {})  # holds the top-level elements
+
+        def close(end, self_closing=False):
+            element, begin = open_.pop()
+            builder.end(element.tag)
+            self.info[element] = (begin, end, self_closing)
+
         while True:
-            byte = self.data[at : at + 1]
-            if quote:
-                quote = None if byte == quote else quote
-            elif byte in (b'"', b"'"):
-                quote = byte
-            elif byte == b">":
-                return at
-            at += 1
+            lt = data.find(b"<", at)
+            if open_ and (lt < 0 or lt > at):
+                builder.data(character_data(data[at : None if lt < 0 else lt]))
+            markup = read_markup(data, lt) if lt >= 0 else None
+            if markup is None:  # the input's end, or markup the walk cannot read
+                stop = len(data) if lt < 0 else lt
+                while open_:
+                    close(stop)
+                builder.end("")
+                return list(builder.close())
+            kind, at = markup
+            if kind in ("start", "empty"):
+                content = data[lt + 1 : at - (2 if kind == "empty" else 1)]
+                name = re.split(rb"[ \t\n\r]", content, maxsplit=1)[0]
+                attributes = tag_attributes(content[len(name) :])
+                open_.append((builder.start(name.decode("utf-8", "replace"), attributes), lt))
+                if kind == "empty":
+                    close(at, True)
+            elif kind == "end" and open_:
+                close(at)
+            elif kind == "cdata" and open_:
+                builder.data(lf_text(data[lt + 9 : at - 3]))
 
     def markup(self, element):
         start, end, _ = self.info[element]
@@ -89,6 +126,116 @@ class Document:
 
     def self_closing(self, element):
         return self.info[element][2]
+
+
+# ---------------------------------------------------------------- markup as the tag walk reads it
+
+TAG_END = re.compile(rb"""(?:[^>"']++|"[^"]*+"|'[^']*+')*+>""")  # a quoted value may hold '>'
+TERMINATED = {b"<!--": b"-->", b"<![CDATA[": b"]]>", b"<?": b"?>"}
+REFERENCE = re.compile(r"&#([0-9]+);|&#x([0-9a-fA-F]+);|&(lt|gt|amp|apos|quot);")
+ATTRIBUTE = re.compile(  # a name runs to '=' or white space; a value is quoted, unclosed or bare
+    rb"""[ \t\n\r]* ([^= \t\n\r]*) [ \t\n\r]*
+    (?: = [ \t\n\r]* (?: (["'])(.*?)\2 | ["'].* | [^ \t\n\r]* ) )?""",
+    re.S | re.X,
+)
+PREDEFINED = {"lt": "<", "gt": ">", "amp": "&", "apos": "'", "quot": '"'}
+
+
+def tag_end_at(data, at):
+    """The offset of the `>` that ends the tag whose bytes go on at `at`, or -1."""
+    found = TAG_END.match(data, at)
+    return found.end() - 1 if found else -1
+
+
+def past_terminated(data, at, openers=TERMINATED):
+    """For a comment, CDATA section or PI at `at`: the offset past its end, or -1 where it
+    does not end; None for other markup."""
+    for opener in openers:
+        if data.startswith(opener, at):
+            close = data.find(TERMINATED[opener], at + len(opener))
+            return -1 if close < 0 else close + len(TERMINATED[opener])
+    return None
+
+
+def doctype_end(data, at):
+    """The offset of the `>` ending a DOCTYPE whose content starts at `at`, or -1: quoted
+    literals, and the internal subset's comments, PIs and declarations, end nothing."""
+    while 0 <= at < len(data):
+        char = data[at : at + 1]
+        if char == b">":
+            return at
+        if char in (b'"', b"'"):
+            at = data.find(char, at + 1)
+        elif char == b"[":
+            at = subset_end(data, at + 1)
+        at = at + 1 if at >= 0 else -1
+    return -1
+
+
+def subset_end(data, at):
+    """The offset of the `]` that closes an internal subset starting at `at`, or -1."""
+    while 0 <= at < len(data) and data[at : at + 1] != b"]":
+        if data[at : at + 1] != b"<":
+            at += 1
+        elif (past := past_terminated(data, at, (b"<!--", b"<?"))) is not None:
+            at = past
+        else:
+            at = tag_end_at(data, at + 1)
+            at = at + 1 if at >= 0 else -1
+    return at if at < len(data) else -1
+
+
+def read_markup(data, lt):
+    """(kind, offset past it) of the markup at `lt` as the engine's walk reads it: "start",
+    "empty", "end", "cdata" or "other" (a comment, PI or DOCTYPE); None where the walk
+    stops, at a '<' that ends the input or markup that does not end."""
+    opener = data[lt + 1 : lt + 2]
+    if (past := past_terminated(data, lt)) is not None:
+        kind = "cdata" if data.startswith(b"<![", lt) else "other"
+    elif opener == b"!":
+        past = doctype_end(data, lt + 9) + 1 if data[lt + 2 : lt + 9].upper() == b"DOCTYPE" else 0
+        kind = "other"
+    elif opener == b"/":
+        past, kind = data.find(b">", lt + 2) + 1, "end"
+    else:
+        past = tag_end_at(data, lt + 1) + 1
+        kind = "empty" if past > lt + 2 and data[past - 2] == ord("/") else "start"
+    return (kind, past) if past > 0 and opener else None
+
+
+def lf_text(raw):
+    """Bytes of the document as text, line ends read as LF (as a CDATA section reads)."""
+    return raw.decode("utf-8", "replace").replace("\r\n", "\n").replace("\r", "\n")
+
+
+def character_data(raw, attribute=False):
+    """Text (or an attribute value) as the engine reads it: line ends as LF (in a value,
+    line ends and tabs as a space), the predefined entities and character references
+    resolved; any other `&` stays as written."""
+    text = lf_text(raw)
+    if attribute:
+        text = text.replace("\n", " ").replace("\t", " ")
+
+    def resolve(found):
+        if found[3]:
+            return PREDEFINED[found[3]]
+        code = int(found[1], 10) if found[1] else int(found[2], 16)
+        valid = 0 < code < 0x110000 and not 0xD800 <= code <= 0xDFFF
+        return chr(code) if valid else found[0]
+
+    return REFERENCE.sub(resolve, text)
+
+
+def tag_attributes(text):
+    """The attributes of a tag's bytes after its name, as the engine reads them: a name runs
+    to `=` or white space; a name without a quoted value, an empty name and a repeated name
+    are passed over; a value whose quote does not close takes the rest of the tag."""
+    attributes = {}
+    for found in ATTRIBUTE.finditer(text):
+        name, value = found[1].decode("utf-8", "replace"), found[3]
+        if name and value is not None:
+            attributes.setdefault(name, character_data(value, attribute=True))
+    return attributes
 
 
 def local_name(name):
@@ -545,7 +692,7 @@ class Evaluator:
             return
         if context is not None and self.document.self_closing(context):
             return  # no children to look at, not even to count
-        children = [self.document.root] if context is None else list(context)
+        children = self.document.roots if context is None else list(context)
         last = at == len(steps) - 1
         count, seen = 0, False
         for child in children:

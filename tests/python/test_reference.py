@@ -1,15 +1,25 @@
 """The engine against the plain tree evaluator of reference.py, on generated cases.
 
-Documents and paths come from a fixed seed; QUORBIX_REFERENCE_CASES sets the number of
-documents (300; each gives a dozen or more cases per entry point). Answers are compared in
-the form `reference.canon` gives them: the Result's type, to_str(), to_int(), to_float() and
-to_bool(), and for several matches the joined to_str() and each match's own; an ambiguous
-path must be refused on both sides.
+Documents and paths come from a fixed seed. QUORBIX_REFERENCE_CASES sets the number of
+documents: 300 well-formed and 100 malformed ones by default (each gives a dozen or more
+cases per entry point); set, it is the number of each, so that
+`QUORBIX_REFERENCE_CASES=20000 python -m pytest tests/python/test_reference.py` is the full
+run (some tens of minutes). Answers are compared in the form `reference.canon` gives them: the
+Result's type, to_str(), to_int(), to_float() and to_bool(), and for several matches the
+joined to_str() and each match's own; an ambiguous path must be refused on both sides.
+
+A malformed document is a generated one with end tags renamed, dropped or added where none
+belongs, markup the tag walk cannot read, or its input cut short. Its elements end by depth
+alone, as `reference.Document` reads it: an end tag closes the innermost open element
+whatever its name, one with no element open is passed over, and the elements still open
+where the walk stops (the input's end, or markup it cannot read) end there.
 """
 
 import os
 import random
 import re
+import subprocess
+import sys
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -21,7 +31,10 @@ from reference import left_side, name_matches, parse_steps
 
 SEED = 20240611
 DOCUMENTS = int(os.environ.get("QUORBIX_REFERENCE_CASES", "300"))
-EXAMPLE = (Path(__file__).resolve().parents[2] / "examples" / "catalog.xml").read_text()
+MALFORMED = int(os.environ.get("QUORBIX_REFERENCE_CASES", "100"))
+ROOT = Path(__file__).resolve().parents[2]
+EXAMPLE = (ROOT / "examples" / "catalog.xml").read_text()
+END_TAG = re.compile(r"</[^>]*>")
 AMBIGUOUS = re.compile(r"path is ambiguous: (.*) matches multiple elements but the path continues")
 
 
@@ -102,6 +115,24 @@ def make_document(rng, words):
     head = '<?xml version="1.0" encoding="UTF-8"?>\n' if rng.random() < 0.3 else ""
     head += rng.choice(["", "", "", "<!-- head -->\n", f"<!DOCTYPE {name}>\n"])
     return head + root + ("\n" if rng.random() < 0.5 else "")
+
+
+def damage(rng, text):
+    """The document with one to three faults, and about one time in three its input cut short."""
+    for _ in range(rng.choice([1, 1, 2, 3])):
+        ends = list(END_TAG.finditer(text))
+        fault = rng.choice(["rename", "rename", "drop", "drop", "stray", "unreadable"])
+        if fault in ("stray", "unreadable") or not ends:
+            at = rng.choice([0, len(text)] + [end.end() for end in ends])
+            added = f"</{rng.choice(ELEMENTS)}>" if fault != "unreadable" else "<!x>"
+            text = text[:at] + added + text[at:]
+        else:
+            end = rng.choice(ends)
+            added = f"</{rng.choice(ELEMENTS + ['z'])}>" if fault == "rename" else ""
+            text = text[: end.start()] + added + text[end.end() :]
+    if rng.random() < 0.3:
+        text = text[: rng.randrange(len(text) + 1)]
+    return text
 
 
 # ---------------------------------------------------------------- paths
@@ -234,11 +265,11 @@ class Paths:
 
 def index_path(element, document):
     """A path of indexes that reaches exactly `element`."""
-    parents = {child: parent for parent in document.root.iter() for child in parent}
+    parents = {child: parent for parent in elements(document.roots) for child in parent}
     steps, node = [], element
     while True:
         parent = parents.get(node)
-        siblings = [document.root] if parent is None else list(parent)
+        siblings = document.roots if parent is None else list(parent)
         name = escaped(node.tag)
         position = [s for s in siblings if matches(name, s)].index(node)
         steps.append(f"{name}.{position}")
@@ -247,14 +278,30 @@ def index_path(element, document):
         node = parent
 
 
-def cases(salt):
+def elements(roots):
+    return [each for root in roots for each in root.iter()]
+
+
+def cases(salt, malformed=False):
     """(document text, Document, its path maker) for every generated document."""
-    rng = random.Random(f"{SEED}-{salt}")
-    for number in range(DOCUMENTS):
+    rng = random.Random(f"{SEED}-{salt}" + ("-malformed" if malformed else ""))
+    for number in range(MALFORMED if malformed else DOCUMENTS):
         words = NARROW if number % 2 else WIDE
         text = make_document(rng, words)
+        text = damage(rng, text) if malformed else text
         document = Document(text)
         yield text, document, Paths(rng, document, words)
+
+
+# Today's engine ends an element by its name where it captures or skips it, and by depth
+# where a path reads into it, and a reader error ends a level silently; the engine now being
+# written ends every element by depth. Until it lands, answers on malformed documents differ.
+BY_NAME_TODAY = pytest.mark.xfail(
+    strict=False,
+    raises=AssertionError,
+    reason="today's engine ends some elements by name, and a level at a reader error",
+)
+KINDS = [False, pytest.param(True, marks=BY_NAME_TODAY, id="malformed")]
 
 
 # ---------------------------------------------------------------- comparing
@@ -279,14 +326,13 @@ def expected_many(document, paths, context=None):
 
 
 def answered(query):
-    """The canonical answer of a query, or ("ambiguous", name) when it refuses the path."""
+    """The canonical answer of a query, ("ambiguous", name) when it refuses the path, or
+    ("error", message) when it fails otherwise."""
     try:
         result = query()
     except ValueError as error:
         found = AMBIGUOUS.match(str(error))
-        if not found:
-            raise
-        return ("ambiguous", found.group(1))
+        return ("ambiguous", found.group(1)) if found else ("error", str(error))
     if isinstance(result, list):
         return [canon_result(each) for each in result]
     return canon_result(result)
@@ -316,11 +362,11 @@ class Comparison:
     def check_many(self, what, document, paths, got, context=None):
         self.check(what, expected_many(document, paths, context), got)
 
-    def done(self):
+    def done(self, malformed=False):
         print(f"{self.compared} cases")
         shown = "\n".join(self.found[:8])
         assert not self.found, f"{len(self.found)} of {self.compared} differ:\n{shown}"
-        assert self.compared >= DOCUMENTS, self.compared
+        assert self.compared >= (MALFORMED if malformed else DOCUMENTS), self.compared
 
 
 # ---------------------------------------------------------------- the reference itself
@@ -389,15 +435,61 @@ def test_the_reference_on_small_documents():
     assert answer("<r><a>it's</a></r>", "r.a#(.=='it\\'s').#text") == ["it's"]
 
 
+def by_name_today(*case):
+    return pytest.param(*case, marks=BY_NAME_TODAY)
+
+
+# Where the elements of a malformed document end: (document, path, to_str() of the answer or
+# None for nothing). Cases today's engine answers otherwise are marked.
+DEPTH_RULE = [
+    # an end tag closes the innermost open element, whatever its name
+    by_name_today("<r><a>1</b><c>2</c></r>", "r.c", "2"),
+    by_name_today("<r><a><b>1</a><c>2</c></r>", "r.a.c", "2"),
+    by_name_today("<r><a><b>1</a><c>2</c></r>", "r.c", None),
+    # an end tag with no element open is passed over
+    ("</x><r><a>1</a></r></r></y>", "r.a", "1"),
+    by_name_today("<r><a>1</a></x><a>2</a>", "a", "2"),
+    # the elements still open at the input's end end there
+    ("<r><a>1<b>2</b>", "r", "<r><a>1<b>2</b>"),
+    # ... and at markup the walk cannot read, where it stops
+    by_name_today('<r><a>1</a><b k="2', "r", "<r><a>1</a>"),
+    by_name_today("<r><a>1</a><", "r", "<r><a>1</a>"),
+    by_name_today("<r><a>1</a><!x><a>2</a></r>", "r.a.#", "1"),
+]
+
+
+@pytest.mark.parametrize("text, path, want", [getattr(c, "values", c) for c in DEPTH_RULE])
+def test_the_reference_ends_elements_by_depth(text, path, want):
+    answer = expected(Document(text), path)
+    assert (None if answer == ("empty",) else answer[1]) == want
+
+
+def test_the_reference_reads_a_well_formed_document_as_expat_does():
+    # The reading of documents expat refuses, tried on those it reads.
+    def shape(document, roots):
+        return [(e.tag, e.attrib, e.text, e.tail, document.info[e]) for e in elements(roots)]
+
+    for _, document, _ in cases("tolerant"):
+        read = document._read_tolerantly()  # its elements' info goes beside expat's
+        assert shape(document, read) == shape(document, document.roots)
+
+
 # ---------------------------------------------------------------- the engine against it
 
 
-def test_get_and_get_bytes():
+@pytest.mark.parametrize("text, path, want", DEPTH_RULE)
+def test_elements_end_by_depth(text, path, want):
+    assert answered(lambda: quorbix.get(text, path)) == expected(Document(text), path)
+
+
+
+@pytest.mark.parametrize("malformed", KINDS)
+def test_get_and_get_bytes(malformed):
     seen = Comparison()
-    for text, document, make in cases("get"):
+    for text, document, make in cases("get", malformed):
         data, whole = text.encode(), quorbix.parse(text)
         for _ in range(6):
-            path = make.path([document.root])
+            path = make.path(document.roots)
             got = answered(lambda: quorbix.get(text, path))
             seen.check_one(f"get({text!r}, {path!r})", document, path, got)
             got = answered(lambda: quorbix.get_bytes(data, path))
@@ -409,17 +501,18 @@ def test_get_and_get_bytes():
                 seen.check_one(f"get_buffer({text!r}, {path!r})", document, path, got)
                 got = answered(lambda: quorbix.compile(path).get(text))
                 seen.check_one(f"compile({path!r}).get({text!r})", document, path, got)
-    seen.done()
+    seen.done(malformed)
 
 
-def test_get_many():
+@pytest.mark.parametrize("malformed", KINDS)
+def test_get_many(malformed):
     seen = Comparison()
-    for text, document, make in cases("get_many"):
+    for text, document, make in cases("get_many", malformed):
         for _ in range(4):
             if make.rng.random() < 0.5:
-                paths = [make.path([document.root]) for _ in range(make.rng.choice([1, 2, 3, 4]))]
+                paths = [make.path(document.roots) for _ in range(make.rng.choice([1, 2, 3, 4]))]
             else:
-                paths = make.related([document.root])
+                paths = make.related(document.roots)
             if make.rng.random() < 0.2:  # an empty text answers nothing; a Path as its text
                 paths.insert(make.rng.randrange(len(paths) + 1), "")
             entries = [quorbix.compile(p) if p and make.rng.random() < 0.2 else p for p in paths]
@@ -427,13 +520,14 @@ def test_get_many():
             seen.check_many(f"get_many({text!r}, {paths!r})", document, paths, got)
             got = answered(lambda: quorbix.get_many_bytes(text.encode(), entries))
             seen.check_many(f"get_many_bytes({text!r}, {paths!r})", document, paths, got)
-    seen.done()
+    seen.done(malformed)
 
 
-def test_result_get_and_get_many():
+@pytest.mark.parametrize("malformed", KINDS)
+def test_result_get_and_get_many(malformed):
     seen = Comparison()
-    for text, document, make in cases("result"):
-        everything = list(document.root.iter())
+    for text, document, make in cases("result", malformed):
+        everything = elements(document.roots)
         for element in make.rng.sample(everything, min(3, len(everything))):
             base_path = index_path(element, document)
             base = quorbix.get(text, base_path)
@@ -445,7 +539,7 @@ def test_result_get_and_get_many():
                 seen.check_one(f"{what}.get({path!r})", document, path, got, element)
             got = answered(lambda: base.get_many(paths))
             seen.check_many(f"{what}.get_many({paths!r})", document, paths, got, element)
-    seen.done()
+    seen.done(malformed)
 
 
 # ---------------------------------------------------------------- rules the generator found
@@ -467,3 +561,13 @@ def test_get_many_records_text_after_a_one_child_filter():
     assert quorbix.get_many(doc, ["r.a#(c==1).b|@first", "r.a.c"])[0].to_str() == "2"
     assert quorbix.get_many(doc, ["r.a.#.b|@first"])[0].to_str() == "2"
     assert quorbix.get_many(doc, ["r.a#(c==1).b|@first"])[0].to_str() == "2"
+
+
+def test_the_build_comparison_runs_on_these_generators():
+    # tools/compare_builds.py makes its cases with the generators above; one build against
+    # itself agrees everywhere.
+    tool, python = str(ROOT / "tools" / "compare_builds.py"), sys.executable
+    command = [python, tool, python, python, "--count", "4", "--paths", "1", "--malformed"]
+    run = subprocess.run(command, capture_output=True, text=True, timeout=120)
+    assert run.returncode == 0, run.stdout + run.stderr
+    assert "answers compared" in run.stdout and "\n0 differ" in run.stdout

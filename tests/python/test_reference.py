@@ -293,15 +293,7 @@ def cases(salt, malformed=False):
         yield text, document, Paths(rng, document, words)
 
 
-# Today's engine ends an element by its name where it captures or skips it, and by depth
-# where a path reads into it, and a reader error ends a level silently; the engine now being
-# written ends every element by depth. Until it lands, answers on malformed documents differ.
-BY_NAME_TODAY = pytest.mark.xfail(
-    strict=False,
-    raises=AssertionError,
-    reason="today's engine ends some elements by name, and a level at a reader error",
-)
-KINDS = [False, pytest.param(True, marks=BY_NAME_TODAY, id="malformed")]
+KINDS = [False, pytest.param(True, id="malformed")]
 
 
 # ---------------------------------------------------------------- comparing
@@ -435,26 +427,22 @@ def test_the_reference_on_small_documents():
     assert answer("<r><a>it's</a></r>", "r.a#(.=='it\\'s').#text") == ["it's"]
 
 
-def by_name_today(*case):
-    return pytest.param(*case, marks=BY_NAME_TODAY)
-
-
 # Where the elements of a malformed document end: (document, path, to_str() of the answer or
-# None for nothing). Cases today's engine answers otherwise are marked.
+# None for nothing).
 DEPTH_RULE = [
     # an end tag closes the innermost open element, whatever its name
-    by_name_today("<r><a>1</b><c>2</c></r>", "r.c", "2"),
-    by_name_today("<r><a><b>1</a><c>2</c></r>", "r.a.c", "2"),
-    by_name_today("<r><a><b>1</a><c>2</c></r>", "r.c", None),
+    ("<r><a>1</b><c>2</c></r>", "r.c", "2"),
+    ("<r><a><b>1</a><c>2</c></r>", "r.a.c", "2"),
+    ("<r><a><b>1</a><c>2</c></r>", "r.c", None),
     # an end tag with no element open is passed over
     ("</x><r><a>1</a></r></r></y>", "r.a", "1"),
-    by_name_today("<r><a>1</a></x><a>2</a>", "a", "2"),
+    ("<r><a>1</a></x><a>2</a>", "a", "2"),
     # the elements still open at the input's end end there
     ("<r><a>1<b>2</b>", "r", "<r><a>1<b>2</b>"),
     # ... and at markup the walk cannot read, where it stops
-    by_name_today('<r><a>1</a><b k="2', "r", "<r><a>1</a>"),
-    by_name_today("<r><a>1</a><", "r", "<r><a>1</a>"),
-    by_name_today("<r><a>1</a><!x><a>2</a></r>", "r.a.#", "1"),
+    ('<r><a>1</a><b k="2', "r", "<r><a>1</a>"),
+    ("<r><a>1</a><", "r", "<r><a>1</a>"),
+    ("<r><a>1</a><!x><a>2</a></r>", "r.a.#", "1"),
 ]
 
 

@@ -100,6 +100,7 @@ void Machine::filter(std::uint32_t state, const XmlEvent& event, bool single, St
         if (holds) select(state, event, single, stop);
         return;
     }
+    filtered_ = true;
     if (plan.filter == FilterStrategy::Streamed) return stream_filter(state, event, single);
     actions_.push_back({ActionKind::FilterOnBytes, single, state, no_probe, 0});
 }

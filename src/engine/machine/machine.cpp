@@ -35,6 +35,7 @@ void Machine::start_document() {
     }
     Frame& document = frames_.emplace_back();
     document.states_end = static_cast<std::uint32_t>(states_.size());
+    describe(document);
     settle();
 }
 
@@ -67,10 +68,14 @@ bool Machine::on_frame_end(std::size_t lt, std::size_t end) {
 // anything more can be answered.
 bool Machine::settle() {
     frame_depth_ = level_depth_ = nowhere;
+    level_span_ = 0;
     if (!frames_.empty()) {
         Frame& f = top();
         if (f.depth != 0) frame_depth_ = f.depth;
-        if (level_active(f)) level_depth_ = f.depth;
+        if (level_active(f)) {
+            level_depth_ = f.depth;
+            if (f.deep) level_span_ = nowhere;
+        }
     }
     if (frames_.empty() || !go_on()) stopped_ = true;
     return !stopped_;
@@ -118,7 +123,8 @@ bool Machine::on_start(const XmlEvent& event, std::size_t lt, std::size_t end) {
         }
         if (step.recursive && first_search == f.states_end) first_search = i;
     }
-    if (first_search == f.states_end) return false;
+    // Below a deep frame, its searches test the element's children anyway.
+    if (first_search == f.states_end || f.deep) return false;
     act_on_start(event, lt, end, name, first_search);
     return true;
 }
@@ -163,7 +169,8 @@ void Machine::act_on_start(const XmlEvent& event, std::size_t lt, std::size_t en
     // When states read the element's children anyway, filters read their
     // value from the same walk.
     auto probes_begin = static_cast<std::uint32_t>(probes_.size());
-    add_probes(actions_begin, states_.size() > inner_begin);
+    if (filtered_) add_probes(actions_begin, states_.size() > inner_begin);
+    filtered_ = false;
     open_frame(inner_begin, actions_begin, probes_begin, lt, end);
 }
 
@@ -181,6 +188,23 @@ void Machine::open_frame(std::uint32_t states_begin, std::uint32_t actions_begin
     f.probes_begin = probes_begin;
     f.start = lt;
     f.content_start = end;
+    describe(f);
+}
+
+// What a new frame's states make of it: whether it is deep, whether it counts.
+void Machine::describe(Frame& f) const {
+    bool deep = f.states_end > f.states_begin;
+    for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
+        const State& s = states_[i];
+        path::Selector selector = s.step->selector;
+        f.counts = f.counts || selector == Selector::EachCount;
+        // A search keeps nothing per level when its selector counts nothing
+        // and no second match at one level is an error.
+        deep = deep && s.step->recursive && !s.is_probe() &&
+               ((selector == Selector::None && !s.plan->must_be_unique) ||
+                selector == Selector::EachAll || selector == Selector::FilterAll);
+    }
+    f.deep = deep;
 }
 
 void Machine::on_empty(const XmlEvent& event, std::size_t lt, std::size_t end) {
@@ -260,6 +284,7 @@ void Machine::close_frame(std::size_t lt, std::size_t end) {
 
 // A level's end: its count selectors report.
 void Machine::emit_counts(const Frame& f) {
+    if (!f.counts) return;
     for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
         const State& s = states_[i];
         if (s.step->selector == Selector::EachCount && !answers_.finished(s.path))

@@ -92,7 +92,7 @@ class Machine {
                 go = on_frame_end(lt, end);
             if (depth_ != 0) --depth_;  // an end tag that closes nothing is passed over
         } else {
-            if (depth_ == level_depth_) [[unlikely]]
+            if (depth_ - level_depth_ <= level_span_) [[unlikely]]
                 go = on_child(event, lt, end);
             if (event.kind == xml::EventKind::Start) ++depth_;
         }
@@ -121,6 +121,7 @@ class Machine {
     void on_empty(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
     void on_root(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
     bool settle();
+    void describe(Frame& f) const;
     [[gnu::noinline]] void act_on_start(const xml::XmlEvent& event, std::size_t lt, std::size_t end,
                                         std::string_view name, std::uint32_t first);
     bool level_active(Frame& f);
@@ -189,6 +190,10 @@ class Machine {
     // waits for; `nowhere` when there is none.
     std::size_t level_depth_ = nowhere;
     std::size_t frame_depth_ = nowhere;
+    // How far below `level_depth_` the level tests: 0, or any depth for a
+    // deep frame.
+    std::size_t level_span_ = 0;
+    bool filtered_ = false;  // a filter action was added for the element at hand
     bool relative_ = false;  // the first element is the context of its states
     bool root_seen_ = false;
     bool stop_here_ = false;  // a single selection ended this walk

@@ -91,6 +91,11 @@ struct Frame {
     // any of them could still match then.
     std::uint64_t seen_changes = ~std::uint64_t{0};
     bool any_active = false;
+    // Its states are all searches that keep nothing per level: rather than a
+    // level of their own for every element they pass, they test every
+    // element below this one, except inside the elements that matched.
+    bool deep = false;
+    bool counts = false;  // a state of it counts its matches, reported at its end
 };
 
 }  // namespace quorbix::engine

@@ -39,9 +39,7 @@ except ImportError:  # pragma: no cover - the bench extra installs it
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
-from gen_catalog import book, generate  # noqa: E402
-
-DC = "http://purl.org/dc/elements/1.1/"
+from gen_catalog import DC, TEN_QUESTIONS, generate, small_document  # noqa: E402
 NS = {"dc": DC}
 
 
@@ -74,14 +72,6 @@ def pugixml_select(data, xpath, answer):
     return answer(document.select_nodes(xpath))
 
 
-def small_document():
-    import random
-
-    rng = random.Random(1)
-    body = "".join(book(rng, i) for i in range(5))
-    return f'<catalog xmlns:dc="{DC}">\n{body}</catalog>\n'.encode()
-
-
 def loop(fn, times):
     def run():
         for _ in range(times):
@@ -90,12 +80,6 @@ def loop(fn, times):
     return run
 
 
-TEN_QUESTIONS = [
-    "catalog.book.#", "catalog.book.#.price|@sum", "catalog.book.#.price|@max",
-    'catalog.book.#(@lang=="de")#|@count', "**.tag|@count", "catalog.book.#(price>119.5)#.@id",
-    "catalog.book.#.note|@count", 'catalog.book.#(author%"Ember*")#.dc:title|@count',
-    "catalog.book.#.description|@count", "catalog.book.#.price|@min",
-]
 FIRST_QUESTIONS = ["catalog.book.#.dc:title|@first", "catalog.book.#.price|@first",
                    "catalog.book.#.@id|@first"]
 

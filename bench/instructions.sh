@@ -14,7 +14,7 @@
 # bytes, `text` its str; a SETUP;; before the statement runs once), net of the
 # same run without the statement, which loads the document and imports the
 # module. Each question's instructions are printed, in all and per byte of the
-# document, or per call on small:. --targets counts the rows the engine is
+# document, or per call on small:, with the matches core_bench found. --targets counts the rows the engine is
 # measured by. For example:
 #   bench/instructions.sh 10 'osm:osm.node.#.@lat' 'small:catalog.book.0.dc:title' \
 #       'py:[r.to_float() for r in quorbix.get_bytes(doc, "catalog.book.#.price")]' \
@@ -54,18 +54,22 @@ from gen_catalog import small_document; open('$file', 'wb').write(small_document
     echo "$file"
 }
 
-# The instructions callgrind counts in the command it is given.
+# The instructions callgrind counts in the command it is given, then how many
+# matches it found when it is core_bench (a row that found nothing counts nothing).
 count() {
     local out
     out=$(PYTHONHASHSEED=0 valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1) ||
         { printf '%s\n' "$out" | tail -5 >&2; echo "failed: $*" >&2; return 1; }
-    printf '%s\n' "$out" | sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+    echo "$(printf '%s\n' "$out" | sed -n 's/.*Collected : \([0-9]*\).*/\1/p')" \
+        "$(printf '%s\n' "$out" | sed -n 's/.* \([0-9]*\) found$/\1/p' | tail -1)"
 }
 
 cmake -S . -B build/bench -DQUORBIX_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/bench --target core_bench --parallel 2 >/dev/null
 declare -A core_baseline
-printf '%-80s %14s %12s\n' question instructions per-byte/call
+width=8
+for question in "${questions[@]}"; do width=$((${#question} > width ? ${#question} : width)); done
+printf '%-*s %14s %14s %10s\n' "$width" question instructions per-byte/call found
 for question in "${questions[@]}"; do
     name=catalog asked=$question
     if [[ "$asked" =~ ^(catalog|osm|feed|small): ]]; then
@@ -76,13 +80,13 @@ for question in "${questions[@]}"; do
     [ "$name" = small ] && rounds=$calls
     if [[ "$asked" == py:* ]]; then
         run=("$python" bench/calls.py "$document" "$rounds" "${asked#py:}")
-        baseline=$(count "${run[@]}" --empty)
-        total=$(count "${run[@]}")
+        read -r baseline _ <<<"$(count "${run[@]}" --empty)"
+        read -r total found <<<"$(count "${run[@]}")"
     else
         [ -n "${core_baseline[$name]:-}" ] ||
-            core_baseline[$name]=$(count build/bench/core_bench "$document" "$rounds" none)
+            read -r "core_baseline[$name]" _ <<<"$(count build/bench/core_bench "$document" "$rounds" none)"
         baseline=${core_baseline[$name]}
-        total=$(count build/bench/core_bench "$document" "$rounds" "$asked")
+        read -r total found <<<"$(count build/bench/core_bench "$document" "$rounds" "$asked")"
     fi
     spent=$((total - baseline))
     if [ "$name" = small ]; then
@@ -90,5 +94,5 @@ for question in "${questions[@]}"; do
     else
         share="$("$python" -c "print(f'{$spent / $(stat -c %s "$document"):.2f}')") /byte"
     fi
-    printf '%-80s %14d %12s\n' "$question" "$spent" "$share"
+    printf '%-*s %14d %14s %10s\n' "$width" "$question" "$spent" "$share" "${found:--}"
 done

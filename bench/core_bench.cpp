@@ -1,6 +1,7 @@
 // The reader and the scan alone, with no Python in the way: each question over
-// a document file, best of N rounds, and how many matches it found. Built with
-// -DQUORBIX_BUILD_BENCH=ON; bench/instructions.sh counts its instructions.
+// a document file, best of N rounds (its paths compiled once, before them), and
+// how many matches it found. Built with -DQUORBIX_BUILD_BENCH=ON;
+// bench/instructions.sh counts its instructions.
 //   core_bench FILE [ROUNDS] [QUESTION ...]
 // A QUESTION is "validate", "read" (every event, nothing else), "none" (only
 // the document read in: the baseline instruction counts subtract), a path, or
@@ -26,28 +27,66 @@ namespace {
 
 using namespace quorbix;
 
+// The path `text` compiled; nothing, and a message, when it is malformed.
+std::optional<path::CompiledPathRef> compile_one(const std::string& text) {
+    auto compiled = path::compile_path(text);
+    if (auto* message = std::get_if<std::string>(&compiled)) {
+        std::fprintf(stderr, "%s\n", message->c_str());
+        return std::nullopt;
+    }
+    return std::get<path::CompiledPathRef>(compiled);
+}
+
 // The paths of `texts`, separated by ";;"; nothing when one is malformed.
 std::optional<std::vector<path::CompiledPathRef>> compile_all(const std::string& texts) {
     std::vector<path::CompiledPathRef> compiled;
     for (std::size_t from = 0; from <= texts.size();) {
         std::size_t to = std::min(texts.find(";;", from), texts.size());
-        auto one = path::compile_path(texts.substr(from, to - from));
-        if (auto* message = std::get_if<std::string>(&one)) {
-            std::fprintf(stderr, "%s\n", message->c_str());
-            return std::nullopt;
-        }
-        compiled.push_back(std::get<path::CompiledPathRef>(one));
+        auto one = compile_one(texts.substr(from, to - from));
+        if (!one) return std::nullopt;
+        compiled.push_back(std::move(*one));
         from = to + 2;
     }
     return compiled;
 }
 
-// The paths of `texts` in one pass: how many matches.
-std::size_t ask_many(const std::string& texts, std::string_view document, xml::Encoding encoding) {
-    auto compiled = compile_all(texts);
-    if (!compiled) return 0;
+// A question made ready to be asked: its paths are compiled once, before the
+// rounds, as a compiled path is, so that a round counts the scan alone.
+struct Question {
+    enum class Kind { None, Validate, Read, Path, Many, Table } kind;
+    std::vector<path::CompiledPathRef> paths;
+};
+
+std::optional<Question> prepare(const std::string& text) {
+    using Kind = Question::Kind;
+    if (text == "none") return Question{Kind::None, {}};
+    if (text == "validate") return Question{Kind::Validate, {}};
+    if (text == "read") return Question{Kind::Read, {}};
+    if (text.rfind("many:", 0) == 0 || text.rfind("table:", 0) == 0) {
+        auto compiled = compile_all(text.substr(text.find(':') + 1));
+        if (!compiled) return std::nullopt;
+        return Question{text[0] == 'm' ? Kind::Many : Kind::Table, std::move(*compiled)};
+    }
+    auto compiled = compile_one(text);
+    if (!compiled) return std::nullopt;
+    return Question{Kind::Path, {std::move(*compiled)}};
+}
+
+// Every event of the reader, nothing else done with them.
+std::size_t read_events(std::string_view document) {
+    xml::XmlReader reader(document, xml::evaluation_profile());
+    std::size_t events = 0;
+    while (true) {
+        xml::ReadResult r = reader.next_event();
+        if (r.ok() && r.event.kind == xml::EventKind::Eof) return events;
+        ++events;
+    }
+}
+
+// The paths in one pass: how many matches.
+std::size_t ask_many(const Question& question, std::string_view document, xml::Encoding encoding) {
     std::vector<const path::CompiledPath*> paths;
-    for (const auto& p : *compiled) paths.push_back(p.get());
+    for (const auto& p : question.paths) paths.push_back(p.get());
     auto outcome = engine::evaluate_paths(document, encoding, paths, true);
     std::size_t found = 0;
     if (auto* lists = std::get_if<std::vector<engine::Matches>>(&outcome))
@@ -55,39 +94,33 @@ std::size_t ask_many(const std::string& texts, std::string_view document, xml::E
     return found;
 }
 
-// The rows of the first path of `texts`, read through the others: how many cells.
-std::size_t ask_table(const std::string& texts, std::string_view document, xml::Encoding encoding) {
-    auto compiled = compile_all(texts);
-    if (!compiled) return 0;
+// The rows of the first path, read through the others: how many cells.
+std::size_t ask_table(const Question& question, std::string_view document, xml::Encoding encoding) {
     std::vector<const path::CompiledPath*> columns;
-    for (std::size_t i = 1; i < compiled->size(); ++i) columns.push_back((*compiled)[i].get());
-    auto outcome = engine::read_table(document, encoding, *compiled->front(), columns);
+    for (std::size_t i = 1; i < question.paths.size(); ++i)
+        columns.push_back(question.paths[i].get());
+    auto outcome = engine::read_table(document, encoding, *question.paths.front(), columns);
     if (auto* table = std::get_if<engine::Table>(&outcome)) return table->cells.size();
     return 0;
 }
 
-// What one run of a question found, so that nothing is optimised away.
-std::size_t ask(const std::string& question, std::string_view document, xml::Encoding encoding) {
-    if (question == "none") return 0;
-    if (question == "validate") return engine::validate_document(document) ? 1 : 0;
-    if (question == "read") {
-        xml::XmlReader reader(document, xml::evaluation_profile());
-        std::size_t events = 0;
-        while (true) {
-            xml::ReadResult r = reader.next_event();
-            if (r.ok() && r.event.kind == xml::EventKind::Eof) return events;
-            ++events;
-        }
+// What one round of a question found, so that nothing is optimised away.
+std::size_t ask(const Question& question, std::string_view document, xml::Encoding encoding) {
+    switch (question.kind) {
+        case Question::Kind::None:
+            return 0;
+        case Question::Kind::Validate:
+            return engine::validate_document(document) ? 1 : 0;
+        case Question::Kind::Read:
+            return read_events(document);
+        case Question::Kind::Many:
+            return ask_many(question, document, encoding);
+        case Question::Kind::Table:
+            return ask_table(question, document, encoding);
+        case Question::Kind::Path:
+            break;
     }
-    if (question.rfind("many:", 0) == 0) return ask_many(question.substr(5), document, encoding);
-    if (question.rfind("table:", 0) == 0) return ask_table(question.substr(6), document, encoding);
-    auto compiled = path::compile_path(question);
-    if (auto* message = std::get_if<std::string>(&compiled)) {
-        std::fprintf(stderr, "%s\n", message->c_str());
-        return 0;
-    }
-    const auto& path = *std::get<path::CompiledPathRef>(compiled);
-    auto outcome = engine::evaluate_path(document, encoding, path, true);
+    auto outcome = engine::evaluate_path(document, encoding, *question.paths.front(), true);
     if (auto* matches = std::get_if<engine::Matches>(&outcome)) return matches->size();
     return 0;
 }
@@ -107,17 +140,19 @@ int main(int argc, char** argv) {
         questions = {"read", "validate", "catalog.book.#.price", "**.tag",
                      "catalog.book.#(@lang==\"de\")#.dc:title"};
     xml::Encoding encoding = xml::document_encoding(document);
-    for (const std::string& question : questions) {
+    for (const std::string& text : questions) {
+        auto question = prepare(text);
+        if (!question) return 2;
         double best = 1e300;
         std::size_t found = 0;
         for (int i = 0; i < rounds; ++i) {
             auto start = std::chrono::steady_clock::now();
-            found = ask(question, document, encoding);
+            found = ask(*question, document, encoding);
             std::chrono::duration<double, std::milli> took =
                 std::chrono::steady_clock::now() - start;
             best = std::min(best, took.count());
         }
-        std::printf("%-45s %10.2f ms %9.1f MB/s %10zu found\n", question.c_str(), best,
+        std::printf("%-45s %10.2f ms %9.1f MB/s %10zu found\n", text.c_str(), best,
                     document.size() / best / 1e3, found);
     }
     return 0;

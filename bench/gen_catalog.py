@@ -17,6 +17,14 @@ CYRILLIC = ("река ночь сад код тень империя зима с
             "уголь орбита клён шифр атлас эхо фонарь призма луг").split()
 LANGS = ("en", "de", "fr", "es", "it")
 TAGS = ("fiction", "science", "history", "poetry", "travel", "computing")
+DC = "http://purl.org/dc/elements/1.1/"
+# Ten questions about the whole catalog, which get_many answers in one pass.
+TEN_QUESTIONS = [
+    "catalog.book.#", "catalog.book.#.price|@sum", "catalog.book.#.price|@max",
+    'catalog.book.#(@lang=="de")#|@count', "**.tag|@count", "catalog.book.#(price>119.5)#.@id",
+    "catalog.book.#.note|@count", 'catalog.book.#(author%"Ember*")#.dc:title|@count',
+    "catalog.book.#.description|@count", "catalog.book.#.price|@min",
+]
 
 
 def book(rng, i, words=WORDS):
@@ -43,6 +51,13 @@ def book(rng, i, words=WORDS):
     return "".join(parts)
 
 
+def small_document(books=5):
+    """A catalog of a few books (bytes), for the cost of one call."""
+    rng = random.Random(1)
+    body = "".join(book(rng, i) for i in range(books))
+    return f'<catalog xmlns:dc="{DC}">\n{body}</catalog>\n'.encode()
+
+
 def generate(path, megabytes=100, encoding="UTF-8"):
     """UTF-8 by default; windows-1251 writes Cyrillic words in that encoding."""
     rng = random.Random(20261208)
@@ -50,7 +65,7 @@ def generate(path, megabytes=100, encoding="UTF-8"):
     words = WORDS if encoding == "UTF-8" else CYRILLIC
     with open(path, "w", encoding=encoding, newline="\n") as out:
         out.write(f'<?xml version="1.0" encoding="{encoding}"?>\n')
-        out.write('<catalog xmlns:dc="http://purl.org/dc/elements/1.1/">\n')
+        out.write(f'<catalog xmlns:dc="{DC}">\n')
         written, i = 0, 0
         while written < target:
             chunk = "".join(book(rng, i + k, words) for k in range(1000))

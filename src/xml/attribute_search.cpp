@@ -38,11 +38,14 @@ bool one_byte_per_character(Encoding encoding) {
 // UTF-8 keys are compared as they are written, unless the name holds U+FFFD,
 // which bytes that are not UTF-8 read as. A name no well-formed key can be
 // (empty, or holding white space, '=' or a quote) is left to the reading too.
-bool searchable(std::string_view name, Encoding encoding) {
+// `qualified` tells whether the name holds ':'.
+bool searchable(std::string_view name, Encoding encoding, bool& qualified) {
     bool ascii = true;
+    qualified = false;
     for (char c : name) {
         if (is_space(c) || c == '=' || c == '"' || c == '\'') return false;
         ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+        qualified = qualified || c == ':';
     }
     if (name.empty()) return false;
     if (encoding == Encoding::Utf8) return ascii || !holds_replacement_character(name);
@@ -80,58 +83,76 @@ std::optional<std::string_view> value_after_key(const char* p, const char* end) 
 
 enum class Place { Outside, InsideValue, Unsure };
 
-// Where `at` stands in the attribute list, read from `read` (outside values)
-// and moved past each value that closes before `at`. The list is read as a
-// simple one, where each '=' is followed by a quoted value and each quote
-// outside values opens one: then the keys are what lies between the values,
-// just as the attributes are read in turn. Any other list before `at` (an
-// unquoted value, a quote in a key) is Unsure. At Outside nothing but keys
-// and white space stands in [read, at).
-Place place_of(const char*& read, const char* at, const char* end) {
-    for (;;) {
-        if (read > at) return Place::InsideValue;
-        const char* mark = read;
-        while (mark < at && *mark != '=' && *mark != '"' && *mark != '\'') ++mark;
-        if (mark == at) return Place::Outside;
-        if (*mark != '=') return Place::Unsure;
-        const char* quote = skip_space(mark + 1, end);
-        if (quote == end || (*quote != '"' && *quote != '\'')) return Place::Unsure;
-        const char* close = find_byte(quote + 1, end, *quote);
-        read = close == nullptr ? end : close + 1;  // an unterminated value takes the rest
+// An attribute list read as a simple one, where each '=' is followed by a
+// quoted value and each quote outside values opens one: then the keys are
+// what lies between the values, just as the attributes are read in turn.
+class ListReading {
+  public:
+    ListReading(const char* begin, const char* end) : end_(end) { read_from(begin); }
+
+    // Where `at` stands, the list read on up to it. Any list but a simple one
+    // before `at` (an unquoted value, a quote in a key) is Unsure. At Outside
+    // nothing but keys and white space stands between the last value read
+    // and `at`.
+    Place place_of(const char* at) {
+        for (;;) {
+            if (read_ > at) return Place::InsideValue;
+            if (mark_ >= at) return Place::Outside;
+            if (*mark_ != '=') return Place::Unsure;
+            const char* quote = skip_space(mark_ + 1, end_);
+            if (quote == end_ || (*quote != '"' && *quote != '\'')) return Place::Unsure;
+            const char* close = find_byte(quote + 1, end_, *quote);
+            read_from(close == nullptr ? end_ : close + 1);  // an unterminated value takes the rest
+        }
     }
-}
+
+    // Where the list is read up to; from `p`, which stands outside values, on.
+    const char* read() const { return read_; }
+    void read_from(const char* p) {
+        read_ = p;
+        mark_ = find_value_mark(p, end_);  // once per stretch, however many places it holds
+    }
+
+  private:
+    const char* read_;
+    const char* mark_;  // the first '=' or quote from `read_` on, or the end
+    const char* end_;
+};
 
 }  // namespace
 
 std::optional<std::string_view> find_attribute(const XmlEvent& tag, std::string_view name,
                                                Encoding encoding) {
-    if (!searchable(name, encoding)) return find_attribute_in_order(tag, name, encoding);
+    bool qualified;
+    if (!searchable(name, encoding, qualified)) return find_attribute_in_order(tag, name, encoding);
     std::string_view text = tag.attribute_text();
     const char* begin = text.data();
     const char* end = begin + text.size();
-    bool by_local_name = name.find(':') == std::string_view::npos;
-    // A key starts the list, or follows white space or a value's closing
-    // quote; it ends at '=' or white space. A prefixed key holds ':' before
-    // the name. Each place the name stands so is read up to before it counts.
-    const char* read = begin;
+    // Each place the name stands is read up to first: a value that holds the
+    // name is then stepped over at once, however often it holds it. A key
+    // starts the list, or follows white space or a value's closing quote, and
+    // ends at '=' or white space; a prefixed key holds ':' before the name.
+    ListReading list(begin, end);
     std::optional<std::string_view> prefixed;
     for (const char *from = begin, *at; (at = find_name(from, end, name)) != nullptr;) {
+        Place place = list.place_of(at);
+        if (place == Place::Unsure) return find_attribute_in_order(tag, name, encoding);
+        if (place == Place::InsideValue) {
+            from = list.read();
+            continue;
+        }
         from = at + 1;
         const char* after = at + name.size();
         if (!is_space(*after) && *after != '=') continue;
         char before = at == begin ? ' ' : at[-1];
         bool whole = is_space(before) || before == '"' || before == '\'';
-        if (!whole && !(before == ':' && by_local_name && !prefixed)) continue;
-        Place place = place_of(read, at, end);
-        if (place == Place::InsideValue) {
-            from = read;
-            continue;
-        }
+        if (!whole && !(before == ':' && !qualified && !prefixed)) continue;
         std::optional<std::string_view> value = value_after_key(after, end);
-        if (place == Place::Unsure || !value) return find_attribute_in_order(tag, name, encoding);
+        if (!value) return find_attribute_in_order(tag, name, encoding);
         if (whole) return value;
         prefixed = value;
-        from = read = value->data() + value->size() + 1;
+        list.read_from(value->data() + value->size() + 1);
+        from = list.read();
     }
     return prefixed;
 }

@@ -2,8 +2,7 @@
 
 #include <optional>
 
-#include "engine/name_test.hpp"
-#include "xml/attributes.hpp"
+#include "xml/attribute_search.hpp"
 #include "xml/character_data.hpp"
 #include "xml/encoding/encoding.hpp"
 
@@ -54,26 +53,7 @@ std::string item_text(std::string_view bytes, xml::Encoding encoding) {
 
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
                      std::string& value) {
-    bool whole_key = name.find(':') != std::string_view::npos;
-    // In a UTF-8 document a key is compared as it stands: its bytes can equal
-    // the name only if they are UTF-8, unless the name holds U+FFFD.
-    bool decode_keys = encoding != xml::Encoding::Utf8 || xml::holds_replacement_character(name);
-    std::string decoded_key;
-    // The key that equals the name wins wherever it stands, so that `attr`
-    // stays reachable beside `a:attr`; a prefixed key answers only without it.
-    std::optional<std::string_view> found;
-    xml::AttributeIter it = xml::attributes(tag);
-    xml::Attribute attribute;
-    while (it.next(attribute)) {
-        if (!attribute.ok) continue;
-        std::string_view key =
-            decode_keys ? xml::utf8_name(attribute.key, encoding, decoded_key) : attribute.key;
-        if (key == name) {
-            found = attribute.value;
-            break;
-        }
-        if (!whole_key && !found && prefixed_local_name_is(key, name)) found = attribute.value;
-    }
+    std::optional<std::string_view> found = xml::find_attribute(tag, name, encoding);
     if (!found) return false;
     value.clear();
     xml::append_attribute_value(*found, encoding, value);

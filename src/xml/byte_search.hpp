@@ -167,4 +167,21 @@ inline const char* find_space(const char* p, const char* end) {
     return p;
 }
 
+// The first '=' or quote in [p, end), or `end`: in an attribute list, where
+// a value is given or a quoted one starts.
+inline const char* find_value_mark(const char* p, const char* end) {
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('=')),
+                                    _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')),
+                                                 _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\''))));
+        int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) return detail::first_set(p, mask);
+    }
+#endif
+    while (p < end && *p != '=' && *p != '"' && *p != '\'') ++p;
+    return p;
+}
+
 }  // namespace quorbix::xml

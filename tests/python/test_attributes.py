@@ -1,5 +1,6 @@
 """Attribute values as XML reads them, compared with lxml on generated documents, and which
-attribute a name finds when a prefixed and an unprefixed one share their local part."""
+attribute a name finds when a prefixed and an unprefixed one share their local part, or when
+other keys and values hold the name."""
 
 import json
 import random
@@ -77,3 +78,25 @@ def test_the_exact_name_before_a_local_part():
         ]
     # a prefixed attribute still answers to its local part when nothing else does
     assert quorbix.get('<e xmlns:a="u" a:attr="out"/>', "e.@attr").to_str() == "out"
+
+
+def test_a_name_is_found_only_as_a_whole_key_outside_values():
+    rng = random.Random(3)
+    values = ['id="1"', "id='2'", "a>b", "=", " id= ", "p:id", "x"]
+    spaces = [" ", "\t", "\n", "\r\n", "  "]
+    elements = []
+    for _ in range(200):
+        keys = rng.sample(["xid", "id2", "p:id", "idx", "id", "q"], rng.randint(0, 6))
+        attributes = ""
+        for key in keys:
+            value = rng.choice(values)
+            quote = "'" if '"' in value else '"'
+            around = rng.choice(["", " ", "\t", "\n "])
+            attributes += f"{rng.choice(spaces)}{key}{around}={around}{quote}{value}{quote}"
+        elements.append(f'<e xmlns:p="u"{attributes}/>')
+    document = "<r>" + "".join(elements) + "</r>"
+    tree = etree.fromstring(document.encode())
+    by_name = [e.get("id", e.get("{u}id")) for e in tree.iter("e")]
+    prefixed = [e.get("{u}id") for e in tree.iter("e")]
+    assert quorbix.get(document, "r.e.#.@id").value == [v for v in by_name if v is not None]
+    assert quorbix.get(document, "r.e.#.@p:id").value == [v for v in prefixed if v is not None]

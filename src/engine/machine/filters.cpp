@@ -169,8 +169,7 @@ void Machine::add_probes(std::uint32_t actions_begin, bool reads_children) {
         else if (a.kind != ActionKind::FilterStreamed)
             continue;
         const State& filtered = states_[a.state];
-        a.probe = static_cast<std::uint32_t>(probes_.size());
-        probes_.emplace_back();
+        a.probe = new_probe();
         std::uint32_t path = filtered.path;
         const PathStep* left = &filtered.step->filter->lhs[0];
         State& probe = states_.emplace_back();  // `filtered` is not used past this point

@@ -168,7 +168,7 @@ void Machine::act_on_start(const XmlEvent& event, std::size_t lt, std::size_t en
     if (states_.size() == inner_begin && actions_.size() == actions_begin) return;
     // When states read the element's children anyway, filters read their
     // value from the same walk.
-    auto probes_begin = static_cast<std::uint32_t>(probes_.size());
+    std::uint32_t probes_begin = probe_count_;
     if (filtered_) add_probes(actions_begin, states_.size() > inner_begin);
     filtered_ = false;
     open_frame(inner_begin, actions_begin, probes_begin, lt, end);
@@ -216,7 +216,7 @@ void Machine::on_empty(const XmlEvent& event, std::size_t lt, std::size_t end) {
         if (!name_matches(step, name)) continue;
         State& s = states_[i];
         if (s.is_probe()) {  // a self-closing child: the value is empty
-            probes_[s.probe] = {true, {}};
+            probes_[s.probe].found = true;
             s.done = true;
             answers_.changed();
             continue;
@@ -263,23 +263,37 @@ void Machine::on_root(const XmlEvent& event, std::size_t lt, std::size_t end) {
         if (!terminal_on_root(s, event)) states_.push_back(s);
     }
     if (states_.size() == root_end) return;
-    open_frame(root_end, static_cast<std::uint32_t>(actions_.size()),
-               static_cast<std::uint32_t>(probes_.size()), lt, end);
+    open_frame(root_end, static_cast<std::uint32_t>(actions_.size()), probe_count_, lt, end);
 }
 
 // The top frame's element ends with the end tag at [lt, end).
 void Machine::close_frame(std::size_t lt, std::size_t end) {
-    Frame f = frames_.back();
-    frames_.pop_back();
+    const Frame& f = frames_.back();
     emit_counts(f);
     states_.resize(f.states_begin);
+    std::uint32_t probes_begin = f.probes_begin;
     if (f.actions_end > f.actions_begin) {
         // Nothing but text stood between its tags: that text is the element's.
         bool leaf = last_end_ == f.content_start;
         std::string_view text = bytes_.substr(f.content_start, lt - f.content_start);
-        run_actions(f.actions_begin, f.start, end, text, leaf);
+        std::uint32_t actions_begin = f.actions_begin;
+        std::uint64_t start = f.start;
+        frames_.pop_back();
+        run_actions(actions_begin, start, end, text, leaf);
+    } else {
+        frames_.pop_back();
     }
-    probes_.resize(f.probes_begin);
+    probe_count_ = probes_begin;
+}
+
+// A new probe's slot, its value not found yet. Slots are reused, with the
+// room their texts took.
+std::uint32_t Machine::new_probe() {
+    if (probes_.size() == probe_count_) probes_.emplace_back();
+    ProbeValue& value = probes_[probe_count_];
+    value.found = false;
+    value.text.clear();
+    return probe_count_++;
 }
 
 // A level's end: its count selectors report.
@@ -330,7 +344,12 @@ void Machine::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_
                 if (answers_.emitted(s.path) > a.size_before) selection_done(a.state);
                 break;
             case ActionKind::ProbeChild:
-                probes_[a.probe] = {true, element_text(i, last)};
+                probes_[a.probe].found = true;
+                if (leaf)
+                    xml::append_character_data(leaf_text, answers_.encoding(),
+                                               probes_[a.probe].text);
+                else
+                    probes_[a.probe].text = element_text(i, last);
                 states_[a.state].done = true;  // only the first child counts
                 answers_.changed();
                 break;

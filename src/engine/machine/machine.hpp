@@ -131,6 +131,7 @@ class Machine {
     void run_actions(std::uint32_t first, std::uint64_t start, std::uint64_t end,
                      std::string_view leaf_text, bool leaf);
     void emit_counts(const Frame& f);
+    std::uint32_t new_probe();
     bool go_on() const { return !stop_here_ && !answers_.over(); }
     void selection_done(std::uint32_t state);
 
@@ -204,7 +205,9 @@ class Machine {
     // The actions waiting for open elements to end, innermost last; past
     // them, those of the element being handled.
     std::vector<Action> actions_;
-    std::vector<ProbeValue> probes_;  // the values of the probes of open elements
+    // The values of the probes of open elements: the first `probe_count_`.
+    std::vector<ProbeValue> probes_;
+    std::uint32_t probe_count_ = 0;
     std::vector<Gathered> gathered_;  // for the streamed filters of open candidates
     std::string scratch_;
     std::string name_scratch_;

@@ -24,8 +24,8 @@ Answers::Answers(std::string_view document, xml::Encoding encoding, std::vector<
       range_mode_(range_mode),
       decode_names_(encoding != xml::Encoding::Utf8),
       paths_(std::move(paths)),
-      progress_(paths_.size()),
       unfinished_(paths_.size()) {
+    progress_.resize(paths_.size());
     std::size_t plans = 0;
     for (const ScanPath& p : paths_) plans += p.steps->size() + 1;
     plans_.reserve(plans);  // states point into it

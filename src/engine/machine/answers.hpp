@@ -3,7 +3,9 @@
 // own over the matched element's bytes; it records into the same answers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 
 #include <optional>
 #include <string>
@@ -109,8 +111,10 @@ class Answers {
     bool range_mode_;
     bool decode_names_;
     std::vector<ScanPath> paths_;
-    std::vector<Progress> progress_;
-    std::vector<ComponentPlan> plans_;  // every path's, in order; never reallocated
+    alignas(std::max_align_t) std::byte first_room_[1024];  // for the two below, first
+    std::pmr::monotonic_buffer_resource room_{first_room_, sizeof first_room_};
+    std::pmr::vector<Progress> progress_{&room_};
+    std::pmr::vector<ComponentPlan> plans_{&room_};  // every path's, in order; never reallocated
     std::size_t unfinished_;
     std::uint64_t changes_ = 0;
     std::optional<AmbiguousPath> error_;

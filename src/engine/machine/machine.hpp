@@ -55,6 +55,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -200,11 +201,16 @@ class Machine {
     bool stop_here_ = false;  // a single selection ended this walk
     bool stopped_ = false;
     std::size_t last_end_ = 0;  // past the last tag or markup seen
-    std::vector<Frame> frames_;
-    std::vector<State> states_;  // the states of every frame, innermost last
+    // The machine's containers take their room from here first, then from
+    // the heap: a walk over a small document allocates almost nothing.
+    // (Room a container gives up is not reused before the machine ends.)
+    alignas(std::max_align_t) std::byte first_room_[2048];
+    std::pmr::monotonic_buffer_resource room_{first_room_, sizeof first_room_};
+    std::pmr::vector<Frame> frames_{&room_};
+    std::pmr::vector<State> states_{&room_};  // the states of every frame, innermost last
     // The actions waiting for open elements to end, innermost last; past
     // them, those of the element being handled.
-    std::vector<Action> actions_;
+    std::pmr::vector<Action> actions_{&room_};
     // The values of the probes of open elements: the first `probe_count_`.
     std::vector<ProbeValue> probes_;
     std::uint32_t probe_count_ = 0;

@@ -43,7 +43,7 @@ FilterStrategy filter_strategy_of(const PathStep& step, const PathStep* next, bo
 }  // namespace
 
 void plan_path(const std::vector<PathStep>& steps, bool records_texts,
-               std::vector<ComponentPlan>& plans) {
+               std::pmr::vector<ComponentPlan>& plans) {
     for (std::size_t c = 0; c < steps.size(); ++c) {
         ComponentPlan& plan = plans.emplace_back();
         plan.step = &steps[c];

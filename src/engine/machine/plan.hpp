@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory_resource>
 
 #include <vector>
 
@@ -51,6 +52,6 @@ struct ComponentPlan {
 // Appends the plans of `steps`, one per component and one past the last, to
 // `plans`. `records_texts`: the path records its final matches as texts.
 void plan_path(const std::vector<path::PathStep>& steps, bool records_texts,
-               std::vector<ComponentPlan>& plans);
+               std::pmr::vector<ComponentPlan>& plans);
 
 }  // namespace quorbix::engine

@@ -308,6 +308,12 @@ TEST(MultiPath, CountsEndMalformedElementsAsCapturesDo) {
     EXPECT_EQ(query("<b></><b>", "**.b|@count"), "S:2");
 }
 
+TEST(MultiPath, StreamedFiltersOfSeveralPathsOnOneElement) {
+    // Found by the reference tests: each path takes its own gathered matches.
+    EXPECT_EQ(many("<r k='1' id='9'><b/></r>", {"r#(b==)#.@id", "r#(b==)#.@k", "r#(b==x)#.@k"}),
+              "S:9 || S:1 || ");
+}
+
 TEST(MultiPath, RelativeToOneElement) {
     const char* element = "<a k='1'><b>x</b><c><b>y</b></c><d/></a>";
     EXPECT_EQ(many(element, {"b", "@k", "#text", "**.b", "c.b", "d", "x"}, true),

@@ -135,17 +135,17 @@ void Machine::decide_streamed(const Action& action, std::uint64_t start, std::ui
             s.path, [&] { return leaf ? this->leaf(start, end, leaf_text) : element(start, end); },
             [&] { return text_of(bytes, leaf_text, leaf); });
     }
-    // Other paths' candidates may have gathered in the same element: only
-    // this path's matches are taken out.
-    std::size_t kept = action.size_before;
+    // Other paths' candidates may gather in the same element, and their
+    // actions know where their matches begin: this path's are taken out
+    // where they stand, and only the spent ones at the end are dropped.
+    constexpr std::uint32_t spent = ~std::uint32_t{0};
     for (std::size_t g = action.size_before; g < gathered_.size(); ++g) {
-        if (gathered_[g].path != s.path) {
-            if (kept != g) gathered_[kept] = std::move(gathered_[g]);
-            ++kept;
-        } else if (holds && !answers_.finished(s.path))
+        if (gathered_[g].path != s.path) continue;
+        if (holds && !answers_.finished(s.path))
             answers_.emit(s.path, std::move(gathered_[g].match));
+        gathered_[g].path = spent;
     }
-    gathered_.resize(kept);
+    while (!gathered_.empty() && gathered_.back().path == spent) gathered_.pop_back();
     if (holds && action.single) selection_done(action.state);
 }
 

@@ -145,6 +145,7 @@ class DirectRead {
 
     // Reads `row` (UTF-8) into `cells`, the row's cells.
     void read(std::string_view row, std::optional<std::string>* cells) {
+        if (attributes_.empty() && children_.empty()) return;
         if (!row_.read(row, xml::Encoding::Utf8, !children_.empty())) return;
         for (const Wanted& a : attributes_) {
             if (attribute_value(row_.tag(), a.step->name, xml::Encoding::Utf8, scratch_))

@@ -4,16 +4,10 @@
 
 namespace quorbix::engine {
 
-bool ElementChildren::read(std::string_view bytes, xml::Encoding encoding, bool with_children) {
-    found_ = false;
-    with_children_ = with_children;
-    children_.clear();
-    walk_element(bytes, encoding, *this);
-    return found_;
-}
-
-bool ElementChildren::start(const xml::XmlEvent& tag, std::size_t lt, std::size_t end,
-                            std::size_t depth) {
+// The walk's callbacks run once per tag: they are inlined into the walk,
+// which `read` below makes, and called from nowhere else.
+[[gnu::always_inline]] inline bool ElementChildren::start(const xml::XmlEvent& tag, std::size_t lt,
+                                                          std::size_t end, std::size_t depth) {
     if (depth == 1) {
         children_.push_back({tag.name(), lt, end, true, std::string_view()});
         return true;
@@ -22,8 +16,8 @@ bool ElementChildren::start(const xml::XmlEvent& tag, std::size_t lt, std::size_
     return depth != 0 || with_children_;
 }
 
-bool ElementChildren::empty(const xml::XmlEvent& tag, std::size_t lt, std::size_t end,
-                            std::size_t depth) {
+[[gnu::always_inline]] inline bool ElementChildren::empty(const xml::XmlEvent& tag, std::size_t lt,
+                                                          std::size_t end, std::size_t depth) {
     if (depth == 0) {
         tag_ = tag;
         found_ = true;
@@ -36,12 +30,13 @@ bool ElementChildren::empty(const xml::XmlEvent& tag, std::size_t lt, std::size_
     return true;
 }
 
-bool ElementChildren::end(std::size_t, std::size_t end, std::size_t depth) {
+[[gnu::always_inline]] inline bool ElementChildren::end(std::size_t, std::size_t end,
+                                                        std::size_t depth) {
     if (depth == 1) children_.back().end = end;
     return true;
 }
 
-bool ElementChildren::text(std::string_view raw, std::size_t depth) {
+[[gnu::always_inline]] inline bool ElementChildren::text(std::string_view raw, std::size_t depth) {
     if (depth == 0) return true;
     // A second stretch (text is never empty): the caller reads the text from
     // the child's bytes instead.
@@ -50,9 +45,17 @@ bool ElementChildren::text(std::string_view raw, std::size_t depth) {
     return true;
 }
 
-bool ElementChildren::cdata(std::string_view, std::size_t depth) {
+[[gnu::always_inline]] inline bool ElementChildren::cdata(std::string_view, std::size_t depth) {
     if (depth != 0) children_.back().text.reset();
     return true;
+}
+
+bool ElementChildren::read(std::string_view bytes, xml::Encoding encoding, bool with_children) {
+    found_ = false;
+    with_children_ = with_children;
+    children_.clear();
+    walk_element(bytes, encoding, *this);
+    return found_;
 }
 
 }  // namespace quorbix::engine

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "engine/element_text.hpp"
+#include "engine/reads/element_walk.hpp"
 #include "text/white_space.hpp"
 #include "xml/character_data.hpp"
-#include "xml/xml_reader.hpp"
 
 namespace quorbix::engine {
 namespace {
@@ -24,54 +24,58 @@ struct Node {
     std::vector<std::size_t> children;
 };
 
-std::vector<Node> read_tree(std::string_view element, xml::Encoding encoding) {
-    std::vector<Node> nodes;
-    std::vector<std::size_t> open;
-    std::string scratch;
-    xml::XmlReader reader(element, xml::evaluation_profile(), encoding);
-    auto add = [&](const xml::XmlEvent& tag) {
+// Builds the tree of one element: its nodes, the element first.
+class TreeReader : public ElementVisitor {
+  public:
+    explicit TreeReader(xml::Encoding encoding) : encoding_(encoding) {}
+
+    std::vector<Node> take() { return std::move(nodes_); }
+
+    bool start(const xml::XmlEvent& tag, std::size_t, std::size_t, std::size_t) {
+        add(tag);
+        open_.push_back(nodes_.size() - 1);
+        return true;
+    }
+    bool empty(const xml::XmlEvent& tag, std::size_t, std::size_t, std::size_t) {
+        add(tag);
+        return true;
+    }
+    bool end(std::size_t, std::size_t, std::size_t) {
+        open_.pop_back();
+        return true;
+    }
+    bool text(std::string_view raw, std::size_t) {
+        xml::append_character_data(raw, encoding_, nodes_[open_.back()].text);
+        return true;
+    }
+    bool cdata(std::string_view content, std::size_t) {
+        xml::append_cdata(content, encoding_, nodes_[open_.back()].text);
+        return true;
+    }
+
+  private:
+    void add(const xml::XmlEvent& tag) {
         Node node;
-        node.name = xml::utf8_name(tag.name(), encoding, scratch);
-        for_each_attribute(tag, encoding, [&](std::string_view name, std::string value) {
+        node.name = xml::utf8_name(tag.name(), encoding_, scratch_);
+        for_each_attribute(tag, encoding_, [&](std::string_view name, std::string value) {
             std::string key = "@";
             key += name;
             node.attributes.emplace_back(std::move(key), std::move(value));
         });
-        if (!open.empty()) nodes[open.back()].children.push_back(nodes.size());
-        nodes.push_back(std::move(node));
-    };
-    for (;;) {
-        xml::ReadResult r = reader.next_event();
-        if (!r.ok()) {
-            if (r.error == xml::ReaderError::Syntax) break;
-            continue;
-        }
-        const xml::XmlEvent& e = r.event;
-        if (e.kind == xml::EventKind::Eof) break;
-        switch (e.kind) {
-            case xml::EventKind::Start:
-                add(e);
-                open.push_back(nodes.size() - 1);
-                break;
-            case xml::EventKind::Empty:
-                add(e);
-                break;
-            case xml::EventKind::End:
-                if (!open.empty()) open.pop_back();
-                break;
-            case xml::EventKind::Text:
-                if (!open.empty())
-                    xml::append_character_data(e.content, encoding, nodes[open.back()].text);
-                break;
-            case xml::EventKind::CData:
-                if (!open.empty()) xml::append_cdata(e.content, encoding, nodes[open.back()].text);
-                break;
-            default:
-                break;
-        }
-        if (open.empty() && !nodes.empty()) break;  // the first element is whole
+        if (!open_.empty()) nodes_[open_.back()].children.push_back(nodes_.size());
+        nodes_.push_back(std::move(node));
     }
-    return nodes;
+
+    xml::Encoding encoding_;
+    std::vector<Node> nodes_;
+    std::vector<std::size_t> open_;  // the open elements' nodes, innermost last
+    std::string scratch_;
+};
+
+std::vector<Node> read_tree(std::string_view element, xml::Encoding encoding) {
+    TreeReader reader(encoding);
+    walk_element(element, encoding, reader);
+    return reader.take();
 }
 
 // The group of each child name of one node: found by a walk over the few

@@ -2,53 +2,56 @@
 
 #include <optional>
 
+#include "engine/reads/element_children.hpp"
+#include "engine/reads/element_walk.hpp"
 #include "xml/attribute_search.hpp"
 #include "xml/character_data.hpp"
 #include "xml/encoding/encoding.hpp"
 
 namespace quorbix::engine {
 
-using xml::EventKind;
+namespace {
 
-void collect_text(xml::XmlReader& reader, std::string& out) {
-    xml::Encoding encoding = reader.encoding().encoding;
-    std::size_t depth = 1;
-    for (;;) {
-        xml::ReadResult r = reader.next_event();
-        if (!r.ok()) continue;  // a Syntax error leaves the reader at Eof
-        switch (r.event.kind) {
-            case EventKind::Start:
-                ++depth;
-                break;
-            case EventKind::End:
-                if (--depth == 0) return;
-                break;
-            case EventKind::Eof:
-                return;
-            case EventKind::Text:
-                xml::append_character_data(r.event.content, encoding, out);
-                break;
-            case EventKind::CData:
-                xml::append_cdata(r.event.content, encoding, out);
-                break;
-            default:
-                break;
-        }
+// The text of an element and its descendants, each piece as the document
+// says it.
+class TextOf : public ElementVisitor {
+  public:
+    TextOf(xml::Encoding encoding, std::string& out) : encoding_(encoding), out_(out) {}
+
+    bool text(std::string_view raw, std::size_t) {
+        xml::append_character_data(raw, encoding_, out_);
+        return true;
     }
-}
+    bool cdata(std::string_view content, std::size_t) {
+        xml::append_cdata(content, encoding_, out_);
+        return true;
+    }
+
+  private:
+    xml::Encoding encoding_;
+    std::string& out_;
+};
+
+// Whether an element has a child element: the walk stops at the first.
+struct FirstChild : ElementVisitor {
+    bool found = false;
+
+    bool start(const xml::XmlEvent&, std::size_t, std::size_t, std::size_t depth) {
+        found = depth != 0;
+        return !found;
+    }
+    bool empty(const xml::XmlEvent& tag, std::size_t lt, std::size_t end, std::size_t depth) {
+        return start(tag, lt, end, depth);
+    }
+};
+
+}  // namespace
 
 std::string item_text(std::string_view bytes, xml::Encoding encoding) {
-    xml::XmlReader reader(bytes, xml::evaluation_profile(), encoding);
     std::string text;
-    for (;;) {
-        xml::ReadResult r = reader.next_event();
-        if (!r.ok()) continue;
-        if (r.event.kind == EventKind::Start) {
-            collect_text(reader, text);
-            return text;
-        }
-        if (r.event.kind == EventKind::Empty || r.event.kind == EventKind::Eof) return text;
-    }
+    TextOf visitor(encoding, text);
+    walk_element(bytes, encoding, visitor);
+    return text;
 }
 
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
@@ -67,55 +70,22 @@ std::string self_closing_bytes(const xml::XmlEvent& tag) {
     return bytes;
 }
 
+// Element bytes are read as UTF-8 for their structure: names and offsets
+// do not depend on how text is decoded.
 bool has_child_element(std::string_view bytes) {
-    xml::XmlReader reader(bytes, xml::evaluation_profile());
-    bool inside = false;
-    for (;;) {
-        xml::ReadResult r = reader.next_event();
-        if (!r.ok()) continue;
-        switch (r.event.kind) {
-            case EventKind::Start:
-                if (inside) return true;
-                inside = true;
-                break;
-            case EventKind::Empty:
-                return inside;
-            case EventKind::End:
-            case EventKind::Eof:
-                return false;
-            default:
-                break;
-        }
-    }
+    FirstChild visitor;
+    walk_element(bytes, xml::Encoding::Utf8, visitor);
+    return visitor.found;
 }
 
 std::vector<ChildEntry> scan_children(std::string_view bytes) {
-    xml::XmlReader reader(bytes, xml::evaluation_profile());
+    ElementChildren element;
+    element.read(bytes, xml::Encoding::Utf8);
     std::vector<ChildEntry> children;
-    bool inside = false;
-    for (;;) {
-        std::uint64_t start = reader.position();
-        xml::ReadResult r = reader.next_event();
-        if (!r.ok()) continue;
-        switch (r.event.kind) {
-            case EventKind::Start:
-                if (inside) {
-                    (void)reader.skip_element(r.event.name());
-                    children.push_back({r.event.name(), start, reader.position()});
-                }
-                inside = true;
-                break;
-            case EventKind::Empty:
-                if (!inside) return children;
-                children.push_back({r.event.name(), start, reader.position()});
-                break;
-            case EventKind::End:
-            case EventKind::Eof:
-                return children;
-            default:
-                break;
-        }
-    }
+    children.reserve(element.children().size());
+    for (const ElementChild& child : element.children())
+        children.push_back({child.name, child.start, child.end});
+    return children;
 }
 
 }  // namespace quorbix::engine

@@ -10,14 +10,8 @@
 #include "xml/attributes.hpp"
 #include "xml/character_data.hpp"
 #include "xml/xml_event.hpp"
-#include "xml/xml_reader.hpp"
 
 namespace quorbix::engine {
-
-// Called right after `reader` returned a Start: appends the text of the
-// element and its descendants to `out`, each piece as the document says it
-// (xml/character_data.hpp), and leaves the reader past the element's end tag.
-void collect_text(xml::XmlReader& reader, std::string& out);
 
 // The text of the first element in `bytes`, which are in `encoding`; empty
 // for a self-closing one.

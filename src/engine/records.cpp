@@ -5,6 +5,7 @@
 #include "engine/element_text.hpp"
 #include "engine/evaluator.hpp"
 #include "engine/name_test.hpp"
+#include "engine/reads/element_children.hpp"
 #include "text/white_space.hpp"
 #include "xml/character_data.hpp"
 #include "xml/scan_progress.hpp"
@@ -91,31 +92,28 @@ class ColumnsByName {
     std::size_t row_start_ = 0;
 };
 
-// The row's start tag: the first Start or Empty its reader reads.
-std::optional<xml::XmlEvent> first_tag(xml::XmlReader& reader) {
-    for (;;) {
-        xml::ReadResult r = reader.next_event();
-        if (r.event.kind == xml::EventKind::Eof) return std::nullopt;
-        if (r.ok() &&
-            (r.event.kind == xml::EventKind::Start || r.event.kind == xml::EventKind::Empty))
-            return r.event;
-    }
+// The text of a leaf child of `element` into `out`: its one stretch of
+// text, else read again from the child's bytes.
+void leaf_text(const ElementChild& child, std::string_view element, xml::Encoding encoding,
+               std::string& out) {
+    out.clear();
+    if (child.text)
+        xml::append_character_data(*child.text, encoding, out);
+    else
+        out = item_text(element.substr(child.start, child.end - child.start), encoding);
 }
 
-void read_children(std::string_view element, xml::Encoding encoding, ColumnsByName& columns) {
-    xml::XmlReader reader(element, xml::evaluation_profile(), encoding);
-    std::optional<xml::XmlEvent> tag = first_tag(reader);
-    if (!tag) return;
-    for_each_attribute(*tag, encoding, [&](std::string_view name, std::string value) {
+void read_children(std::string_view element, xml::Encoding encoding, ElementChildren& row,
+                   ColumnsByName& columns) {
+    if (!row.read(element, encoding)) return;
+    for_each_attribute(row.tag(), encoding, [&](std::string_view name, std::string value) {
         columns.put(name, trimmed(value));
     });
-    std::string scratch;
-    for (const ChildEntry& child : scan_children(element)) {
-        std::string_view bytes = element.substr(static_cast<std::size_t>(child.start),
-                                                static_cast<std::size_t>(child.end - child.start));
-        if (has_child_element(bytes)) continue;
-        columns.put(xml::utf8_name(child.name, encoding, scratch),
-                    trimmed(item_text(bytes, encoding)));
+    std::string scratch, text;
+    for (const ElementChild& child : row.children()) {
+        if (!child.leaf) continue;
+        leaf_text(child, element, encoding, text);
+        columns.put(xml::utf8_name(child.name, encoding, scratch), trimmed(text));
     }
 }
 
@@ -131,8 +129,8 @@ bool reads_directly(const path::CompiledPath& column) {
 }
 
 // The cells of the columns that `reads_directly`, for one row: attributes
-// from its start tag, children from one walk that takes each direct child
-// whole (to the end tag of its name, as a capture does).
+// from its start tag, children from one walk over the row, which takes each
+// direct child whole.
 class DirectRead {
   public:
     explicit DirectRead(const std::vector<const path::CompiledPath*>& columns) {
@@ -147,27 +145,25 @@ class DirectRead {
 
     // Reads `row` (UTF-8) into `cells`, the row's cells.
     void read(std::string_view row, std::optional<std::string>* cells) {
-        xml::XmlReader reader(row, xml::evaluation_profile(), xml::Encoding::Utf8);
-        std::optional<xml::XmlEvent> tag = first_tag(reader);
-        if (!tag) return;
+        if (attributes_.empty() && children_.empty()) return;
+        if (!row_.read(row, xml::Encoding::Utf8, !children_.empty())) return;
         for (const Wanted& a : attributes_) {
-            if (attribute_value(*tag, a.step->name, xml::Encoding::Utf8, scratch_))
+            if (attribute_value(row_.tag(), a.step->name, xml::Encoding::Utf8, scratch_))
                 cells[a.column] = trimmed(scratch_);
         }
-        for (const Wanted& c : children_) found_[c.column].clear();
-        if (tag->kind == xml::EventKind::Start && !children_.empty()) walk(reader);
+        if (children_.empty()) return;
+        find_children();
         for (const Wanted& c : children_) {
             const Found& found = found_[c.column];
             if (found.empty()) continue;
-            if (found.size() == 1 && found.front().leaf_text) {
-                scratch_.clear();
-                xml::append_character_data(*found.front().leaf_text, xml::Encoding::Utf8, scratch_);
+            if (found.size() == 1 && found.front()->leaf) {
+                leaf_text(*found.front(), row, xml::Encoding::Utf8, scratch_);
                 cells[c.column] = trimmed(scratch_);
                 continue;
             }
             Matches matches;
-            for (const Child& child : found)
-                matches.push_back(EngineMatch::range(child.start, child.end));
+            for (const ElementChild* child : found)
+                matches.push_back(EngineMatch::range(child->start, child->end));
             cells[c.column] = matches_text(matches, row, xml::Encoding::Utf8);
         }
     }
@@ -177,37 +173,19 @@ class DirectRead {
         std::size_t column;
         const path::PathStep* step;
     };
-    struct Child {
-        std::size_t start, end;
-        std::optional<std::string_view> leaf_text;  // raw, when a leaf
-    };
-    using Found = std::vector<Child>;
+    using Found = std::vector<const ElementChild*>;
 
-    void walk(xml::XmlReader& reader) {
-        for (;;) {
-            reader.skip_text();
-            std::size_t at = static_cast<std::size_t>(reader.position());
-            if (reader.read_next() != xml::ReaderError::None) return;
-            const xml::XmlEvent& event = reader.event();
-            if (event.kind == xml::EventKind::Eof || event.kind == xml::EventKind::End) return;
-            if (event.kind != xml::EventKind::Start && event.kind != xml::EventKind::Empty)
-                continue;
-            std::string_view name = event.name();
-            // A leaf's text is known from the walk; any other child is
-            // taken whole and read again if a column wants it.
-            std::optional<std::string_view> text = std::string_view();
-            if (event.kind == xml::EventKind::Start) {
-                text = reader.skip_leaf(name);
-                if (!text && reader.skip_element(name) != xml::ReaderError::None) return;
-            }
-            std::size_t end = static_cast<std::size_t>(reader.position());
+    // Each column's children of the row, in document order.
+    void find_children() {
+        for (const Wanted& c : children_) found_[c.column].clear();
+        for (const ElementChild& child : row_.children())
             for (const Wanted& c : children_)
-                if (name_matches(*c.step, name)) found_[c.column].push_back({at, end, text});
-        }
+                if (name_matches(*c.step, child.name)) found_[c.column].push_back(&child);
     }
 
     std::vector<Wanted> attributes_, children_;
     std::vector<Found> found_;
+    ElementChildren row_;
     std::string scratch_;
 };
 
@@ -337,11 +315,12 @@ TableOutcome read_table_of_children(std::string_view document, xml::Encoding enc
     auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     ColumnsByName columns(table);
+    ElementChildren row;
     xml::ProgressBudget progress;
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
         if (!progress.go_on(element.size())) break;  // what was read is dropped
         columns.start_row();
-        read_children(element, encoding, columns);
+        read_children(element, encoding, row, columns);
         columns.end_row();
     }
     columns.square();

@@ -353,6 +353,14 @@ TEST(ElementText, ChildrenAndText) {
     auto prefixed = scan_children("<r><ns:a/><a/></r>");
     EXPECT_EQ(prefixed[0].name, "ns:a");
     EXPECT_EQ(prefixed[1].name, "a");
+    // A child ends at the first end tag at its depth, whatever its name; one
+    // left open ends at the markup that cannot be read, or the input's end.
+    for (auto [cut, b_end] : {std::pair{"<r><a></x><b><!x>", 13u}, {"<r><a></x><b>t", 14u}}) {
+        auto ended = scan_children(cut);
+        ASSERT_EQ(ended.size(), 2u) << cut;
+        EXPECT_EQ(ended[0].end, 10u) << cut;
+        EXPECT_EQ(ended[1].end, b_end) << cut;
+    }
 
     EXPECT_FALSE(has_child_element("<a>hello</a>"));
     EXPECT_TRUE(has_child_element("<a><b/></a>"));

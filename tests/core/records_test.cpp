@@ -24,6 +24,8 @@ const char* const children[] = {
     "<c><a>deep</a></c>",
     "<a>&#65;&lt;</a>",
     "<b></b>",
+    "<a>x<!-- c -->y</a>",
+    "<a><?p?>z</a>",
 };
 
 std::string generated_rows(std::mt19937& random) {

@@ -27,6 +27,17 @@ def test_an_attribute_answer_consumes_its_element_by_depth():
     assert get('<r><c><b id="1"></c><b id="2"/></r>', 'r.c.b.#(@id>0)#.@id') == ["1", "2"]
 
 
+def test_reads_of_an_element_end_each_child_at_the_first_end_tag_at_its_depth():
+    # <a> ends at </x>, whatever its name, so <b> is the row's next child; in
+    # the second row </row> is what closes <a>, which holds <c/>.
+    doc = "<r><row><a>1</x><b>2</b></row><row><a>3<c/></row></r>"
+    first = {"a": "1", "b": "2"}
+    assert quorbix.records(doc, "r.row", {"a": "a", "b": "b"}, recover=True) == [
+        first, {"a": "<a>3<c/></row>", "b": None}]
+    assert quorbix.records(doc, "r.row", recover=True) == [first, {"a": None, "b": None}]
+    assert list(get(doc, "r.row.0").keys()) == ["a", "b"]
+
+
 @pytest.mark.parametrize("filter", ["t=='ab'", "@t=='ab'", ".=='ab'", "t.#text=='ab'"])
 def test_get_many_records_a_filtered_match_by_its_capture_whatever_the_filter(filter):
     # A path with modifiers records texts in get_many, elements in get.

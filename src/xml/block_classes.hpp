@@ -15,9 +15,19 @@ namespace quorbix::xml {
 struct BlockMasks {
     std::uint64_t lt = 0;     // '<'
     std::uint64_t gt = 0;     // '>'
-    std::uint64_t quote = 0;  // '"' or '\''
     std::uint64_t space = 0;  // XML white space: ' ', '\t', '\n', '\r'
+    // Bit i: an odd number of '"' (of '\'') among bytes 0 to i. Flipped at
+    // a tag's '<' when set there, they are the bytes of the values the quote
+    // opens in the tag: a quoted value is a run of bits, a '>' in it is a '>'
+    // bit under a set bit.
+    std::uint64_t quot_parity = 0;
+    std::uint64_t apos_parity = 0;
 };
+
+// The quotes themselves, from their parity: where it changes.
+inline std::uint64_t quote_bits(std::uint64_t parity) {
+    return parity ^ (parity << 1);
+}
 
 // Classifies the `count` blocks at `blocks` (64 * count readable bytes).
 using ClassifyBlocks = void (*)(const char* blocks, std::size_t count, BlockMasks* masks);

@@ -10,24 +10,43 @@
 namespace quorbix::xml {
 namespace {
 
-// Bit i of the result: the parity of the bits 0 to i of `bits`.
+// Bit i of the result: an odd number of set bits among bits 0 to i.
 std::uint64_t prefix_parity(std::uint64_t bits) {
     for (unsigned shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
     return bits;
 }
 
+// The masks of a block from the bits of its classes, the parities made by
+// `parity`, a prefix parity.
+template <std::uint64_t (*parity)(std::uint64_t)>
+[[gnu::always_inline]] inline BlockMasks masks_of(std::uint64_t lt, std::uint64_t gt,
+                                                  std::uint64_t space, std::uint64_t quot,
+                                                  std::uint64_t apos) {
+    // From the block's start, set from each '<' to before the next '>'
+    // when they alternate; a '<' or a '\'' under a set bit, or a '>' under a
+    // clear one, breaks the pairing.
+    const std::uint64_t inside = parity(lt | gt);
+    std::uint8_t paired = 0;
+    if (((lt & ~inside) | ((gt | apos) & inside)) == 0) paired |= BlockMasks::paired_from_start;
+    // From inside a tag, with no '<' before the first '>': the same, flipped.
+    const std::uint64_t through_first_gt = gt ^ (gt - 1);
+    if (gt != 0 && (lt & through_first_gt) == 0 &&
+        (((lt & inside) | ((gt | apos) & ~inside)) & ~through_first_gt) == 0)
+        paired |= BlockMasks::paired_after_first_gt;
+    return {lt, gt, space, apos, parity(quot), paired};
+}
+
 void classify_bytewise(const char* blocks, std::size_t count, BlockMasks* masks) {
     for (std::size_t b = 0; b < count; ++b, blocks += 64) {
-        BlockMasks m;
-        std::uint64_t quot = 0, apos = 0;
+        std::uint64_t lt = 0, gt = 0, space = 0, quot = 0, apos = 0;
         for (unsigned i = 0; i < 64; ++i) {
             std::uint64_t bit = std::uint64_t{1} << i;
             switch (blocks[i]) {
                 case '<':
-                    m.lt |= bit;
+                    lt |= bit;
                     break;
                 case '>':
-                    m.gt |= bit;
+                    gt |= bit;
                     break;
                 case '"':
                     quot |= bit;
@@ -39,15 +58,13 @@ void classify_bytewise(const char* blocks, std::size_t count, BlockMasks* masks)
                 case '\t':
                 case '\n':
                 case '\r':
-                    m.space |= bit;
+                    space |= bit;
                     break;
                 default:
                     break;
             }
         }
-        m.quot_parity = prefix_parity(quot);
-        m.apos_parity = prefix_parity(apos);
-        masks[b] = m;
+        masks[b] = masks_of<prefix_parity>(lt, gt, space, quot, apos);
     }
 }
 
@@ -83,10 +100,10 @@ void classify_sse2(const char* blocks, std::size_t count, BlockMasks* masks) {
                                          _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
                                                       _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')))));
         }
-        masks[b] = {lanes(lt[0], lt[1], lt[2], lt[3]), lanes(gt[0], gt[1], gt[2], gt[3]),
-                    lanes(space[0], space[1], space[2], space[3]),
-                    prefix_parity(lanes(quot[0], quot[1], quot[2], quot[3])),
-                    prefix_parity(lanes(apos[0], apos[1], apos[2], apos[3]))};
+        masks[b] = masks_of<prefix_parity>(
+            lanes(lt[0], lt[1], lt[2], lt[3]), lanes(gt[0], gt[1], gt[2], gt[3]),
+            lanes(space[0], space[1], space[2], space[3]),
+            lanes(quot[0], quot[1], quot[2], quot[3]), lanes(apos[0], apos[1], apos[2], apos[3]));
     }
 }
 
@@ -104,10 +121,10 @@ void classify_sse2(const char* blocks, std::size_t count, BlockMasks* masks) {
     return bits_of(_mm256_cmpeq_epi8(low, n), _mm256_cmpeq_epi8(high, n));
 }
 
-// The parity of each prefix of a mask, by carry-less multiplication with
-// all ones.
-[[gnu::target("pclmul"), gnu::always_inline]] inline std::uint64_t clmul_parity(
-    std::uint64_t bits) {
+// A prefix parity by carry-less multiplication with all ones. Not forced
+// inline: it is inlined into the classifiers that may use it, once
+// `masks_of` is.
+[[gnu::target("pclmul")]] inline std::uint64_t clmul_parity(std::uint64_t bits) {
     __m128i product =
         _mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<long long>(bits)), _mm_set1_epi8(-1), 0);
     return static_cast<std::uint64_t>(_mm_cvtsi128_si64(product));
@@ -119,13 +136,16 @@ void classify_sse2(const char* blocks, std::size_t count, BlockMasks* masks) {
     for (std::size_t b = 0; b < count; ++b, blocks += 64) {
         __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(blocks));
         __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(blocks + 32));
-        masks[b].lt = equal_bits(low, high, '<');
-        masks[b].gt = equal_bits(low, high, '>');
-        masks[b].quot_parity = clmul_parity(equal_bits(low, high, '"'));
-        masks[b].apos_parity = clmul_parity(equal_bits(low, high, '\''));
-        masks[b].space = bits_of(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, low), low),
-                                 _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, high), high));
+        masks[b] = masks_of<clmul_parity>(
+            equal_bits(low, high, '<'), equal_bits(low, high, '>'),
+            bits_of(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, low), low),
+                    _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, high), high)),
+            equal_bits(low, high, '"'), equal_bits(low, high, '\''));
     }
+}
+
+[[gnu::target("avx512bw"), gnu::always_inline]] inline std::uint64_t equal_bits(__m512i v, char c) {
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c));
 }
 
 [[gnu::target("avx512bw,pclmul")]] void classify_avx512(const char* blocks, std::size_t count,
@@ -133,11 +153,9 @@ void classify_sse2(const char* blocks, std::size_t count, BlockMasks* masks) {
     const __m512i table = _mm512_load_si512(space_table);
     for (std::size_t b = 0; b < count; ++b, blocks += 64) {
         __m512i v = _mm512_loadu_si512(blocks);
-        masks[b].lt = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('<'));
-        masks[b].gt = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('>'));
-        masks[b].quot_parity = clmul_parity(_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('"')));
-        masks[b].apos_parity = clmul_parity(_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\'')));
-        masks[b].space = _mm512_cmpeq_epi8_mask(_mm512_shuffle_epi8(table, v), v);
+        masks[b] = masks_of<clmul_parity>(equal_bits(v, '<'), equal_bits(v, '>'),
+                                          _mm512_cmpeq_epi8_mask(_mm512_shuffle_epi8(table, v), v),
+                                          equal_bits(v, '"'), equal_bits(v, '\''));
     }
 }
 

@@ -159,7 +159,7 @@ class TagWalk {
         while (pos < n_) {
             const std::size_t base = pos & ~std::size_t{63};
             const BlockMasks& m = window_.at(base / 64);
-            pos = step(m, base, m.lt & bits_from(static_cast<unsigned>(pos - base)));
+            pos = step(m, base, static_cast<unsigned>(pos - base));
             if (pos == none) return stop_;
         }
         if (open_.lt != none) return {WalkEnd::Syntax, open_.lt};  // a tag never closed
@@ -177,17 +177,67 @@ class TagWalk {
         std::size_t name_end = none;  // the first white space after the '<', if seen
     };
 
-    // The tags of the block at `base` whose '<' are `lts`, after the tag
-    // open into it, if any. Returns where the walk goes on, or `none` when it
+    // The tags of the block at `base` from bit `from` on, after the tag open
+    // into it, if any. Returns where the walk goes on, or `none` when it
     // ends.
-    [[gnu::always_inline]] std::size_t step(const BlockMasks& m, std::size_t base,
-                                            std::uint64_t lts) {
+    [[gnu::always_inline]] std::size_t step(const BlockMasks& m, std::size_t base, unsigned from) {
+        std::uint8_t paired = from == 0 ? m.paired & BlockMasks::paired_from_start : 0;
         if (open_.lt != none) {
             const std::size_t end = close_open_tag(m, base);
             if (end == none || end - base >= 64) return end;
-            lts &= bits_from(static_cast<unsigned>(end - base));
+            from = static_cast<unsigned>(end - base);
+            paired = from == lowest(m.gt) + 1 ? m.paired & BlockMasks::paired_after_first_gt : 0;
         }
-        const std::uint64_t apos = quote_bits(m.apos_parity);
+        if (paired != 0) return paired_tags(m, base, from);
+        return each_tag(m, base, m.lt & bits_from(from));
+    }
+
+    // The tags of a block from bit `from` on, where '<' and '>' bits pair
+    // (BlockMasks::paired).
+    [[gnu::always_inline]] std::size_t paired_tags(const BlockMasks& m, std::size_t base,
+                                                   unsigned from) {
+        const std::uint64_t name_ends = m.space | m.gt;
+        std::uint64_t angles = (m.lt | m.gt) & bits_from(from);
+        while (angles != 0) {
+            const unsigned l = lowest(angles);
+            angles &= angles - 1;
+            const std::size_t lt = base + l;
+            if (angles == 0) return open_past_block(m, base, l);
+            const unsigned g = lowest(angles);
+            angles &= angles - 1;
+            const char c = b_[lt + 1];
+            if (c == '/') {
+                if (!end_tag(lt, base + g, (m.space >> (g - 1)) & 1)) return none;
+            } else if (c == '!' || c == '?') [[unlikely]] {
+                // Markup ends at a '>' bit, whose '<' bits then pair as before.
+                const std::size_t end = read_markup(lt);
+                if (end == none || end - base >= 64) return end;
+                angles &= bits_from(static_cast<unsigned>(end - base));
+            } else if (((m.quot_parity >> l) ^ (m.quot_parity >> g)) & 1) {
+                // An odd number of '"' before the '>': it may be quoted.
+                return each_tag(m, base, m.lt & bits_from(l));
+            } else {
+                if (!start_tag(lt, base + g, base + lowest(name_ends & bits_above(l)))) return none;
+            }
+        }
+        return skip_text(base + 64);
+    }
+
+    // The tag of the last '<' of a block where '<' and '>' bits pair: it
+    // stays open into the next block.
+    std::size_t open_past_block(const BlockMasks& m, std::size_t base, unsigned l) {
+        const std::size_t lt = base + l;
+        if (lt + 1 >= n_) return halt(WalkEnd::Syntax, lt);  // a '<' that ends the input
+        const char c = b_[lt + 1];
+        if (c == '!' || c == '?') return read_markup(lt);
+        const std::uint64_t spaces = m.space & bits_above(l);
+        return open(lt, c == '/', 0 - (inside_quot(m, l) >> 63),
+                    c != '/' && spaces != 0 ? base + lowest(spaces) : none, base);
+    }
+
+    // The tags of the block at `base` whose '<' are `lts`, one by one.
+    [[gnu::noinline]] std::size_t each_tag(const BlockMasks& m, std::size_t base,
+                                           std::uint64_t lts) {
         while (lts != 0) {
             const unsigned off = lowest(lts);
             const std::size_t lt = base + off;
@@ -209,7 +259,7 @@ class TagWalk {
                 const std::uint64_t outside = after & ~inside;
                 const std::uint64_t gts = m.gt & outside;
                 const std::uint64_t spaces = m.space & after;
-                if ((apos & outside & through_lowest(gts)) == 0) [[likely]] {
+                if ((m.apos & outside & through_lowest(gts)) == 0) [[likely]] {
                     if (gts == 0) {
                         const std::size_t name_end = spaces != 0 ? base + lowest(spaces) : none;
                         return open(lt, false, 0 - (inside >> 63), name_end, base);
@@ -221,7 +271,7 @@ class TagWalk {
                     continue;
                 }
                 const std::size_t name_end = spaces != 0 ? base + lowest(spaces) : none;
-                end = quoted_start_tag(&m, base, lowest(apos & outside), lt, name_end);
+                end = quoted_start_tag(&m, base, lowest(m.apos & outside), lt, name_end);
             }
             if (end == none || end - base >= 64) return end;
             lts &= bits_from(static_cast<unsigned>(end - base));
@@ -246,7 +296,7 @@ class TagWalk {
         if (!tag.end_tag) {
             const std::uint64_t inside = m.quot_parity ^ tag.quot_flip;
             gts &= ~inside;
-            const std::uint64_t aposes = quote_bits(m.apos_parity) & ~inside & through_lowest(gts);
+            const std::uint64_t aposes = m.apos & ~inside & through_lowest(gts);
             if (aposes != 0) {
                 const std::size_t lt = tag.lt;
                 tag.lt = none;
@@ -263,10 +313,12 @@ class TagWalk {
         return tag.end_tag ? end_tag_at(lt, gt) : start_tag_at(lt, gt, std::min(tag.name_end, gt));
     }
 
-    // An end tag from its '<' to its '>'.
-    [[gnu::always_inline]] bool end_tag(std::size_t lt, std::size_t gt) {
+    // An end tag from its '<' to its '>'; `space_before_gt` false when the
+    // byte before the '>' is known not to be white space.
+    [[gnu::always_inline]] bool end_tag(std::size_t lt, std::size_t gt,
+                                        bool space_before_gt = true) {
         std::string_view name(b_ + lt + 2, gt - lt - 2);
-        if (settings_.trim_end_tag_names)
+        if (space_before_gt && settings_.trim_end_tag_names)
             while (!name.empty() && is_space(name.back())) name.remove_suffix(1);
         return report(XmlEvent{EventKind::End, name, 0}, lt, gt + 1);
     }
@@ -307,8 +359,8 @@ class TagWalk {
         char quote = '\'';  // the quote of the value being read, if any
         std::uint64_t after = bits_above(open);
         for (;;) {
-            const std::uint64_t quot = quote_bits(m->quot_parity);
-            const std::uint64_t apos = quote_bits(m->apos_parity);
+            const std::uint64_t quot = m->quot_parity ^ (m->quot_parity << 1);
+            const std::uint64_t apos = m->apos;
             if (quote == 0) {
                 const std::uint64_t gts = m->gt & after;
                 const std::uint64_t quotes = (quot | apos) & after & through_lowest(gts);

@@ -195,10 +195,12 @@ std::atomic<ClassifyBlocks> chosen_function{function_of(widest_here())};
 bool runs_here(Classifier classifier) {
     switch (classifier) {
 #if QUORBIX_X86
+        // A walk that classifies with these uses BMI as well (tag_walker.hpp).
         case Classifier::Avx512:
-            return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("pclmul");
+            return __builtin_cpu_supports("avx512bw") && runs_here(Classifier::Avx2);
         case Classifier::Avx2:
-            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("pclmul");
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("pclmul") &&
+                   __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
         case Classifier::Sse2:
             return true;
 #endif

@@ -289,7 +289,7 @@ class TagWalk {
     // The open tag in the block at `base`: the offset past its '>', after
     // reporting it; `base + 64` when it stays open; `none` when the walk
     // ends.
-    [[gnu::noinline]] std::size_t close_open_tag(const BlockMasks& m, std::size_t base) {
+    [[gnu::always_inline]] std::size_t close_open_tag(const BlockMasks& m, std::size_t base) {
         OpenTag& tag = open_;
         if (tag.name_end == none && m.space != 0) tag.name_end = base + lowest(m.space);
         std::uint64_t gts = m.gt;

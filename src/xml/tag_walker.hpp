@@ -1,11 +1,12 @@
 // A walk over a document's tags that reads bit masks, not bytes. Each 64-byte
 // block is classified once (`BlockMasks`); a tag is then its '<' bit and the
-// first '>' bit after it, its name ends at the first white-space bit, and the
-// next tag is the next '<' bit. Whatever the bits cannot settle goes to the
-// reader's own code, so a walk reports exactly the tags a reader reports:
-// a quote before a start tag's '>' (the '>' may be quoted), a tag that runs
-// past its block, and every comment, CDATA section, processing instruction
-// and DOCTYPE (an `XmlReader` reads each at its '<').
+// first '>' bit after it that no quoted value holds, its name ends at the
+// first white-space bit, and the next tag is the next '<' bit. Where '<' and
+// '>' bits alternate, as they mostly do, tags are simply pairs of bits. A tag
+// may run on into later blocks, its quote state carried along. A value in
+// '\'' quotes is read quote bit by quote bit, and every comment, CDATA
+// section, processing instruction and DOCTYPE by an `XmlReader` at its '<',
+// so that a walk reports exactly the tags, and the markup, a reader reports.
 //
 // The walk pushes events to a visitor, which makes no event objects of its
 // own and keeps no state but what its visitor keeps:

@@ -64,6 +64,13 @@ class BlockWindow {
     // Where the walk's searches for '<' end.
     const char* search_end() const { return search_end_; }
 
+    // Whether `block` is classified already.
+    bool holds(std::size_t block) const { return block - first_ < count_; }
+
+    // The walk jumped over text: the next refill classifies a few blocks
+    // only, as the text may go on after the markup it stands at.
+    void jumped() { next_count_ = after_jump; }
+
     const BlockMasks& at(std::size_t block) {
         std::size_t slot = block - first_;
         if (slot >= count_) [[unlikely]]
@@ -73,6 +80,7 @@ class BlockWindow {
 
   private:
     static constexpr std::size_t batch = 32;  // 2 KiB of input per refill
+    static constexpr std::size_t after_jump = 4;
 
     const BlockMasks& refill(std::size_t block) {
         first_ = block;
@@ -82,7 +90,7 @@ class BlockWindow {
         }
         std::size_t whole = size_ / 64;
         if (block < whole) {
-            count_ = whole - block < batch ? whole - block : batch;
+            count_ = whole - block < next_count_ ? whole - block : next_count_;
             classify_(begin_ + block * 64, count_, masks_);
         } else {
             // The last, partial block is classified from a copy padded with
@@ -93,6 +101,7 @@ class BlockWindow {
             classify_(padded, 1, masks_);
             count_ = 1;
         }
+        next_count_ = batch;
         // Told to stop, the window shows no '<', but a tag under way still
         // finds its end.
         if (search_end_ == begin_)
@@ -107,6 +116,7 @@ class BlockWindow {
     ClassifyBlocks classify_;
     std::size_t first_ = 0;
     std::size_t count_ = 0;
+    std::size_t next_count_ = batch;
     BlockMasks masks_[batch];
 };
 
@@ -189,8 +199,10 @@ class TagWalk {
             from = static_cast<unsigned>(end - base);
             paired = from == lowest(m.gt) + 1 ? m.paired & BlockMasks::paired_after_first_gt : 0;
         }
+        const std::uint64_t lts = m.lt & bits_from(from);
+        if (lts == 0) return skip_text(base + 64);
         if (paired != 0) return paired_tags(m, base, from);
-        return each_tag(m, base, m.lt & bits_from(from));
+        return each_tag(m, base, lts);
     }
 
     // The tags of a block from bit `from` on, where '<' and '>' bits pair
@@ -221,7 +233,7 @@ class TagWalk {
                 if (!start_tag(lt, base + g, base + lowest(name_ends & bits_above(l)))) return none;
             }
         }
-        return skip_text(base + 64);
+        return base + 64;
     }
 
     // The tag of the last '<' of a block where '<' and '>' bits pair: it
@@ -277,7 +289,7 @@ class TagWalk {
             if (end == none || end - base >= 64) return end;
             lts &= bits_from(static_cast<unsigned>(end - base));
         }
-        return skip_text(base + 64);
+        return base + 64;
     }
 
     // Keeps the tag at `lt` open into the next block.
@@ -412,14 +424,16 @@ class TagWalk {
         return none;
     }
 
-    // Where the text that runs past one block ends, from `next` (a block's
-    // start): the next block's own bits when it holds a '<', else a search as
-    // memchr searches, so that a document of long texts is read at the speed
-    // of that search rather than a block at a time.
+    // Where the text that runs past a block without '<' ends, from `next`
+    // (the next block's start): that block's own bits when it holds a '<',
+    // else a search as memchr searches, so that a document of long texts is
+    // read at the speed of that search rather than a block at a time.
     std::size_t skip_text(std::size_t next) {
-        if (next >= n_ || window_.at(next / 64).lt != 0) return next;
+        if (next >= n_ || (window_.holds(next / 64) && window_.at(next / 64).lt != 0)) return next;
         const char* lt = find_byte(b_ + next, window_.search_end(), '<');
-        return lt == nullptr ? n_ : static_cast<std::size_t>(lt - b_);
+        const std::size_t at = lt == nullptr ? n_ : static_cast<std::size_t>(lt - b_);
+        if (at - next >= 64) window_.jumped();
+        return at;
     }
 
     std::string_view input_;

@@ -15,8 +15,21 @@ namespace quorbix::xml {
 struct BlockMasks {
     std::uint64_t lt = 0;     // '<'
     std::uint64_t gt = 0;     // '>'
-    std::uint64_t quote = 0;  // '"' or '\''
     std::uint64_t space = 0;  // XML white space: ' ', '\t', '\n', '\r'
+    std::uint64_t apos = 0;   // '\''
+    // Bit i: an odd number of '"' among bytes 0 to i. Flipped at a tag's '<'
+    // when set there, these are the bytes of the "..." values the tag holds,
+    // each with its opening quote: a '>' bit under a set bit is quoted.
+    std::uint64_t quot_parity = 0;
+    // Whether each '<' bit is followed by a '>' bit before the next '<'
+    // bit, with no '\'' between them: then each tag is a '<' bit and the
+    // next '>' bit, unless an odd number of '"' stands between them (or but
+    // for a last '<' whose '>' lies in a later block). One flag for the block
+    // from its start, one from past its first '>', which closes a tag open
+    // from before.
+    std::uint8_t paired = 0;
+    static constexpr std::uint8_t paired_from_start = 1;
+    static constexpr std::uint8_t paired_after_first_gt = 2;
 };
 
 // Classifies the `count` blocks at `blocks` (64 * count readable bytes).

@@ -11,9 +11,10 @@
 namespace quorbix::xml {
 namespace {
 
-// Pieces chosen to stress the walk: quoted '>' and '<', text '>', tags longer
-// than a block, white space before '>' and after names, every kind of markup,
-// internal subsets whose "]>" ends nothing, and pieces that leave markup (or a
+// Pieces chosen to stress the walk: quoted '>' and '<' (within and across
+// blocks, each quote inside the other), text '>', tags longer than a block,
+// white space before '>' and after names, every kind of markup, internal
+// subsets whose "]>" ends nothing, and pieces that leave markup (or a
 // subset) open.
 const char* const pieces[] = {
     "<a>",
@@ -39,6 +40,9 @@ const char* const pieces[] = {
     "]>",
     "<long attribute=\"................"
     "..................................................\" other='x'>",
+    "<q a=\"it's > \" b='\"> \"' c=\"<\">",
+    "<w v=\"....................................>"
+    "....................................\">",
     "<n\r\na='1'\n/>",
     "</>",
     "<>",

@@ -117,7 +117,12 @@ class BlockWindow {
     std::size_t first_ = 0;
     std::size_t count_ = 0;
     std::size_t next_count_ = batch;
-    BlockMasks masks_[batch];
+    // The classifier fills a mask before it is read; a window is made for
+    // every walk, however short (an element's bytes, a filter's candidate),
+    // so its masks are left uninitialized, as a variant member is.
+    union {
+        BlockMasks masks_[batch];
+    };
 };
 
 namespace detail {

@@ -101,24 +101,35 @@ void Machine::filter(std::uint32_t state, const XmlEvent& event, bool single, St
         return;
     }
     filtered_ = true;
-    if (plan.filter == FilterStrategy::Streamed) return stream_filter(state, event, single);
+    if (plan.filter == FilterStrategy::Streamed) return stream_filter(state, single);
     actions_.push_back({ActionKind::FilterOnBytes, single, state, no_probe, 0});
 }
 
 // The streamed strategy: the candidate's children pass once, the first that
 // the filter names giving its value (a probe) and those the next component
 // selects being gathered; at the candidate's end the filter decides.
-void Machine::stream_filter(std::uint32_t state, const XmlEvent& event, bool single) {
+void Machine::stream_filter(std::uint32_t state, bool single) {
     const ComponentPlan& plan = *states_[state].plan;
     std::uint32_t path = states_[state].path;
     std::uint64_t gathered_begin = gathered_.size();
-    if (plan.next_ask == NextAsk::Descend) {
+    if (plan.next_ask == NextAsk::Descend)
         push_state(path, &plan + 1, StopScope::Level).gathers = true;
-    } else if (plan.next_ask == NextAsk::Attribute) {
-        if (attribute_value(event, plan.next->name, answers_.encoding(), scratch_))
-            gathered_.push_back({path, EngineMatch::scalar(scratch_)});
-    }
+    // An attribute of the candidate is read from its start tag at its end,
+    // once the filter holds.
     actions_.push_back({ActionKind::FilterStreamed, single, state, no_probe, gathered_begin});
+}
+
+// The start tag of the element at [start, end) of the bytes, as the walk
+// reported it.
+XmlEvent Machine::start_tag_at(std::size_t start, std::size_t end) const {
+    const char* content = bytes_.data() + start + 1;
+    const char* gt = xml::find_tag_end(content, bytes_.data() + end);
+    if (gt == nullptr) gt = bytes_.data() + end;
+    XmlEvent tag;
+    tag.kind = EventKind::Start;
+    tag.content = std::string_view(content, static_cast<std::size_t>(gt - content));
+    tag.name_length = static_cast<std::size_t>(xml::find_space(content, gt) - content);
+    return tag;
 }
 
 // A streamed candidate has ended at [start, end): when its filter holds, it
@@ -134,6 +145,10 @@ void Machine::decide_streamed(const Action& action, std::uint64_t start, std::ui
         answers_.capture(
             s.path, [&] { return leaf ? this->leaf(start, end, leaf_text) : element(start, end); },
             [&] { return text_of(bytes, leaf_text, leaf); });
+    } else if (holds && s.plan->next_ask == NextAsk::Attribute) {
+        if (attribute_value(start_tag_at(start, end), s.plan->next->name, answers_.encoding(),
+                            scratch_))
+            answers_.emit(s.path, EngineMatch::scalar(scratch_));
     }
     // Other paths' candidates may gather in the same element, and their
     // actions know where their matches begin: this path's are taken out

@@ -145,7 +145,8 @@ class Machine {
     // The filter strategies (filters.cpp).
     void filter(std::uint32_t state, const xml::XmlEvent& event, bool single, StopScope stop);
     void filter_self_closing(std::uint32_t state, std::size_t lt, std::size_t end, bool single);
-    void stream_filter(std::uint32_t state, const xml::XmlEvent& event, bool single);
+    void stream_filter(std::uint32_t state, bool single);
+    xml::XmlEvent start_tag_at(std::size_t start, std::size_t end) const;
     void add_probes(std::uint32_t actions_begin, bool reads_children);
     void decide_streamed(const Action& action, std::uint64_t start, std::uint64_t end,
                          std::string_view leaf_text, bool leaf);

@@ -60,6 +60,8 @@ bool has_kept_children(PyObject* result);
 Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold);
 // The same, for an operation that reads nothing more.
 Expected<ResultMode> mode_of(const PyItems& items);
+// The mode of a Result of `item` alone: ScalarLike or DictElement.
+Expected<ResultMode> item_mode(const PyItem& item, DocumentHold& hold);
 
 // Whether the Result answers a path that answers a list.
 bool is_list(PyObject* result);

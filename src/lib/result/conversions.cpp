@@ -79,12 +79,6 @@ Expected<PyRef> list_value(const PyItems& items) {
     return list;
 }
 
-// The text to_int and to_float read: the first item's, whatever the mode.
-Expected<ItemText> first_text(const PyItems& items, DocumentHold& hold) {
-    if (items.empty()) return ItemText::borrowed({});
-    return item_text(items.front(), hold);
-}
-
 PyRef int_of(std::string_view text) {
     return PyRef(PyLong_FromLongLong(engine::text_to_int(text)));
 }
@@ -93,12 +87,22 @@ PyRef float_of(std::string_view text) {
     return PyRef(PyFloat_FromDouble(engine::text_to_double(text)));
 }
 
-// to_int or to_float of a Result of `item` alone.
+// to_int or to_float of a Result of `item` alone: its untrimmed text read as
+// a number.
 template <PyRef (*number)(std::string_view)>
-Expected<PyRef> item_number(const PyItem& item, DocumentHold& hold) {
-    auto text = item_text(item, hold);
+Expected<PyRef> item_number(const PyItem& item, DocumentHold& hold, std::string& scratch) {
+    auto text = item_text(item, hold, scratch);
     if (!text.ok()) return std::move(text.error());
-    return checked(number(text.value().view()));
+    return checked(number(text.value()));
+}
+
+// to_int and to_float: the first item's number, whatever the mode.
+template <PyRef (*number)(std::string_view)>
+Expected<PyRef> first_number(const PyItems& items) {
+    if (items.empty()) return checked(number({}));
+    DocumentHold hold;
+    std::string scratch;
+    return item_number<number>(items.front(), hold, scratch);
 }
 
 // A scalar's text as it is, an element as its markup, appended to `out`.
@@ -115,8 +119,8 @@ Expected<bool> append_as_written(const PyItem& item, DocumentHold& hold, std::st
 }
 
 // to_str of a Result of `item` alone: its trimmed text, or the markup of an
-// element with children.
-Expected<PyRef> item_str(const PyItem& item, DocumentHold& hold) {
+// element with children (built in `scratch`).
+Expected<PyRef> item_str(const PyItem& item, DocumentHold& hold, std::string& scratch) {
     auto mode = item_mode(item, hold);
     if (!mode.ok()) return std::move(mode.error());
     if (mode.value() == ResultMode::ScalarLike) {
@@ -124,18 +128,18 @@ Expected<PyRef> item_str(const PyItem& item, DocumentHold& hold) {
         if (!text.ok()) return std::move(text.error());
         return checked(new_str(text.value().view()));
     }
-    std::string markup;
-    auto appended = append_as_written(item, hold, markup);
+    scratch.clear();
+    auto appended = append_as_written(item, hold, scratch);
     if (!appended.ok()) return std::move(appended.error());
-    return checked(new_str(markup));
+    return checked(new_str(scratch));
 }
 
 Expected<PyRef> to_str_of(const PyItems& items) {
     DocumentHold hold;
-    if (items.empty()) return checked(new_str(""));
-    if (items.size() == 1) return item_str(items.front(), hold);
-    // Elements as their markup, texts as they are, one per line.
     std::string joined;
+    if (items.empty()) return checked(new_str(""));
+    if (items.size() == 1) return item_str(items.front(), hold, joined);
+    // Elements as their markup, texts as they are, one per line.
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0) joined += '\n';
         auto appended = append_as_written(items[i], hold, joined);
@@ -145,14 +149,15 @@ Expected<PyRef> to_str_of(const PyItems& items) {
 }
 
 // A list of what `convert` makes of each item, in order; the items are read
-// through one hold, so that their document is read once.
-template <Expected<PyRef> (*convert)(const PyItem&, DocumentHold&)>
+// through one hold, and their texts into one scratch.
+template <Expected<PyRef> (*convert)(const PyItem&, DocumentHold&, std::string&)>
 Expected<PyRef> each_item(const PyItems& items) {
     PyRef list(PyList_New(static_cast<Py_ssize_t>(items.size())));
     if (!list) return PendingError::fetch();
     DocumentHold hold;
+    std::string scratch;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        auto value = convert(items[i], hold);
+        auto value = convert(items[i], hold, scratch);
         if (!value.ok()) return std::move(value.error());
         // Takes the reference; the slots not yet filled are null, which a
         // list dropped on an error releases as nothing.
@@ -251,17 +256,11 @@ PyObject* exists(PyObject* self, PyObject*) {
 }
 
 PyObject* to_int(PyObject* self, PyObject*) {
-    DocumentHold hold;
-    auto text = first_text(items_of(self), hold);
-    if (!text.ok()) return finish(std::move(text.error()));
-    return int_of(text.value().view()).release();
+    return finish(first_number<int_of>(items_of(self)));
 }
 
 PyObject* to_float(PyObject* self, PyObject*) {
-    DocumentHold hold;
-    auto text = first_text(items_of(self), hold);
-    if (!text.ok()) return finish(std::move(text.error()));
-    return float_of(text.value().view()).release();
+    return finish(first_number<float_of>(items_of(self)));
 }
 
 PyObject* to_ints(PyObject* self, PyObject*) {

@@ -143,24 +143,33 @@ void ItemText::trim() {
     size_ = trimmed.size();
 }
 
-Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold) {
-    if (!item.is_element()) return ItemText::borrowed(item.scalar());
+Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold, std::string& scratch) {
+    if (!item.is_element()) return std::string_view(item.scalar());
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
+    scratch.clear();
     if (item.is_leaf()) {  // its text is where the scan found it: no tag is read again
         const auto& ref = std::get<PyItem::DocumentRef>(item.value_);
         if (std::uint64_t{ref.leaf_offset} + ref.leaf_length > text.bytes.size())
             return internal_error("a leaf's text lies outside its element");
-        std::string_view raw = text.bytes.substr(ref.leaf_offset, ref.leaf_length);
-        std::string decoded;
-        xml::append_character_data(raw, text.encoding, decoded);
-        return ItemText::owned(std::move(decoded));
+        xml::append_character_data(text.bytes.substr(ref.leaf_offset, ref.leaf_length),
+                                   text.encoding, scratch);
+        return std::string_view(scratch);
     }
     auto read = scan_unlocked(hold, text.bytes.size(),
                               [&] { return engine::item_text(text.bytes, text.encoding); });
     if (!read.ok()) return std::move(read.error());
-    return ItemText::owned(std::move(read.value()));
+    scratch = std::move(read.value());
+    return std::string_view(scratch);
+}
+
+Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold) {
+    std::string scratch;
+    auto text = item_text(item, hold, scratch);
+    if (!text.ok()) return std::move(text.error());
+    if (!item.is_element()) return ItemText::borrowed(text.value());
+    return ItemText::owned(std::move(scratch));
 }
 
 }  // namespace quorbix::lib

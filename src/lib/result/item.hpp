@@ -57,7 +57,8 @@ class PyItem {
 
   private:
     friend Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
-    friend Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold);
+    friend Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold,
+                                                std::string& scratch);
 
     static constexpr std::uint32_t no_leaf = engine::EngineMatch::no_leaf_text;
 
@@ -139,5 +140,8 @@ class ItemText {
 // The item's text: a scalar's own, or the text of an element, read through
 // `hold` (so that an operation reads its document once).
 Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold);
+// The same as a view: of a scalar's own text, or of `scratch`, which holds
+// an element's; an operation over many items reuses one scratch for all.
+Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold, std::string& scratch);
 
 }  // namespace quorbix::lib

@@ -66,19 +66,6 @@ Expected<PyRef> dict_value(const PyItems& items, DocumentHold& hold) {
     return dict;
 }
 
-Expected<PyRef> list_value(const PyItems& items) {
-    PyRef list(PyList_New(0));
-    if (!list) return PendingError::fetch();
-    for (const PyItem& item : items) {
-        PyItems one;
-        one.push_back(item.clone());
-        auto result = make_result(std::move(one));
-        if (!result.ok()) return std::move(result.error());
-        if (PyList_Append(list.get(), result.value().get()) != 0) return PendingError::fetch();
-    }
-    return list;
-}
-
 PyRef int_of(std::string_view text) {
     return PyRef(PyLong_FromLongLong(engine::text_to_int(text)));
 }
@@ -164,6 +151,15 @@ Expected<PyRef> each_item(const PyItems& items) {
         PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), value.value().release());
     }
     return list;
+}
+
+Expected<PyRef> item_result(const PyItem& item, DocumentHold&, std::string&) {
+    return single_result(item);
+}
+
+// A Result per item, as a loop over the Result yields them.
+Expected<PyRef> list_value(const PyItems& items) {
+    return each_item<item_result>(items);
 }
 
 Expected<PyRef> to_bool_of(const PyItems& items) {

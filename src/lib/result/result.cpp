@@ -151,6 +151,12 @@ Expected<PyRef> make_result(PyItems items, bool list) {
     return result;
 }
 
+Expected<PyRef> single_result(const PyItem& item) {
+    PyItems one;
+    one.push_back(item.clone());
+    return make_result(std::move(one));
+}
+
 Expected<PyRef> make_answer(PyItems items, const path::CompiledPath& path) {
     return make_result(std::move(items), path.answer_shape == path::AnswerShape::List);
 }

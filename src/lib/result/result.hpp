@@ -25,6 +25,9 @@ PyObject* result_type();
 // their number (see result_mode).
 Expected<PyRef> make_result(PyItems items, bool list = false);
 
+// A new Result of `item` alone, as a loop over a list-like Result yields it.
+Expected<PyRef> single_result(const PyItem& item);
+
 // A new Result of `path`'s matches: a list when the path answers one.
 Expected<PyRef> make_answer(PyItems items, const path::CompiledPath& path);
 

@@ -1,7 +1,9 @@
 #include "lib/result/item.hpp"
-#include "lib/document/unlocked_scan.hpp"
+
+#include <algorithm>
 
 #include "engine/element_text.hpp"
+#include "lib/document/unlocked_scan.hpp"
 #include "lib/support/internal_error.hpp"
 #include "text/white_space.hpp"
 #include "xml/character_data.hpp"
@@ -145,18 +147,21 @@ void ItemText::trim() {
 
 Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold, std::string& scratch) {
     if (!item.is_element()) return std::string_view(item.scalar());
-    auto element = element_bytes(item, hold);
-    if (!element.ok()) return std::move(element.error());
-    const DocumentText& text = element.value();
     scratch.clear();
     if (item.is_leaf()) {  // its text is where the scan found it: no tag is read again
         const auto& ref = std::get<PyItem::DocumentRef>(item.value_);
-        if (std::uint64_t{ref.leaf_offset} + ref.leaf_length > text.bytes.size())
-            return internal_error("a leaf's text lies outside its element");
-        xml::append_character_data(text.bytes.substr(ref.leaf_offset, ref.leaf_length),
-                                   text.encoding, scratch);
+        auto document = read_any_document(ref.document.get(), hold.view);
+        if (!document.ok()) return std::move(document.error());
+        std::uint64_t begin = ref.start + ref.leaf_offset;
+        if (begin + ref.leaf_length > std::min<std::uint64_t>(ref.end, document.value().size()))
+            return internal_error("a leaf's text lies outside its document");
+        xml::append_character_data(document.value().substr(begin, ref.leaf_length), ref.encoding,
+                                   scratch);
         return std::string_view(scratch);
     }
+    auto element = element_bytes(item, hold);
+    if (!element.ok()) return std::move(element.error());
+    const DocumentText& text = element.value();
     auto read = scan_unlocked(hold, text.bytes.size(),
                               [&] { return engine::item_text(text.bytes, text.encoding); });
     if (!read.ok()) return std::move(read.error());

@@ -18,8 +18,6 @@
 
 namespace quorbix::lib {
 
-class ItemText;
-
 class PyItem {
   public:
     enum class Kind : std::uint8_t { Scalar, Element };

@@ -147,6 +147,28 @@ class Result:
     def to_str(self) -> str:
         """The text of a scalar; elements with children and lists as markup."""
 
+    def to_ints(self) -> list[int]:
+        """Each match's to_int(), in document order, as one list.
+
+        Equal to `[r.to_int() for r in result]` on a list-like Result, but
+        makes no Result per match. One match (a scalar such as a count, or
+        an element) gives a one-element list, no match an empty one."""
+
+    def to_floats(self) -> list[float]:
+        """Each match's to_float(), in document order, as one list.
+
+        Equal to `[r.to_float() for r in result]` on a list-like Result, but
+        makes no Result per match. One match (a scalar such as a count, or
+        an element) gives a one-element list, no match an empty one."""
+
+    def to_strs(self) -> list[str]:
+        """Each match's to_str(), in document order, as one list: a text
+        trimmed, an element with children as its markup.
+
+        Equal to `[r.to_str() for r in result]` on a list-like Result, but
+        makes no Result per match. One match (a scalar such as a count, or
+        an element) gives a one-element list, no match an empty one."""
+
     @property
     def type_(self) -> type | None:
         """The type `value` has: None, int, float, str, list or dict."""

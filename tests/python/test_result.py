@@ -138,6 +138,47 @@ def test_number_protocol():
         int(get("<r><a>1</a><a>2</a></r>", "r.a"))
 
 
+
+BULK_DOCUMENT = (
+    b"<r><p>1.5</p><p> 2 </p><p>&#51;.25&amp;</p><p><![CDATA[ 4 ]]></p><p>7<!--c-->8</p>"
+    b"<p><x>5</x> <y a='1'/></p><p a=' 6 &lt; '/><p/><p>nan</p><p>1e400</p><p>-99999999999999999999</p>"
+    b"<p>a\r\nb</p><p>\xc3\xa9</p><p>\xff</p></r>"
+)
+LATIN = "<?xml version='1.0' encoding='ISO-8859-1'?><r><p>\xe9</p><p a='\xe8'>3</p><p><q>\xe0</q></p></r>"
+
+
+def matches(result):
+    """Each match as a Result of its own, as a loop over a list-like Result meets them."""
+    if result.type_ is list:
+        return list(result)
+    return [result] if result.exists() else []
+
+
+@pytest.mark.parametrize(
+    "result",
+    [get_bytes(BULK_DOCUMENT, path) for path in ("r.p", "r.p.#", "r.p.#.@a", "r.p|@reverse", "r.p.0",
+                                                  "r.p.1", "r.q", "r.p.#(@a==\" 6 < \")#", "**.p|@count")]
+    + [get(BULK_DOCUMENT.decode("utf-8", "replace"), "r.p"), get_bytes(LATIN.encode("latin-1"), "r.p"),
+       get_bytes(LATIN.encode("latin-1"), "r.p.#.@a"), get_bytes(b"<r><p>1</p><p>2", "r.p"),
+       get_bytes("<r><p>\u00e9 1</p><p>2</p></r>".encode("utf-16"), "r.p"),
+       get_bytes(BULK_DOCUMENT, "r").get("p"), parse(b"<r>3</r>")],
+)
+def test_bulk_conversions_equal_each_match_converted(result):
+    each = matches(result)
+    assert result.to_strs() == [m.to_str() for m in each]
+    assert result.to_ints() == [m.to_int() for m in each]
+    # repr, so that a NaN equals a NaN
+    assert repr(result.to_floats()) == repr([m.to_float() for m in each])
+    # On a list-like Result the items of `value` convert as its loop's do.
+    if result.type_ is list:
+        assert result.to_strs() == [m.to_str() for m in result.value]
+
+
+def test_bulk_conversions_of_a_scalar_answer():
+    counted = get("<r><p>1</p><p>2</p></r>", "r.p|@count")
+    assert (counted.to_ints(), counted.to_floats(), counted.to_strs()) == ([2], [2.0], ["2"])
+    assert get("<r/>", "r.p.#.q").to_floats() == [] and get("<r/>", "x").to_strs() == []
+
 def test_repr_of_dict_keys():
     assert repr(get("<r><a/><b/><a/></r>", "r")) == "<Result type=dict, keys=[a, b]>"
     assert repr(get("<r><a/><b/><c/></r>", "r")) == "<Result type=dict, keys=[a, b, ...]>"

@@ -1,5 +1,6 @@
 // Result to Python values: exists, to_int, to_float, to_bool, to_str, type_,
-// value, int() and float().
+// value, int() and float(); and to_ints, to_floats, to_strs, which make one
+// list of what each match's own conversion gives, with no Result per match.
 #include <string>
 
 #include "engine/element_text.hpp"
@@ -65,54 +66,100 @@ Expected<PyRef> dict_value(const PyItems& items, DocumentHold& hold) {
     return dict;
 }
 
-Expected<PyRef> list_value(const PyItems& items) {
-    PyRef list(PyList_New(0));
-    if (!list) return PendingError::fetch();
-    for (const PyItem& item : items) {
-        PyItems one;
-        one.push_back(item.clone());
-        auto result = make_result(std::move(one));
-        if (!result.ok()) return std::move(result.error());
-        if (PyList_Append(list.get(), result.value().get()) != 0) return PendingError::fetch();
-    }
-    return list;
+PyRef int_of(std::string_view text) {
+    return PyRef(PyLong_FromLongLong(engine::text_to_int(text)));
 }
 
-// The text to_int and to_float read: the first item's, whatever the mode.
-Expected<ItemText> first_text(const PyItems& items, DocumentHold& hold) {
-    if (items.empty()) return ItemText::borrowed({});
-    return item_text(items.front(), hold);
+PyRef float_of(std::string_view text) {
+    return PyRef(PyFloat_FromDouble(engine::text_to_double(text)));
+}
+
+// to_int or to_float of a Result of `item` alone: its untrimmed text read as
+// a number.
+template <PyRef (*number)(std::string_view)>
+Expected<PyRef> item_number(const PyItem& item, DocumentHold& hold, std::string& scratch) {
+    auto text = item_text(item, hold, scratch);
+    if (!text.ok()) return std::move(text.error());
+    return checked(number(text.value()));
+}
+
+// to_int and to_float: the first item's number, whatever the mode.
+template <PyRef (*number)(std::string_view)>
+Expected<PyRef> first_number(const PyItems& items) {
+    if (items.empty()) return checked(number({}));
+    DocumentHold hold;
+    std::string scratch;
+    return item_number<number>(items.front(), hold, scratch);
+}
+
+// A scalar's text as it is, an element as its markup, appended to `out`.
+Expected<bool> append_as_written(const PyItem& item, DocumentHold& hold, std::string& out) {
+    if (!item.is_element()) {
+        out += item.scalar();
+        return true;
+    }
+    auto bytes = element_bytes(item, hold);  // the element a mode read, if one
+    if (!bytes.ok()) return std::move(bytes.error());
+    std::string decoded;
+    out += xml::utf8_text(bytes.value().bytes, bytes.value().encoding, decoded);
+    return true;
+}
+
+// to_str of a Result of `item` alone: its trimmed text, or the markup of an
+// element with children (built in `scratch`).
+Expected<PyRef> item_str(const PyItem& item, DocumentHold& hold, std::string& scratch) {
+    auto mode = item_mode(item, hold);
+    if (!mode.ok()) return std::move(mode.error());
+    if (mode.value() == ResultMode::ScalarLike) {
+        auto text = scalar_text(item, hold);
+        if (!text.ok()) return std::move(text.error());
+        return checked(new_str(text.value().view()));
+    }
+    scratch.clear();
+    auto appended = append_as_written(item, hold, scratch);
+    if (!appended.ok()) return std::move(appended.error());
+    return checked(new_str(scratch));
 }
 
 Expected<PyRef> to_str_of(const PyItems& items) {
     DocumentHold hold;
-    auto mode = mode_of(items, hold);
-    if (!mode.ok()) return std::move(mode.error());
-    switch (mode.value()) {
-        case ResultMode::Empty:
-            return checked(new_str(""));
-        case ResultMode::ScalarLike: {
-            auto text = scalar_text(items.front(), hold);
-            if (!text.ok()) return std::move(text.error());
-            return checked(new_str(text.value().view()));
-        }
-        default:
-            break;
-    }
-    // Elements as their markup, texts as they are, one per line.
     std::string joined;
+    if (items.empty()) return checked(new_str(""));
+    if (items.size() == 1) return item_str(items.front(), hold, joined);
+    // Elements as their markup, texts as they are, one per line.
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0) joined += '\n';
-        if (!items[i].is_element()) {
-            joined += items[i].scalar();
-            continue;
-        }
-        auto bytes = element_bytes(items[i], hold);  // the element mode_of read, if one
-        if (!bytes.ok()) return std::move(bytes.error());
-        std::string decoded;
-        joined += xml::utf8_text(bytes.value().bytes, bytes.value().encoding, decoded);
+        auto appended = append_as_written(items[i], hold, joined);
+        if (!appended.ok()) return std::move(appended.error());
     }
     return checked(new_str(joined));
+}
+
+// A list of what `convert` makes of each item, in order; the items are read
+// through one hold, and their texts into one scratch.
+template <Expected<PyRef> (*convert)(const PyItem&, DocumentHold&, std::string&)>
+Expected<PyRef> each_item(const PyItems& items) {
+    PyRef list(PyList_New(static_cast<Py_ssize_t>(items.size())));
+    if (!list) return PendingError::fetch();
+    DocumentHold hold;
+    std::string scratch;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        auto value = convert(items[i], hold, scratch);
+        if (!value.ok()) return std::move(value.error());
+        // Takes the reference; the slots not yet filled are null, which a
+        // list dropped on an error releases as nothing.
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), value.value().release());
+    }
+    return list;
+}
+
+Expected<PyRef> item_result(const PyItem& item, DocumentHold&, std::string&) {
+    return single_result(item);
+}
+
+// A Result per item, as a loop over the Result yields them.
+Expected<PyRef> list_value(const PyItems& items) {
+    return each_item<item_result>(items);
 }
 
 Expected<PyRef> to_bool_of(const PyItems& items) {
@@ -205,17 +252,21 @@ PyObject* exists(PyObject* self, PyObject*) {
 }
 
 PyObject* to_int(PyObject* self, PyObject*) {
-    DocumentHold hold;
-    auto text = first_text(items_of(self), hold);
-    if (!text.ok()) return finish(std::move(text.error()));
-    return PyLong_FromLongLong(engine::text_to_int(text.value().view()));
+    return finish(first_number<int_of>(items_of(self)));
 }
 
 PyObject* to_float(PyObject* self, PyObject*) {
-    DocumentHold hold;
-    auto text = first_text(items_of(self), hold);
-    if (!text.ok()) return finish(std::move(text.error()));
-    return PyFloat_FromDouble(engine::text_to_double(text.value().view()));
+    return finish(first_number<float_of>(items_of(self)));
+}
+
+PyObject* to_ints(PyObject* self, PyObject*) {
+    return finish(each_item<item_number<int_of>>(items_of(self)));
+}
+PyObject* to_floats(PyObject* self, PyObject*) {
+    return finish(each_item<item_number<float_of>>(items_of(self)));
+}
+PyObject* to_strs(PyObject* self, PyObject*) {
+    return finish(each_item<item_str>(items_of(self)));
 }
 
 PyObject* to_bool(PyObject* self, PyObject*) {

@@ -30,8 +30,10 @@ class PyItem {
     static PyItem whole_document(PyObject* document);
     static PyItem document_slice(PyObject* document, std::uint64_t start, std::uint64_t end,
                                  xml::Encoding encoding);
-    // A slice the scan found to hold nothing but text between its tags.
+    // A slice the scan found to hold nothing but text between its tags: that
+    // text lies `text_length` bytes long, `text_offset` bytes past `start`.
     static PyItem document_leaf(PyObject* document, std::uint64_t start, std::uint64_t end,
+                                std::uint16_t text_offset, std::uint32_t text_length,
                                 xml::Encoding encoding);
 
     PyItem clone() const;
@@ -40,7 +42,7 @@ class PyItem {
     // An element the scan found to hold nothing but text between its tags.
     bool is_leaf() const {
         const auto* ref = std::get_if<DocumentRef>(&value_);
-        return ref != nullptr && ref->leaf;
+        return ref != nullptr && ref->leaf_length != no_leaf;
     }
     Source source() const;
     // A Scalar's text.
@@ -53,6 +55,10 @@ class PyItem {
 
   private:
     friend Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
+    friend Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold,
+                                                std::string& scratch);
+
+    static constexpr std::uint32_t no_leaf = engine::EngineMatch::no_leaf_text;
 
     // A strong reference to a document object, and the element's place in it.
     struct DocumentRef {
@@ -60,7 +66,10 @@ class PyItem {
         std::uint64_t start = 0, end = 0;  // DocumentSlice: [start, end) of the document
         bool whole = false;                // WholeDocument: all of it, read as its start says
         xml::Encoding encoding = xml::Encoding::Utf8;  // DocumentSlice
-        bool leaf = false;  // DocumentSlice: nothing but text between its tags
+        // A leaf's text, as the scan found it (no_leaf when not a leaf), so
+        // that its text is read without reading its tags again.
+        std::uint16_t leaf_offset = 0;
+        std::uint32_t leaf_length = no_leaf;
     };
     // The bytes of a SharedBytes element, shared with an atomic count.
     struct SharedRef {
@@ -129,5 +138,8 @@ class ItemText {
 // The item's text: a scalar's own, or the text of an element, read through
 // `hold` (so that an operation reads its document once).
 Expected<ItemText> item_text(const PyItem& item, DocumentHold& hold);
+// The same as a view: of a scalar's own text, or of `scratch`, which holds
+// an element's; an operation over many items reuses one scratch for all.
+Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold, std::string& scratch);
 
 }  // namespace quorbix::lib

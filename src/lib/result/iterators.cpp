@@ -101,9 +101,7 @@ int visit_references(const ItemFields& f, visitproc visit, void* arg) {
 PyObject* next_item(ItemFields& f) {
     const PyItems& items = items_of(f.parent.get());  // the count is read at every step
     if (f.cursor >= items.size()) return nullptr;
-    PyItems one;
-    one.push_back(items[f.cursor++].clone());
-    return released(make_result(std::move(one)));
+    return released(single_result(items[f.cursor++]));
 }
 
 struct KeyFields {

@@ -61,6 +61,12 @@ PyMethodDef result_methods[] = {
     {"to_float", method<result_slots::to_float>(), METH_NOARGS, "to_float($self)\n--\n\n"},
     {"to_bool", method<result_slots::to_bool>(), METH_NOARGS, "to_bool($self)\n--\n\n"},
     {"to_str", method<result_slots::to_str>(), METH_NOARGS, "to_str($self)\n--\n\n"},
+    {"to_ints", method<result_slots::to_ints>(), METH_NOARGS,
+     "to_ints($self)\n--\n\nEach match's to_int(), in document order, as one list."},
+    {"to_floats", method<result_slots::to_floats>(), METH_NOARGS,
+     "to_floats($self)\n--\n\nEach match's to_float(), in document order, as one list."},
+    {"to_strs", method<result_slots::to_strs>(), METH_NOARGS,
+     "to_strs($self)\n--\n\nEach match's to_str(), in document order, as one list."},
     {"get", method<result_slots::nested_get>(), METH_FASTCALL | METH_KEYWORDS,
      "get($self, path)\n--\n\n"},
     {"get_many", method<result_slots::nested_get_many>(), METH_FASTCALL | METH_KEYWORDS,
@@ -145,6 +151,12 @@ Expected<PyRef> make_result(PyItems items, bool list) {
     return result;
 }
 
+Expected<PyRef> single_result(const PyItem& item) {
+    PyItems one;
+    one.push_back(item.clone());
+    return make_result(std::move(one));
+}
+
 Expected<PyRef> make_answer(PyItems items, const path::CompiledPath& path) {
     return make_result(std::move(items), path.answer_shape == path::AnswerShape::List);
 }
@@ -226,8 +238,12 @@ Expected<ResultMode> mode_of(const PyItems& items) {
 Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold) {
     if (items.empty()) return ResultMode::Empty;
     if (items.size() > 1) return ResultMode::Multi;
-    if (!items[0].is_element() || items[0].is_leaf()) return ResultMode::ScalarLike;
-    auto bytes = element_bytes(items[0], hold);
+    return item_mode(items[0], hold);
+}
+
+Expected<ResultMode> item_mode(const PyItem& item, DocumentHold& hold) {
+    if (!item.is_element() || item.is_leaf()) return ResultMode::ScalarLike;
+    auto bytes = element_bytes(item, hold);
     if (!bytes.ok()) return std::move(bytes.error());
     std::string_view element = bytes.value().bytes;
     auto children =

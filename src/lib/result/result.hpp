@@ -25,6 +25,9 @@ PyObject* result_type();
 // their number (see result_mode).
 Expected<PyRef> make_result(PyItems items, bool list = false);
 
+// A new Result of `item` alone, as a loop over a list-like Result yields it.
+Expected<PyRef> single_result(const PyItem& item);
+
 // A new Result of `path`'s matches: a list when the path answers one.
 Expected<PyRef> make_answer(PyItems items, const path::CompiledPath& path);
 
@@ -60,6 +63,8 @@ bool has_kept_children(PyObject* result);
 Expected<ResultMode> mode_of(const PyItems& items, DocumentHold& hold);
 // The same, for an operation that reads nothing more.
 Expected<ResultMode> mode_of(const PyItems& items);
+// The mode of a Result of `item` alone: ScalarLike or DictElement.
+Expected<ResultMode> item_mode(const PyItem& item, DocumentHold& hold);
 
 // Whether the Result answers a path that answers a list.
 bool is_list(PyObject* result);

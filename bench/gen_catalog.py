@@ -75,8 +75,13 @@ def generate(path, megabytes=100, encoding="UTF-8"):
         out.write("</catalog>\n")
 
 
-if __name__ == "__main__":
-    output = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).with_name("catalog.xml")
+def command_line(generate, default_name):
+    """Writes the document a generator makes: `gen_X.py [OUTPUT] [MEGABYTES]`."""
+    output = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).with_name(default_name)
     size = int(sys.argv[2]) if len(sys.argv) > 2 else 100
     generate(output, size)
     print(f"wrote {output} ({output.stat().st_size / 1e6:.1f} MB)")
+
+
+if __name__ == "__main__":
+    command_line(generate, "catalog.xml")

@@ -9,9 +9,7 @@ others are plain paragraphs, now and then with an entity reference.
 """
 
 import random
-import sys
 from datetime import datetime, timedelta
-from pathlib import Path
 
 WORDS = ("river night garden code shadow empire winter signal harbor silver glass "
          "ember orbit maple cipher atlas echo lantern prism meadow the a of and to in "
@@ -83,8 +81,8 @@ def generate(path, megabytes=100):
         out.write("  </channel>\n</rss>\n")
 
 
+
 if __name__ == "__main__":
-    output = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).with_name("feed.xml")
-    size = int(sys.argv[2]) if len(sys.argv) > 2 else 100
-    generate(output, size)
-    print(f"wrote {output} ({output.stat().st_size / 1e6:.1f} MB)")
+    from gen_catalog import command_line
+
+    command_line(generate, "feed.xml")

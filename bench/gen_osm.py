@@ -10,8 +10,6 @@ entity references now and then.
 """
 
 import random
-import sys
-from pathlib import Path
 
 WORDS = ("river night garden code shadow empire winter signal harbor silver glass "
          "ember orbit maple cipher atlas echo lantern prism meadow").split()
@@ -107,8 +105,8 @@ def generate(path, megabytes=100):
         out.write("</osm>\n")
 
 
+
 if __name__ == "__main__":
-    output = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).with_name("osm.xml")
-    size = int(sys.argv[2]) if len(sys.argv) > 2 else 100
-    generate(output, size)
-    print(f"wrote {output} ({output.stat().st_size / 1e6:.1f} MB)")
+    from gen_catalog import command_line
+
+    command_line(generate, "osm.xml")

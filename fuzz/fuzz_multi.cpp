@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string shown = fuzz::shown(*alone, document);
         if (fuzz::shown(std::get<std::vector<engine::Matches>>(one).front(), document) != shown)
             __builtin_trap();
-        if (together != nullptr && fuzz::shown((*together)[i], document) != shown)
-            __builtin_trap();
+        if (together != nullptr && fuzz::shown((*together)[i], document) != shown) __builtin_trap();
     }
     return 0;
 }

@@ -81,7 +81,6 @@ def generate(path, megabytes=100):
         out.write("  </channel>\n</rss>\n")
 
 
-
 if __name__ == "__main__":
     from gen_catalog import command_line
 

@@ -105,7 +105,6 @@ def generate(path, megabytes=100):
         out.write("</osm>\n")
 
 
-
 if __name__ == "__main__":
     from gen_catalog import command_line
 

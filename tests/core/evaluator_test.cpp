@@ -301,6 +301,19 @@ TEST(MultiPath, LeavesPassedOverBySearchesKeepTheirText) {
               " || S:x & y | S: || S: | S:x & y");
 }
 
+TEST(Evaluator, LongFilterChainsKeepTheirOrder) {
+    // Past a fixed depth, the walks over filtered elements' bytes run from a
+    // list rather than within each other: their matches keep their order.
+    std::string doc, each, first;
+    for (int i = 0; i < 24; ++i) doc += "<a><b>1</b>";
+    doc += "<a><b>1</b><c>1</c><c>2</c></a><a><b>2</b><c>3</c></a><a><b>1</b><c>4</c></a>";
+    for (int i = 0; i < 24; ++i) doc += "</a>";
+    for (int i = 0; i < 25; ++i) each += "a#(b==1)#.", first += "a#(b==1).";
+    EXPECT_EQ(query(doc, each + "c"), "R:<c>1</c> | R:<c>2</c> | R:<c>4</c>");
+    EXPECT_EQ(query(doc, first + "c"), "R:<c>1</c> | R:<c>2</c>");
+    EXPECT_EQ(query(doc, each + "c|@reverse|@first"), "R:<c>4</c>");
+}
+
 TEST(MultiPath, CountsEndMalformedElementsAsCapturesDo) {
     // Found by fuzzing: a counted element must end where a captured one does,
     // at the first end tag at its depth, whatever its name.

@@ -51,6 +51,17 @@ def test_get_many_records_a_filtered_match_by_its_capture_whatever_the_filter(fi
     assert get_many(then, ["r.a#(c==1).b|@first"])[0].value == 2  # a text, not the element
 
 
+def test_a_path_of_many_filters_over_as_deep_a_document():
+    # Each filter's rest walks the element it held on: walks within walks, as
+    # many as the path has filters, and none may exhaust the stack.
+    n = 20000
+    doc = "<a><b>1</b>" * n + "</a>" * n
+    path = ".".join(["a#(b==1)"] * n)
+    assert quorbix.get(doc, path + ".b").to_str() == "1"
+    assert quorbix.get(doc, ".".join(["a#(b==1)#"] * n) + ".b|@count").to_int() == 1
+    assert quorbix.get_many(doc, [path + "|@count", "**.b|@count"])[0].to_int() == 1
+
+
 def test_buffers_without_strides_are_c_contiguous():
     data = b"<r><a>1</a><a>2</a></r>"
     array = (ctypes.c_ubyte * len(data)).from_buffer_copy(data)

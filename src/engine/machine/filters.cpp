@@ -219,7 +219,7 @@ bool Machine::filter_holds(std::string_view element, const path::FilterExpr& fil
         // bounded.
         Matches found;
         Answers left(element, encoding, {ScanPath{&filter.lhs, &found}}, true);
-        Machine machine(left, element, 0);
+        Machine machine(left, element, 0, depth_of_walks_ + 1);
         machine.start_relative(0, left.first_plan(0), StopScope::Path);
         drive(machine, element, encoding);
         if (auto ambiguous = left.conclude()) {
@@ -243,15 +243,58 @@ bool Machine::filter_holds(std::string_view element, const path::FilterExpr& fil
     return path::filter_compare(text, filter.op, filter.value);
 }
 
+// Walks over matched elements' bytes nest on the call stack to this depth;
+// past it (a path of many filters, over elements nested as deep), they run
+// one after the other from a list, in the same order, so that no path, however
+// long, exhausts the stack.
+constexpr std::uint32_t max_nested_walks = 16;
+
 // Runs the components after `state`'s over the element at [start, end) of
 // the bytes, with a machine of its own; `selects` marks the state's single
-// selection done once it has run.
+// selection done.
 void Machine::rest_on_bytes(std::uint32_t state, std::size_t start, std::size_t end, bool selects) {
+    const State& s = states_[state];
+    RestWalk walk{s.path, s.plan + 1, base_ + start, base_ + end,
+                  selects && s.stop == StopScope::Path};
+    if (depth_of_walks_ + 1 >= max_nested_walks) {
+        // The selection is done now, for the candidates still to come; its
+        // path, if it ends with it, ends once the walk has run.
+        if (selects && s.stop != StopScope::Path) selection_done(state);
+        if (selects && s.stop == StopScope::Path) {
+            states_[state].done = true;
+            answers_.changed();
+        }
+        return deferred_.push_back(walk);
+    }
     std::string_view element = bytes_.substr(start, end - start);
-    Machine rest(answers_, element, base_ + start);
-    rest.start_relative(states_[state].path, states_[state].plan + 1, StopScope::Bytes);
+    Machine rest(answers_, element, walk.start, depth_of_walks_ + 1);
+    rest.start_relative(walk.path, walk.plan, StopScope::Bytes);
     drive(rest, element, answers_.encoding());
+    if (!rest.deferred_.empty()) run_deferred(std::move(rest.deferred_));
     if (selects) selection_done(state);
+}
+
+// Runs walks a machine deferred, and those they defer in turn, each right
+// after the walk that found it: the order a walk within a walk would give.
+// Every match of a path past a filter comes from such walks, so its matches
+// keep their order.
+void Machine::run_deferred(std::vector<RestWalk> walks) {
+    std::vector<RestWalk> stack(walks.rbegin(), walks.rend());
+    while (!stack.empty() && !answers_.over()) {
+        RestWalk walk = stack.back();
+        stack.pop_back();
+        if (walk.plan == nullptr) {  // a walk and those it deferred have run
+            answers_.finish_path(walk.path);
+            continue;
+        }
+        if (answers_.finished(walk.path)) continue;
+        std::string_view element = answers_.document().substr(walk.start, walk.end - walk.start);
+        Machine rest(answers_, element, walk.start, max_nested_walks);
+        rest.start_relative(walk.path, walk.plan, StopScope::Bytes);
+        drive(rest, element, answers_.encoding());
+        if (walk.finishes_path) stack.push_back({walk.path, nullptr, 0, 0, false});
+        stack.insert(stack.end(), rest.deferred_.rbegin(), rest.deferred_.rend());
+    }
 }
 
 }  // namespace quorbix::engine

@@ -13,8 +13,8 @@ using path::Selector;
 using xml::EventKind;
 using xml::XmlEvent;
 
-Machine::Machine(Answers& answers, std::string_view bytes, std::uint64_t base)
-    : answers_(answers), bytes_(bytes), base_(base) {
+Machine::Machine(Answers& answers, std::string_view bytes, std::uint64_t base, std::uint32_t depth)
+    : answers_(answers), bytes_(bytes), base_(base), depth_of_walks_(depth) {
     // Room for a few levels at once, rather than growing step by step.
     frames_.reserve(8);
     states_.reserve(16);

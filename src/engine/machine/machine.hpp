@@ -70,8 +70,9 @@ namespace quorbix::engine {
 
 class Machine {
   public:
-    // A machine over `bytes`, which lie at `base` in the answers' document.
-    Machine(Answers& answers, std::string_view bytes, std::uint64_t base);
+    // A machine over `bytes`, which lie at `base` in the answers' document;
+    // `depth` machines over matched elements' bytes run around it.
+    Machine(Answers& answers, std::string_view bytes, std::uint64_t base, std::uint32_t depth = 0);
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
@@ -153,6 +154,7 @@ class Machine {
     bool filter_decides(const Action& action, std::string_view bytes);
     bool filter_holds(std::string_view element, const path::FilterExpr& filter);
     void rest_on_bytes(std::uint32_t state, std::size_t start, std::size_t end, bool selects);
+    void run_deferred(std::vector<RestWalk> walks);
 
     // Records a match of `s`'s path, or keeps it for its streamed filter.
     void deliver(const State& s, EngineMatch match) {
@@ -186,6 +188,11 @@ class Machine {
     Answers& answers_;
     std::string_view bytes_;
     std::uint64_t base_;
+    std::uint32_t depth_of_walks_;  // machines over matched elements' bytes around this one
+    // Past a fixed depth of walks over matched elements' bytes, each within
+    // the one before on the call stack, the next are kept here and run once
+    // this machine's walk is over (machine.hpp, rest_on_bytes).
+    std::vector<RestWalk> deferred_;
     static constexpr std::size_t nowhere = ~std::size_t{0};
     std::size_t depth_ = 0;  // open elements
     // The depth whose children a level tests (the top frame's, while any of

@@ -40,6 +40,15 @@ struct State {
     bool is_probe() const { return probe != no_probe; }
 };
 
+// The rest of a path, from `plan`, to run over the element at [start, end) of
+// the answers' document; null `plan`: the path ends here.
+struct RestWalk {
+    std::uint32_t path;
+    const ComponentPlan* plan;
+    std::uint64_t start, end;
+    bool finishes_path;  // the path ends once this walk (and those it defers) ran
+};
+
 // A match that waits for a streamed filter to decide.
 struct Gathered {
     std::uint32_t path;

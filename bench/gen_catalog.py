@@ -66,13 +66,20 @@ def generate(path, megabytes=100, encoding="UTF-8"):
     with open(path, "w", encoding=encoding, newline="\n") as out:
         out.write(f'<?xml version="1.0" encoding="{encoding}"?>\n')
         out.write(f'<catalog xmlns:dc="{DC}">\n')
-        written, i = 0, 0
-        while written < target:
-            chunk = "".join(book(rng, i + k, words) for k in range(1000))
-            out.write(chunk)
-            written += len(chunk)
-            i += 1000
+        write_until(out, target, lambda b: "".join(book(rng, b * 1000 + k, words) for k in range(1000)))
         out.write("</catalog>\n")
+
+
+def write_until(out, size, batch, written=0):
+    """Writes `batch(0)`, `batch(1)`, ... until `size` characters are written, counting from
+    `written`; the count. A batch is made only when it is written."""
+    number = 0
+    while written < size:
+        text = batch(number)
+        out.write(text)
+        written += len(text)
+        number += 1
+    return written
 
 
 def command_line(generate, default_name):

@@ -11,6 +11,8 @@ others are plain paragraphs, now and then with an entity reference.
 import random
 from datetime import datetime, timedelta
 
+from gen_catalog import command_line, write_until
+
 WORDS = ("river night garden code shadow empire winter signal harbor silver glass "
          "ember orbit maple cipher atlas echo lantern prism meadow the a of and to in "
          "under over beyond light stone quiet north distant morning").split()
@@ -72,16 +74,9 @@ def generate(path, megabytes=100):
         out.write("    <title>Signal Harbor</title>\n    <link>https://example.org/</link>\n"
                   "    <description>Long reads, every day.</description>\n"
                   "    <language>en</language>\n")
-        written, i = 0, 0
-        while written < target:
-            chunk = "".join(item(rng, i + k) for k in range(100))
-            out.write(chunk)
-            written += len(chunk)
-            i += 100
+        write_until(out, target, lambda b: "".join(item(rng, b * 100 + k) for k in range(100)))
         out.write("  </channel>\n</rss>\n")
 
 
 if __name__ == "__main__":
-    from gen_catalog import command_line
-
     command_line(generate, "feed.xml")

@@ -11,6 +11,8 @@ entity references now and then.
 
 import random
 
+from gen_catalog import command_line, write_until
+
 WORDS = ("river night garden code shadow empire winter signal harbor silver glass "
          "ember orbit maple cipher atlas echo lantern prism meadow").split()
 NODE_TAGS = (("amenity", ("cafe", "bench", "post_box", "restaurant", "pharmacy")),
@@ -86,26 +88,24 @@ def generate(path, megabytes=100):
         out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
         out.write('<osm version="0.6" generator="bench/gen_osm.py">\n')
         out.write('  <bounds minlat="52.3" minlon="13.1" maxlat="52.7" maxlon="13.7"/>\n')
-        written, ident = 0, 100_000
-        while written < target * NODES_SHARE:
+        ident = 100_000
+
+        def nodes(_):
+            nonlocal ident
             chunk = []
             for _ in range(1000):
                 ident += rng.randint(1, 40)
                 node_ids.append(ident)
                 chunk.append(node(rng, ident, mappers))
-            text = "".join(chunk)
-            out.write(text)
-            written += len(text)
-        ident = 10_000
-        while written < target:
-            text = "".join(way(rng, ident + k * 3, node_ids, mappers) for k in range(1000))
-            out.write(text)
-            written += len(text)
-            ident += 3000
+            return "".join(chunk)
+
+        def ways(b):
+            return "".join(way(rng, 10_000 + b * 3000 + k * 3, node_ids, mappers) for k in range(1000))
+
+        written = write_until(out, target * NODES_SHARE, nodes)
+        write_until(out, target, ways, written)
         out.write("</osm>\n")
 
 
 if __name__ == "__main__":
-    from gen_catalog import command_line
-
     command_line(generate, "osm.xml")

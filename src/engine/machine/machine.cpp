@@ -151,19 +151,12 @@ void Machine::act_on_start(const XmlEvent& event, std::size_t lt, std::size_t en
                 push_state(states_[i].path, states_[i].plan, StopScope::Level);
             continue;
         }
-        Selection selection = select_by_selector(states_[i]);
-        switch (selection.kind) {
-            case Selection::Kind::Pass:
-                break;
-            case Selection::Kind::Ambiguous:
-                return answers_.fail(AmbiguousPath{step.name});
-            case Selection::Kind::Select:
-                select(i, event, selection.single, selection.stop);
-                break;
-            case Selection::Kind::Filter:
-                filter(i, event, selection.single, selection.stop);
-                break;
-        }
+        Selection selection;
+        if (!selected(i, selection)) return;
+        if (selection.kind == Selection::Kind::Select)
+            select(i, event, selection.single, selection.stop);
+        else if (selection.kind == Selection::Kind::Filter)
+            filter(i, event, selection.single, selection.stop);
     }
     if (states_.size() == inner_begin && actions_.size() == actions_begin) return;
     // When states read the element's children anyway, filters read their
@@ -221,20 +214,13 @@ void Machine::on_empty(const XmlEvent& event, std::size_t lt, std::size_t end) {
             answers_.changed();
             continue;
         }
-        Selection selection = select_by_selector(s);
-        switch (selection.kind) {
-            case Selection::Kind::Pass:
-                break;
-            case Selection::Kind::Ambiguous:
-                return answers_.fail(AmbiguousPath{step.name});
-            case Selection::Kind::Select:
-                if (self_closing(s, s.plan[1], event, lt, end) && selection.single)
-                    selection_done(i);
-                break;
-            case Selection::Kind::Filter:
-                filter_self_closing(i, lt, end, selection.single);
-                if (answers_.over()) return;
-                break;
+        Selection selection;
+        if (!selected(i, selection)) return;
+        if (selection.kind == Selection::Kind::Select) {
+            if (self_closing(s, s.plan[1], event, lt, end) && selection.single) selection_done(i);
+        } else if (selection.kind == Selection::Kind::Filter) {
+            filter_self_closing(i, lt, end, selection.single);
+            if (answers_.over()) return;
         }
     }
 }
@@ -363,6 +349,15 @@ void Machine::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_
         }
     }
     actions_.resize(first);
+}
+
+// What the selector of state `i` makes of an element that passed its name
+// test; false when it makes the path ambiguous, which ends the evaluation.
+bool Machine::selected(std::uint32_t i, Selection& selection) {
+    selection = select_by_selector(states_[i]);
+    if (selection.kind != Selection::Kind::Ambiguous) return true;
+    answers_.fail(AmbiguousPath{states_[i].step->name});
+    return false;
 }
 
 // A single selection produced output: its state takes nothing more, and

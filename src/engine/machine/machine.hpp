@@ -62,6 +62,7 @@
 
 #include "engine/machine/answers.hpp"
 #include "engine/machine/plan.hpp"
+#include "engine/machine/selection.hpp"
 #include "engine/machine/states.hpp"
 #include "xml/character_data.hpp"
 #include "xml/xml_event.hpp"
@@ -135,6 +136,7 @@ class Machine {
     void emit_counts(const Frame& f);
     std::uint32_t new_probe();
     bool go_on() const { return !stop_here_ && !answers_.over(); }
+    bool selected(std::uint32_t i, Selection& selection);
     void selection_done(std::uint32_t state);
 
     // What the next component asks of a match (next_component.cpp).

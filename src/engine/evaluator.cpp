@@ -1,38 +1,13 @@
 #include "engine/evaluator.hpp"
 
-#include <span>
-
 #include "engine/driver/drive.hpp"
 #include "engine/machine/answers.hpp"
 #include "engine/machine/machine.hpp"
 #include "engine/modifier_stage.hpp"
+#include "engine/scan_path.hpp"
 
 namespace quorbix::engine {
 namespace {
-
-bool first_modifier_is(const path::CompiledPath& path, path::Modifier modifier) {
-    return !path.modifiers.empty() && path.modifiers.front() == modifier;
-}
-
-// How the scan follows a path: a path that counts first keeps only the
-// number of its matches; one that sums, averages or takes the least or the
-// greatest number first keeps only the numbers folded so far.
-ScanPath scan_path(const path::CompiledPath& path, Matches* out, path::FinalCapture capture) {
-    ScanPath scan{&path.steps, out, first_modifier_is(path, path::Modifier::First), capture,
-                  first_modifier_is(path, path::Modifier::Count)};
-    if (!path.modifiers.empty() && folds_numbers(path.modifiers.front()))
-        scan.fold = path.modifiers.front();
-    return scan;
-}
-
-// The modifiers still to apply once the scan is done: a count or a fold the
-// scan took is not taken again.
-std::span<const path::Modifier> modifiers_after_scan(const path::CompiledPath& path) {
-    std::span<const path::Modifier> all = path.modifiers;
-    bool taken =
-        !all.empty() && (all.front() == path::Modifier::Count || folds_numbers(all.front()));
-    return taken ? all.subspan(1) : all;
-}
 
 // Walks the bytes once for `paths`, at document level or relative to the
 // first element; the error, if a path is ambiguous.

@@ -3,7 +3,9 @@
 // closed. The check is fed tag by tag by whoever reads the tags (a reader on
 // its way through a scan, or a tag walk) and keeps only the names of the
 // open elements and the first problem: its offset and the names it concerns.
-// The problem is put in words only when asked for.
+// The names point into the document until `keep_names` copies them, as a
+// document fed in pieces asks before it drops a piece. The problem is put in
+// words only when asked for.
 #pragma once
 
 #include <cstddef>
@@ -83,6 +85,18 @@ class StructureCheck {
             fail(Problem::NoRoot, size);
     }
 
+    // Copies the open elements' names, which pointed into the bytes seen so
+    // far (or into an earlier copy).
+    void keep_names() {
+        std::string copy;
+        for (const Open& open : open_) copy.append(open.name);
+        kept_names_ = std::move(copy);
+        std::size_t at = 0;
+        for (Open& open : open_) {
+            open.name = std::string_view(kept_names_).substr(at, open.name.size());
+            at += open.name.size();
+        }
+    }
     // Where the first problem is: the offset of the markup at fault, or the
     // document's size when it ended too soon.
     std::size_t offset() const { return offset_; }
@@ -123,11 +137,12 @@ class StructureCheck {
         return false;
     }
 
-    std::vector<Open> open_;  // innermost last; names point into the document
+    std::vector<Open> open_;  // innermost last; names point into the document or `kept_names_`
+    std::string kept_names_;
     bool root_seen_ = false;
     Problem problem_ = Problem::None;
     std::size_t offset_ = 0;
-    std::string_view name_, open_name_;  // the names the problem concerns
+    std::string name_, open_name_;  // the names the problem concerns
 };
 
 // Feeds `check` the tags of `document` from `from` (in text, or at a tag's

@@ -1,28 +1,11 @@
 #include "engine/driver/drive.hpp"
 
+#include "engine/driver/checked.hpp"
 #include "xml/reader_settings.hpp"
 #include "xml/tag_walker.hpp"
 #include "xml/text_encoding.hpp"
 
 namespace quorbix::engine {
-namespace {
-
-// A machine whose tags a structure check sees first.
-struct Checked {
-    Machine& machine;
-    xml::StructureCheck& check;
-
-    bool tag(const xml::XmlEvent& event, std::size_t lt, std::size_t end) {
-        if (check.ok()) check.tag(event, lt, end);
-        return machine.tag(event, lt, end);
-    }
-    bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end) {
-        if (check.ok()) check.markup(read, lt, end);
-        return machine.markup(read, lt, end);
-    }
-};
-
-}  // namespace
 
 void drive(Machine& machine, std::string_view bytes, xml::Encoding encoding,
            xml::StructureCheck* check) {

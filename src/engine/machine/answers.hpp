@@ -46,7 +46,16 @@ class Answers {
     Answers(const Answers&) = delete;
     Answers& operator=(const Answers&) = delete;
 
-    std::string_view document() const { return document_; }
+    // The document's bytes at [start, end). A document fed in pieces holds
+    // only those from `origin` on, as far as it was read (`slide`), which
+    // are all that the walks still under way may ask for.
+    std::string_view bytes_at(std::uint64_t start, std::uint64_t end) const {
+        return document_.substr(start - origin_, end - start);
+    }
+    void slide(std::string_view held, std::uint64_t origin) {
+        document_ = held;
+        origin_ = origin;
+    }
     xml::Encoding encoding() const { return encoding_; }
     bool range_mode() const { return range_mode_; }
     std::uint32_t path_count() const { return static_cast<std::uint32_t>(paths_.size()); }
@@ -62,6 +71,7 @@ class Answers {
     std::uint64_t emitted(std::uint32_t p) const { return progress_[p].emitted; }
     // Nothing more can be answered: every path is finished, or one failed.
     bool over() const { return unfinished_ == 0 || error_.has_value(); }
+    bool failed() const { return error_.has_value(); }
     // Moves whenever a single selection is done or a path finishes: the
     // states worth testing change only then.
     std::uint64_t changes() const { return changes_; }
@@ -107,6 +117,7 @@ class Answers {
     };
 
     std::string_view document_;
+    std::uint64_t origin_ = 0;  // where `document_` begins in the document
     xml::Encoding encoding_;
     bool range_mode_;
     bool decode_names_;

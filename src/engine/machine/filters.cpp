@@ -288,7 +288,7 @@ void Machine::run_deferred(std::vector<RestWalk> walks) {
             continue;
         }
         if (answers_.finished(walk.path)) continue;
-        std::string_view element = answers_.document().substr(walk.start, walk.end - walk.start);
+        std::string_view element = answers_.bytes_at(walk.start, walk.end);
         Machine rest(answers_, element, walk.start, max_nested_walks);
         rest.start_relative(walk.path, walk.plan, StopScope::Bytes);
         drive(rest, element, answers_.encoding());

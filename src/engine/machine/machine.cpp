@@ -45,6 +45,26 @@ void Machine::start_relative(std::uint32_t path, const ComponentPlan* plan, Stop
     level_depth_ = 0;  // the first element, whatever its name
 }
 
+void Machine::slide(std::string_view held, std::uint64_t origin) {
+    // Offsets shift by the bytes dropped; those of elements whose bytes are
+    // never read may wrap, and are only compared with each other.
+    std::uint64_t dropped = origin - base_;
+    for (Frame& f : frames_) {
+        f.start -= dropped;
+        f.content_start -= dropped;
+    }
+    last_end_ -= dropped;
+    bytes_ = held;
+    base_ = origin;
+    answers_.slide(held, origin);
+}
+
+std::size_t Machine::first_needed() const {
+    for (const Frame& f : frames_)  // outermost first
+        if (f.actions_end > f.actions_begin) return f.start;
+    return nowhere;
+}
+
 // A start or self-closing tag at the depth whose children the top level
 // tests.
 bool Machine::on_child(const XmlEvent& event, std::size_t lt, std::size_t end) {

@@ -111,6 +111,16 @@ class Machine {
     // the elements still open end there. Call once, after the walk.
     void finish(std::size_t at);
 
+    // A document fed in pieces: the bytes the next walk reports tags of, now
+    // `held`, which begins at `origin` in the document. What the machine
+    // keeps of the bytes before (where its open elements begin) moves with
+    // them. Only a machine over a whole document slides.
+    void slide(std::string_view held, std::uint64_t origin);
+    // Where in the bytes the first element begins whose bytes the machine
+    // will read at its end; `nowhere` when none is open.
+    std::size_t first_needed() const;
+    static constexpr std::size_t nowhere = ~std::size_t{0};
+
     // Whether the machine stopped before the walk's end, and where the
     // first tag it did not see begins.
     bool stopped() const { return stopped_; }
@@ -195,7 +205,6 @@ class Machine {
     // the one before on the call stack, the next are kept here and run once
     // this machine's walk is over (machine.hpp, rest_on_bytes).
     std::vector<RestWalk> deferred_;
-    static constexpr std::size_t nowhere = ~std::size_t{0};
     std::size_t depth_ = 0;  // open elements
     // The depth whose children a level tests (the top frame's, while any of
     // its states can match), and the depth of the element the top frame

@@ -1,0 +1,27 @@
+// A machine whose tags a structure check sees first, at their offsets in
+// the document: `origin` is where the walked bytes begin in it.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/machine/machine.hpp"
+#include "xml/structure_check.hpp"
+
+namespace quorbix::engine {
+
+struct Checked {
+    Machine& machine;
+    xml::StructureCheck& check;
+    std::uint64_t origin = 0;
+
+    bool tag(const xml::XmlEvent& event, std::size_t lt, std::size_t end) {
+        if (check.ok()) check.tag(event, origin + lt, origin + end);
+        return machine.tag(event, lt, end);
+    }
+    bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end) {
+        if (check.ok()) check.markup(read, origin + lt, origin + end);
+        return machine.markup(read, lt, end);
+    }
+};
+
+}  // namespace quorbix::engine

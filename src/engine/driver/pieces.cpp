@@ -1,0 +1,69 @@
+#include "engine/driver/pieces.hpp"
+
+#include <algorithm>
+
+#include "engine/driver/checked.hpp"
+#include "xml/reader_settings.hpp"
+#include "xml/tag_walker.hpp"
+
+namespace quorbix::engine {
+
+bool PieceDriver::feed(std::string_view piece) {
+    if (done_) return false;
+    held_.append(piece);
+    if (held_.size() >= walk_at_) walk(false);
+    return !done_;
+}
+
+void PieceDriver::end() {
+    if (!done_) walk(true);
+    done_ = true;
+}
+
+// Walks the bytes held from `resume_`. Unless this is the `last` walk, a
+// walk that ends in the middle of markup (the reader calls it unreadable)
+// is waiting for the rest of it: the next walk begins at its '<'. The text
+// after the last tag is stepped over unseen either way.
+void PieceDriver::walk(bool last) {
+    machine_.slide(held_, origin_);
+    const xml::ReaderSettings profile = xml::evaluation_profile();
+    xml::WalkStop stop;
+    if (check_ != nullptr) {
+        Checked checked{machine_, *check_, origin_};
+        stop = xml::walk_tags(held_, resume_, profile, start_.encoding, checked);
+    } else {
+        stop = xml::walk_tags(held_, resume_, profile, start_.encoding, machine_);
+    }
+    if (stop.end == xml::WalkEnd::Stopped) {
+        machine_.finish(stop.at);
+        done_ = true;
+        return;
+    }
+    if (last) {
+        machine_.finish(stop.at);
+        if (check_ == nullptr) return;
+        if (stop.end == xml::WalkEnd::Syntax) check_->unreadable(origin_ + stop.at);
+        check_->at_end(origin_ + held_.size());
+        return;
+    }
+    const bool stalled = stop.at == resume_ && stop.end == xml::WalkEnd::Syntax;
+    resume_ = stop.at;
+    walk_at_ = stalled ? 2 * held_.size() : 0;
+    if (check_ != nullptr) check_->keep_names();  // they point into `held_`
+    drop_walked();
+}
+
+// Drops the bytes before both the next walk's start and the first element
+// the machine still needs, in whole blocks; only once they are half of what
+// is held, so that an element that spans many pieces is not moved for each.
+void PieceDriver::drop_walked() {
+    std::size_t keep = std::min(resume_, machine_.first_needed());
+    keep &= ~std::size_t{63};
+    if (keep == 0 || keep < held_.size() / 2) return;
+    held_.erase(0, keep);
+    origin_ += keep;
+    resume_ -= keep;
+    if (walk_at_ != 0) walk_at_ -= keep;
+}
+
+}  // namespace quorbix::engine

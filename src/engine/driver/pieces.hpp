@@ -1,0 +1,58 @@
+// The driver of a document that arrives in pieces (from a file, a pipe, a
+// decompressor): each piece is appended to the bytes held, and one walk
+// reports the tags they complete. A tag, a comment or a CDATA section that
+// runs past the bytes held waits, with what follows it, for the next piece;
+// so does the text after the last tag. Once walked, the bytes before the
+// first element the machine will read at its end are dropped: what is held
+// is a piece or two and the elements being matched, whatever the
+// document's size. Matches are copies (the answers' copy mode), as the
+// bytes they were found in do not stay.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/machine/machine.hpp"
+#include "xml/structure_check.hpp"
+#include "xml/text_encoding.hpp"
+
+namespace quorbix::engine {
+
+class PieceDriver {
+  public:
+    // Drives `machine` (over a whole document, in copy mode) through the
+    // document whose start is `start`; a `check`, when given, sees every tag
+    // the machine sees.
+    PieceDriver(Machine& machine, xml::DocumentStart start, xml::StructureCheck* check = nullptr)
+        : machine_(machine), start_(start), check_(check), resume_(start.mark_length) {}
+
+    // Takes the next piece of the document; false once the machine looks
+    // for nothing more (it stopped, or every path is answered), when the
+    // rest need not be read.
+    bool feed(std::string_view piece);
+    // The document ended: what is still open ends there.
+    void end();
+
+    // The bytes held now, and where they begin in the document.
+    std::size_t held() const { return held_.size(); }
+    std::uint64_t origin() const { return origin_; }
+
+  private:
+    void walk(bool last);
+    void drop_walked();
+
+    Machine& machine_;
+    xml::DocumentStart start_;
+    xml::StructureCheck* check_;
+    std::string held_;          // the document from `origin_` on, as far as it arrived
+    std::uint64_t origin_ = 0;  // a multiple of 64, as the walk's blocks are
+    std::size_t resume_;        // where in `held_` the next walk begins
+    // The size `held_` must reach before the next walk: markup longer than
+    // the pieces so far is walked again only once the bytes held doubled,
+    // so that a long comment costs a few walks, not one per piece.
+    std::size_t walk_at_ = 0;
+    bool done_ = false;
+};
+
+}  // namespace quorbix::engine

@@ -1,0 +1,70 @@
+// Paths answered over a document that arrives in pieces, in one pass (the
+// driver of driver/pieces.hpp): the matches found so far can be taken
+// between pieces, each a copy of its bytes, while the document's size
+// changes nothing of what is held.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "engine/engine_match.hpp"
+#include "path/compiled_path.hpp"
+#include "xml/structure_check.hpp"
+#include "xml/text_encoding.hpp"
+
+namespace quorbix::engine {
+
+class Answers;
+class Machine;
+class PieceDriver;
+
+// Whether the first bytes of a document say how its text is encoded: a
+// declaration at its start is read through its "?>" (or 4 KiB of it).
+bool document_start_known(std::string_view first_bytes);
+
+class StreamedPaths {
+  public:
+    // `start` is what the document's first bytes say (xml::read_document_start,
+    // or xml::given_document_start for a caller that transcoded them); its
+    // text must be read a byte at a time (not UTF-16). With `checked`, every
+    // tag the scan sees is checked (xml::StructureCheck).
+    StreamedPaths(std::vector<const path::CompiledPath*> paths, xml::DocumentStart start,
+                  bool checked);
+    ~StreamedPaths();
+    StreamedPaths(const StreamedPaths&) = delete;
+    StreamedPaths& operator=(const StreamedPaths&) = delete;
+
+    // Takes the next piece; false once nothing more can be found, when the
+    // rest of the document need not be read.
+    bool feed(std::string_view piece);
+    // The document ended: the paths' counts, folds and modifiers are taken.
+    void end();
+
+    // Each path's matches, in document order, appended as they are found.
+    // A path whose matches `stream` may have them taken (moved out) between
+    // pieces; the others' lists are complete only after `end`, when their
+    // modifiers have ordered or cut them.
+    std::vector<Matches>& found() { return found_; }
+    bool streams(std::size_t p) const;
+    // An ambiguous path stops the scan; this says which.
+    const std::optional<AmbiguousPath>& error() const { return error_; }
+    const xml::StructureCheck& check() const { return check_; }
+    xml::Encoding encoding() const { return encoding_; }
+    // The document's bytes held now.
+    std::size_t held() const;
+
+  private:
+    std::vector<const path::CompiledPath*> paths_;
+    std::vector<Matches> found_;
+    xml::Encoding encoding_;
+    xml::StructureCheck check_;
+    std::unique_ptr<Answers> answers_;
+    std::unique_ptr<Machine> machine_;
+    std::unique_ptr<PieceDriver> driver_;
+    std::optional<AmbiguousPath> error_;
+    bool ended_ = false;
+};
+
+}  // namespace quorbix::engine

@@ -1,0 +1,206 @@
+// A document fed in pieces of any size answers as the whole document does,
+// holds only what its open matches need, and stops reading once answered.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "engine/evaluator.hpp"
+#include "engine/streamed_paths.hpp"
+#include "path/parser.hpp"
+#include "xml/text_encoding.hpp"
+
+namespace quorbix::engine {
+namespace {
+
+struct Compiled {
+    std::vector<path::CompiledPathRef> held;
+    std::vector<const path::CompiledPath*> paths;
+    explicit Compiled(const std::vector<std::string>& texts) {
+        for (const std::string& text : texts) {
+            held.push_back(std::get<path::CompiledPathRef>(path::compile_path(text)));
+            paths.push_back(held.back().get());
+        }
+    }
+};
+
+// Every list, every match's bytes, then the check's verdict: one text.
+std::string render(const std::vector<Matches>& lists, const xml::StructureCheck& check,
+                   xml::Encoding encoding) {
+    std::string out;
+    for (const Matches& list : lists) {
+        for (const EngineMatch& m : list)
+            out += (m.kind == EngineMatch::Kind::ScalarText ? "S:" : "O:") + m.bytes + "|";
+        out += "||";
+    }
+    if (!check.ok())
+        out += "bad at " + std::to_string(check.offset()) + ": " + check.message(encoding);
+    return out;
+}
+
+std::string whole(std::string_view doc, const std::vector<std::string>& texts) {
+    Compiled compiled(texts);
+    xml::StructureCheck check;
+    xml::Encoding encoding = xml::document_encoding(doc);
+    MultiOutcome outcome = evaluate_paths(doc, encoding, compiled.paths, false, &check);
+    if (auto* a = std::get_if<AmbiguousPath>(&outcome)) return "ambiguous: " + a->name;
+    return render(std::get<std::vector<Matches>>(outcome), check, encoding);
+}
+
+// The document in pieces of `size` bytes (the first piece, as a caller
+// would, grown until its start says how it is encoded).
+std::string in_pieces(std::string_view doc, const std::vector<std::string>& texts,
+                      std::size_t size) {
+    Compiled compiled(texts);
+    std::size_t first = size;
+    while (first < doc.size() && !document_start_known(doc.substr(0, first))) first += size;
+    first = std::min(first, doc.size());
+    StreamedPaths scan(compiled.paths, xml::read_document_start(doc.substr(0, first)), true);
+    std::vector<Matches> taken(texts.size());
+    auto take = [&] {
+        for (std::size_t p = 0; p < texts.size(); ++p) {
+            if (!scan.streams(p)) continue;
+            for (EngineMatch& m : scan.found()[p]) taken[p].push_back(std::move(m));
+            scan.found()[p].clear();
+        }
+    };
+    bool more = scan.feed(doc.substr(0, first));
+    for (std::size_t at = first; more && at < doc.size(); at += size) {
+        more = scan.feed(doc.substr(at, size));
+        take();
+    }
+    scan.end();
+    take();
+    if (scan.error()) return "ambiguous: " + scan.error()->name;
+    for (std::size_t p = 0; p < texts.size(); ++p)
+        if (!scan.streams(p)) taken[p] = std::move(scan.found()[p]);
+    return render(taken, scan.check(), scan.encoding());
+}
+
+void expect_pieces_answer_as_whole(std::string_view doc, const std::vector<std::string>& texts) {
+    std::string expected = whole(doc, texts);
+    for (std::size_t size : {1, 2, 3, 5, 7, 13, 63, 64, 65, 200, 4096})
+        ASSERT_EQ(in_pieces(doc, texts, size), expected) << "pieces of " << size << " bytes";
+}
+
+TEST(Pieces, AnswerAsTheWholeDocument) {
+    const std::string catalog =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- a <catalog> -->\n"
+        "<catalog xmlns:dc=\"urn:dc\">\n"
+        "  <book id=\"b1\" note='a > b'><dc:title>Ünïcode &amp; more</dc:title>"
+        "<price>12.50</price><tag>x</tag><tag>y</tag></book>\n"
+        "  <book id=\"b2\"><dc:title><![CDATA[<not a tag>]]></dc:title><price>9</price>"
+        "<empty/></book>\n"
+        "  <book id=\"b3\"><price>30</price><dc:title>Third<?pi x?></dc:title>"
+        "<deep><a><b><c>in</c></b></a></deep></book>\n"
+        "</catalog>\n";
+    expect_pieces_answer_as_whole(
+        catalog, {"catalog.book.#.dc:title", "catalog.book.#(price>10)#.@id", "**.tag|@count",
+                  "catalog.book.#.price|@sum", "catalog.book.1", "**.c",
+                  "catalog.book.#(price<20)#.dc:title", "catalog.book.#.price|@sort",
+                  "catalog.book.#(@id==\"b3\")#.deep", "catalog.book.#.dc:title.#text"});
+}
+
+TEST(Pieces, MalformedDocumentsEndWhereTheWholeDocumentEnds) {
+    for (std::string doc : {"<r><a>1</b><c>2</c></r>", "<r><a>1</a><!-- never closed <c>2</c>",
+                            "<r><a x='1>2</a></r>", "<r><a>1</a></r><r2/>", "<r><a>1<",
+                            "<r><a>1</a><![CDATA[x]]", "</x><r><a>1</a>"})
+        expect_pieces_answer_as_whole(doc, {"r.a", "**.c", "r.a.#|@count", "**.a|@first"});
+}
+
+TEST(Pieces, EncodingsAndMarks) {
+    expect_pieces_answer_as_whole("\xEF\xBB\xBF<r><a>\xC3\xA9t\xC3\xA9</a></r>", {"r.a"});
+    expect_pieces_answer_as_whole(
+        "<?xml version=\"1.0\" encoding=\"windows-1251\"?><r><\xE0>\xE1\xE2</\xE0></r>",
+        {"r.\xD0\xB0", "r.\xD0\xB0.#"});
+    expect_pieces_answer_as_whole("<?xml version='1.0'?>", {"r"});
+    expect_pieces_answer_as_whole("", {"r"});
+}
+
+TEST(Pieces, AmbiguityAndEarlyStops) {
+    expect_pieces_answer_as_whole("<r><a><b>1</b></a><a><b>2</b></a></r>", {"r.a.b", "r.a.#.b"});
+    expect_pieces_answer_as_whole("<r><a>1</a><a>2</a></r>", {"r.a|@first", "r.a.#|@first"});
+}
+
+// Generated documents of nested, repeated and malformed elements.
+std::string generated(std::mt19937& rng) {
+    const char* names[] = {"a", "b", "c", "dc:t"};
+    std::string doc = "<r>";
+    std::vector<std::string> open{"r"};
+    for (int i = 0; i < 60; ++i) {
+        switch (rng() % 7) {
+            case 0:
+            case 1: {
+                std::string name = names[rng() % 4];
+                doc += "<" + name + (rng() % 3 == 0 ? " k=\"v>\" n='1'" : "") + ">";
+                open.push_back(name);
+                break;
+            }
+            case 2:
+                if (open.size() > 1) {
+                    doc += "</" + open.back() + ">";
+                    open.pop_back();
+                }
+                break;
+            case 3:
+                doc += std::to_string(rng() % 100) + " \xC3\xA9 &lt;";
+                break;
+            case 4:
+                doc += rng() % 2 ? "<!-- <a> -->" : "<![CDATA[<b>]]>";
+                break;
+            case 5:
+                doc += std::string("<") + names[rng() % 4] + "/>";
+                break;
+            default:
+                if (rng() % 10 == 0) doc += "</zz>";  // a mismatched end tag
+                break;
+        }
+    }
+    while (rng() % 4 != 0 && !open.empty()) {
+        doc += "</" + open.back() + ">";
+        open.pop_back();
+    }
+    return doc;
+}
+
+TEST(Pieces, GeneratedDocuments) {
+    std::mt19937 rng(20261210);
+    for (int i = 0; i < 150; ++i) {
+        std::string doc = generated(rng);
+        expect_pieces_answer_as_whole(
+            doc, {"**.a", "r.b.#|@count", "**.c.#text", "r.a.#(b>50)#.c.#", "r.a.#(c%\"1*\")#",
+                  "r.a.#.b.#", "**.dc:t|@first", "r.c.1", "r.b.#(@n==1)#", "r.a.#.@k"});
+    }
+}
+
+// What is held stays about a piece, however long the document.
+TEST(Pieces, HoldsLittleOfALongDocument) {
+    std::string doc = "<r>";
+    for (int i = 0; i < 20000; ++i) doc += "<item id=\"" + std::to_string(i) + "\"><v>x</v></item>";
+    doc += "</r>";
+    Compiled compiled({"r.item.#.v", "r.item.#(@id==\"19999\")#"});
+    StreamedPaths scan(compiled.paths, xml::read_document_start(doc.substr(0, 64)), false);
+    std::size_t most = 0, matches = 0;
+    for (std::size_t at = 0; at < doc.size(); at += 4096) {
+        ASSERT_TRUE(scan.feed(doc.substr(at, 4096)));
+        matches += scan.found()[0].size();
+        scan.found()[0].clear();
+        most = std::max(most, scan.held());
+    }
+    scan.end();
+    EXPECT_EQ(matches + scan.found()[0].size(), 20000u);
+    EXPECT_EQ(scan.found()[1].size(), 1u);
+    EXPECT_LE(most, 3 * 4096u);
+}
+
+TEST(Pieces, AnsweredPathsStopTheReading) {
+    Compiled compiled({"r.a|@first"});
+    StreamedPaths scan(compiled.paths, xml::read_document_start("<r>"), false);
+    EXPECT_TRUE(scan.feed("<r><b/><a>1"));
+    EXPECT_FALSE(scan.feed("</a><a>2</a>"));
+    ASSERT_EQ(scan.found()[0].size(), 1u);
+    EXPECT_EQ(scan.found()[0][0].bytes, "1");
+}
+
+}  // namespace
+}  // namespace quorbix::engine

@@ -53,6 +53,10 @@ void StreamedPaths::end() {
         apply_modifiers(modifiers_after_scan(*paths_[i]), found_[i], {}, encoding_);
 }
 
+const std::optional<ValidationReport>& StreamedPaths::report() const {
+    return driver_->report();
+}
+
 std::size_t StreamedPaths::held() const {
     return driver_->held();
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/engine_match.hpp"
+#include "engine/validate.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/structure_check.hpp"
 #include "xml/text_encoding.hpp"
@@ -51,6 +52,9 @@ class StreamedPaths {
     // An ambiguous path stops the scan; this says which.
     const std::optional<AmbiguousPath>& error() const { return error_; }
     const xml::StructureCheck& check() const { return check_; }
+    // With a check, its first problem, once found; nothing while the
+    // document is well formed so far.
+    const std::optional<ValidationReport>& report() const;
     xml::Encoding encoding() const { return encoding_; }
     // The document's bytes held now.
     std::size_t held() const;

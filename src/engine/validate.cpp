@@ -37,16 +37,30 @@ ValidationReport validation_report(std::string_view document, xml::Encoding enco
     return report_of(check, document, encoding);
 }
 
+TextPlace place_after(TextPlace place, std::string_view text, xml::Encoding encoding) {
+    place.offset += text.size();
+    std::size_t last = text.rfind('\n');
+    if (last == std::string_view::npos) {
+        place.column += characters(text, encoding);
+        return place;
+    }
+    place.line += static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    place.column = 1 + characters(text.substr(last + 1), encoding);
+    return place;
+}
+
 ValidationReport report_of(const xml::StructureCheck& check, std::string_view document,
+                           xml::Encoding encoding, TextPlace start) {
+    if (check.ok()) return {};
+    std::size_t offset = std::clamp(check.offset(), start.offset, start.offset + document.size());
+    return report_at(check, place_after(start, document.substr(0, offset - start.offset), encoding),
+                     encoding);
+}
+
+ValidationReport report_at(const xml::StructureCheck& check, TextPlace place,
                            xml::Encoding encoding) {
     if (check.ok()) return {};
-    std::size_t offset = std::min(check.offset(), document.size());
-    std::string_view before = document.substr(0, offset);
-    std::size_t line_start = before.rfind('\n');
-    line_start = line_start == std::string_view::npos ? 0 : line_start + 1;
-    std::size_t line = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
-    return {false, offset, line + 1, characters(before.substr(line_start), encoding) + 1,
-            check.message(encoding)};
+    return {false, place.offset, place.line, place.column, check.message(encoding)};
 }
 
 }  // namespace quorbix::engine

@@ -33,8 +33,21 @@ ValidationReport validation_report(std::string_view document);
 // UTF-8, whatever its declaration says).
 ValidationReport validation_report(std::string_view document, xml::Encoding encoding);
 
-// What `check` found in `document` (text in `encoding`), as a report.
+// A place in a document: its byte offset, and its line and column (from 1;
+// the column counts characters).
+struct TextPlace {
+    std::size_t offset = 0, line = 1, column = 1;
+};
+// The place just past `text`, in `encoding`, which begins at `place`.
+TextPlace place_after(TextPlace place, std::string_view text, xml::Encoding encoding);
+
+// What `check` found in `document` (text in `encoding`), as a report. The
+// bytes may be the document's from `start` on (a document fed in pieces):
+// the problem then lies within them.
 ValidationReport report_of(const xml::StructureCheck& check, std::string_view document,
+                           xml::Encoding encoding, TextPlace start = {});
+// The same, for a problem whose place is known.
+ValidationReport report_at(const xml::StructureCheck& check, TextPlace place,
                            xml::Encoding encoding);
 
 }  // namespace quorbix::engine

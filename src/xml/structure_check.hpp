@@ -85,6 +85,9 @@ class StructureCheck {
             fail(Problem::NoRoot, size);
     }
 
+    // The offsets of the open elements' '<', outermost first.
+    std::size_t open_elements() const { return open_.size(); }
+    std::size_t open_element_at(std::size_t i) const { return open_[i].lt; }
     // Copies the open elements' names, which pointed into the bytes seen so
     // far (or into an earlier copy).
     void keep_names() {

@@ -25,16 +25,16 @@ struct Compiled {
 };
 
 // Every list, every match's bytes, then the check's verdict: one text.
-std::string render(const std::vector<Matches>& lists, const xml::StructureCheck& check,
-                   xml::Encoding encoding) {
+std::string render(const std::vector<Matches>& lists, const ValidationReport& report) {
     std::string out;
     for (const Matches& list : lists) {
         for (const EngineMatch& m : list)
             out += (m.kind == EngineMatch::Kind::ScalarText ? "S:" : "O:") + m.bytes + "|";
         out += "||";
     }
-    if (!check.ok())
-        out += "bad at " + std::to_string(check.offset()) + ": " + check.message(encoding);
+    if (!report.valid)
+        out += "bad at " + std::to_string(report.offset) + ", line " + std::to_string(report.line) +
+               ", column " + std::to_string(report.column) + ": " + report.problem;
     return out;
 }
 
@@ -44,7 +44,7 @@ std::string whole(std::string_view doc, const std::vector<std::string>& texts) {
     xml::Encoding encoding = xml::document_encoding(doc);
     MultiOutcome outcome = evaluate_paths(doc, encoding, compiled.paths, false, &check);
     if (auto* a = std::get_if<AmbiguousPath>(&outcome)) return "ambiguous: " + a->name;
-    return render(std::get<std::vector<Matches>>(outcome), check, encoding);
+    return render(std::get<std::vector<Matches>>(outcome), report_of(check, doc, encoding));
 }
 
 // The document in pieces of `size` bytes (the first piece, as a caller
@@ -74,7 +74,7 @@ std::string in_pieces(std::string_view doc, const std::vector<std::string>& text
     if (scan.error()) return "ambiguous: " + scan.error()->name;
     for (std::size_t p = 0; p < texts.size(); ++p)
         if (!scan.streams(p)) taken[p] = std::move(scan.found()[p]);
-    return render(taken, scan.check(), scan.encoding());
+    return render(taken, scan.report().value_or(ValidationReport{}));
 }
 
 void expect_pieces_answer_as_whole(std::string_view doc, const std::vector<std::string>& texts) {
@@ -106,6 +106,18 @@ TEST(Pieces, MalformedDocumentsEndWhereTheWholeDocumentEnds) {
                             "<r><a x='1>2</a></r>", "<r><a>1</a></r><r2/>", "<r><a>1<",
                             "<r><a>1</a><![CDATA[x]]", "</x><r><a>1</a>"})
         expect_pieces_answer_as_whole(doc, {"r.a", "**.c", "r.a.#|@count", "**.a|@first"});
+}
+
+// Problems are placed in lines and columns wherever they lie: an element
+// left open may begin long before the bytes still held.
+TEST(Pieces, ProblemsOfLongDocuments) {
+    std::string doc = "<?xml version='1.0'?>\n<r>\n";
+    for (int i = 0; i < 3000; ++i)
+        doc += "  <item n='" + std::to_string(i) + "'>\u00e9t\u00e9</item>\n";
+    expect_pieces_answer_as_whole(doc, {"r.item.#.@n|@count", "r.item.#(@n==2999)#"});
+    expect_pieces_answer_as_whole(doc + "  <item>cut",
+                                  {"r.item.#.@n|@count", "r.item.#(@n==2999)#"});
+    expect_pieces_answer_as_whole(doc + "</x>", {"r.item.#.@n|@count", "r.item.#(@n==2999)#"});
 }
 
 TEST(Pieces, EncodingsAndMarks) {

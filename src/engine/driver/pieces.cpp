@@ -44,8 +44,10 @@ void PieceDriver::walk(bool last) {
         if (check_ == nullptr) return;
         if (stop.end == xml::WalkEnd::Syntax) check_->unreadable(origin_ + stop.at);
         check_->at_end(origin_ + held_.size());
+        if (!check_->ok() && !report_) report_ = place_problem();
         return;
     }
+    if (check_ != nullptr && !check_->ok() && !report_) report_ = place_problem();
     const bool stalled = stop.at == resume_ && stop.end == xml::WalkEnd::Syntax;
     resume_ = stop.at;
     walk_at_ = stalled ? 2 * held_.size() : 0;
@@ -60,10 +62,45 @@ void PieceDriver::drop_walked() {
     std::size_t keep = std::min(resume_, machine_.first_needed());
     keep &= ~std::size_t{63};
     if (keep == 0 || keep < held_.size() / 2) return;
+    if (check_ != nullptr && check_->ok()) place_dropped(keep);
     held_.erase(0, keep);
     origin_ += keep;
     resume_ -= keep;
     if (walk_at_ != 0) walk_at_ -= keep;
+}
+
+// Moves the place of the bytes held past the first `dropped` of them, and
+// places the open elements that begin there.
+void PieceDriver::place_dropped(std::size_t dropped) {
+    const xml::Encoding encoding = start_.encoding.encoding;
+    std::vector<TextPlace> places;
+    std::size_t known = 0;  // in open_places_
+    TextPlace at = origin_place_;
+    std::size_t done = 0;  // bytes of `held_` that `at` is past
+    for (std::size_t i = 0; i < check_->open_elements(); ++i) {
+        const std::size_t lt = check_->open_element_at(i);
+        if (lt >= origin_ + dropped) break;
+        if (lt < origin_) {  // placed by an earlier drop
+            while (known < open_places_.size() && open_places_[known].offset < lt) ++known;
+            if (known < open_places_.size()) places.push_back(open_places_[known]);
+            continue;
+        }
+        at = place_after(at, std::string_view(held_).substr(done, lt - origin_ - done), encoding);
+        done = lt - origin_;
+        places.push_back(at);
+    }
+    origin_place_ = place_after(at, std::string_view(held_).substr(done, dropped - done), encoding);
+    open_places_ = std::move(places);
+}
+
+ValidationReport PieceDriver::place_problem() const {
+    const xml::Encoding encoding = start_.encoding.encoding;
+    const std::size_t offset = check_->offset();
+    if (offset >= origin_) return report_of(*check_, held_, encoding, origin_place_);
+    // An element left open, whose bytes were dropped.
+    for (const TextPlace& place : open_places_)
+        if (place.offset == offset) return report_at(*check_, place, encoding);
+    return report_at(*check_, {offset, 0, 0}, encoding);
 }
 
 }  // namespace quorbix::engine

@@ -10,10 +10,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/machine/machine.hpp"
+#include "engine/validate.hpp"
 #include "xml/structure_check.hpp"
 #include "xml/text_encoding.hpp"
 
@@ -37,10 +40,15 @@ class PieceDriver {
     // The bytes held now, and where they begin in the document.
     std::size_t held() const { return held_.size(); }
     std::uint64_t origin() const { return origin_; }
+    // The check's first problem, placed in lines and columns as soon as it
+    // was found, while its bytes were still held.
+    const std::optional<ValidationReport>& report() const { return report_; }
 
   private:
     void walk(bool last);
     void drop_walked();
+    void place_dropped(std::size_t dropped);
+    ValidationReport place_problem() const;
 
     Machine& machine_;
     xml::DocumentStart start_;
@@ -53,6 +61,12 @@ class PieceDriver {
     // so that a long comment costs a few walks, not one per piece.
     std::size_t walk_at_ = 0;
     bool done_ = false;
+    // With a check: where the bytes held begin in lines, and where the open
+    // elements whose bytes were dropped begin (a prefix of the check's open
+    // elements), so that a problem is placed wherever it lies.
+    TextPlace origin_place_;
+    std::vector<TextPlace> open_places_;
+    std::optional<ValidationReport> report_;
 };
 
 }  // namespace quorbix::engine

@@ -18,7 +18,7 @@ bool document_start_known(std::string_view first_bytes) {
 }
 
 StreamedPaths::StreamedPaths(std::vector<const path::CompiledPath*> paths, xml::DocumentStart start,
-                             bool checked)
+                             Checking checking)
     : paths_(std::move(paths)), found_(paths_.size()), encoding_(start.encoding.encoding) {
     std::vector<ScanPath> scan_paths;
     scan_paths.reserve(paths_.size());
@@ -28,7 +28,9 @@ StreamedPaths::StreamedPaths(std::vector<const path::CompiledPath*> paths, xml::
         std::make_unique<Answers>(std::string_view{}, encoding_, std::move(scan_paths), false);
     machine_ = std::make_unique<Machine>(*answers_, std::string_view{}, 0);
     machine_->start_document();
-    driver_ = std::make_unique<PieceDriver>(*machine_, start, checked ? &check_ : nullptr);
+    driver_ = std::make_unique<PieceDriver>(*machine_, start,
+                                            checking == Checking::None ? nullptr : &check_,
+                                            checking == Checking::StopAtProblem);
 }
 
 StreamedPaths::~StreamedPaths() = default;

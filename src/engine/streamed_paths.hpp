@@ -25,14 +25,19 @@ class PieceDriver;
 // declaration at its start is read through its "?>" (or 4 KiB of it).
 bool document_start_known(std::string_view first_bytes);
 
+// Whether a streamed scan checks the document's structure, and whether its
+// first problem ends the scan (the answers are then those of the bytes
+// before it) or is only reported.
+enum class Checking { None, Report, StopAtProblem };
+
 class StreamedPaths {
   public:
     // `start` is what the document's first bytes say (xml::read_document_start,
     // or xml::given_document_start for a caller that transcoded them); its
-    // text must be read a byte at a time (not UTF-16). With `checked`, every
-    // tag the scan sees is checked (xml::StructureCheck).
+    // text must be read a byte at a time (not UTF-16). `checking` says
+    // whether the tags the scan sees are checked (xml::StructureCheck).
     StreamedPaths(std::vector<const path::CompiledPath*> paths, xml::DocumentStart start,
-                  bool checked);
+                  Checking checking);
     ~StreamedPaths();
     StreamedPaths(const StreamedPaths&) = delete;
     StreamedPaths& operator=(const StreamedPaths&) = delete;
@@ -49,6 +54,7 @@ class StreamedPaths {
     // modifiers have ordered or cut them.
     std::vector<Matches>& found() { return found_; }
     bool streams(std::size_t p) const;
+    bool ended() const { return ended_; }
     // An ambiguous path stops the scan; this says which.
     const std::optional<AmbiguousPath>& error() const { return error_; }
     const xml::StructureCheck& check() const { return check_; }

@@ -55,7 +55,8 @@ std::string in_pieces(std::string_view doc, const std::vector<std::string>& text
     std::size_t first = size;
     while (first < doc.size() && !document_start_known(doc.substr(0, first))) first += size;
     first = std::min(first, doc.size());
-    StreamedPaths scan(compiled.paths, xml::read_document_start(doc.substr(0, first)), true);
+    StreamedPaths scan(compiled.paths, xml::read_document_start(doc.substr(0, first)),
+                       Checking::Report);
     std::vector<Matches> taken(texts.size());
     auto take = [&] {
         for (std::size_t p = 0; p < texts.size(); ++p) {
@@ -191,7 +192,7 @@ TEST(Pieces, HoldsLittleOfALongDocument) {
     for (int i = 0; i < 20000; ++i) doc += "<item id=\"" + std::to_string(i) + "\"><v>x</v></item>";
     doc += "</r>";
     Compiled compiled({"r.item.#.v", "r.item.#(@id==\"19999\")#"});
-    StreamedPaths scan(compiled.paths, xml::read_document_start(doc.substr(0, 64)), false);
+    StreamedPaths scan(compiled.paths, xml::read_document_start(doc.substr(0, 64)), Checking::None);
     std::size_t most = 0, matches = 0;
     for (std::size_t at = 0; at < doc.size(); at += 4096) {
         ASSERT_TRUE(scan.feed(doc.substr(at, 4096)));
@@ -207,11 +208,36 @@ TEST(Pieces, HoldsLittleOfALongDocument) {
 
 TEST(Pieces, AnsweredPathsStopTheReading) {
     Compiled compiled({"r.a|@first"});
-    StreamedPaths scan(compiled.paths, xml::read_document_start("<r>"), false);
+    StreamedPaths scan(compiled.paths, xml::read_document_start("<r>"), Checking::None);
     EXPECT_TRUE(scan.feed("<r><b/><a>1"));
     EXPECT_FALSE(scan.feed("</a><a>2</a>"));
     ASSERT_EQ(scan.found()[0].size(), 1u);
     EXPECT_EQ(scan.found()[0][0].bytes, "1");
+}
+
+}  // namespace
+}  // namespace quorbix::engine
+
+namespace quorbix::engine {
+namespace {
+
+// Stopping at the first problem: the matches of the bytes before it, and
+// none of the elements open there.
+TEST(Pieces, TheFirstProblemEndsACheckedScan) {
+    for (std::size_t size : {1, 4, 100}) {
+        Compiled compiled({"**.a", "r.a.#|@count"});
+        std::string doc = "<r><a>1</a><a>2</b><a>3</a></r>";
+        StreamedPaths scan(compiled.paths, xml::read_document_start("<r>"),
+                           Checking::StopAtProblem);
+        std::size_t at = 0;
+        while (at < doc.size() && scan.feed(doc.substr(at, size))) at += size;
+        EXPECT_LT(at, doc.size());
+        scan.end();
+        ASSERT_EQ(scan.found()[0].size(), 1u);
+        EXPECT_EQ(scan.found()[0][0].bytes, "<a>1</a>");
+        ASSERT_TRUE(scan.report());
+        EXPECT_EQ(scan.report()->offset, 15u);
+    }
 }
 
 }  // namespace

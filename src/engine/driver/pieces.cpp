@@ -17,7 +17,6 @@ bool PieceDriver::feed(std::string_view piece) {
 
 void PieceDriver::end() {
     if (!done_) walk(true);
-    done_ = true;
 }
 
 // Walks the bytes held from `resume_`. Unless this is the `last` walk, a
@@ -29,25 +28,22 @@ void PieceDriver::walk(bool last) {
     const xml::ReaderSettings profile = xml::evaluation_profile();
     xml::WalkStop stop;
     if (check_ != nullptr) {
-        Checked checked{machine_, *check_, origin_};
+        Checked checked{machine_, *check_, origin_, stop_at_problem_};
         stop = xml::walk_tags(held_, resume_, profile, start_.encoding, checked);
     } else {
         stop = xml::walk_tags(held_, resume_, profile, start_.encoding, machine_);
     }
-    if (stop.end == xml::WalkEnd::Stopped) {
-        machine_.finish(stop.at);
+    if (last && check_ != nullptr && stop.end != xml::WalkEnd::Stopped) {
+        if (stop.end == xml::WalkEnd::Syntax) check_->unreadable(origin_ + stop.at);
+        check_->at_end(origin_ + held_.size());
+    }
+    const bool problem = check_ != nullptr && !check_->ok();
+    if (problem && !report_) report_ = place_problem();
+    if (last || stop.end == xml::WalkEnd::Stopped) {
+        if (!(problem && stop_at_problem_)) machine_.finish(stop.at);
         done_ = true;
         return;
     }
-    if (last) {
-        machine_.finish(stop.at);
-        if (check_ == nullptr) return;
-        if (stop.end == xml::WalkEnd::Syntax) check_->unreadable(origin_ + stop.at);
-        check_->at_end(origin_ + held_.size());
-        if (!check_->ok() && !report_) report_ = place_problem();
-        return;
-    }
-    if (check_ != nullptr && !check_->ok() && !report_) report_ = place_problem();
     const bool stalled = stop.at == resume_ && stop.end == xml::WalkEnd::Syntax;
     resume_ = stop.at;
     walk_at_ = stalled ? 2 * held_.size() : 0;

@@ -26,9 +26,16 @@ class PieceDriver {
   public:
     // Drives `machine` (over a whole document, in copy mode) through the
     // document whose start is `start`; a `check`, when given, sees every tag
-    // the machine sees.
-    PieceDriver(Machine& machine, xml::DocumentStart start, xml::StructureCheck* check = nullptr)
-        : machine_(machine), start_(start), check_(check), resume_(start.mark_length) {}
+    // the machine sees. With `stop_at_problem` the scan ends at the check's
+    // first problem: the machine answers from what came before it, and the
+    // elements open there are no matches.
+    PieceDriver(Machine& machine, xml::DocumentStart start, xml::StructureCheck* check = nullptr,
+                bool stop_at_problem = false)
+        : machine_(machine),
+          start_(start),
+          check_(check),
+          stop_at_problem_(stop_at_problem && check != nullptr),
+          resume_(start.mark_length) {}
 
     // Takes the next piece of the document; false once the machine looks
     // for nothing more (it stopped, or every path is answered), when the
@@ -53,6 +60,7 @@ class PieceDriver {
     Machine& machine_;
     xml::DocumentStart start_;
     xml::StructureCheck* check_;
+    bool stop_at_problem_;
     std::string held_;          // the document from `origin_` on, as far as it arrived
     std::uint64_t origin_ = 0;  // a multiple of 64, as the walk's blocks are
     std::size_t resume_;        // where in `held_` the next walk begins

@@ -43,5 +43,6 @@ extern PyMethodDef table_function;              // _table, behind records() and 
 extern PyMethodDef json_items_function;         // _json_items, for the command line
 extern PyMethodDef validation_report_function;  // _validation_report, behind validation_report
 extern PyMethodDef get_many_checked_function;   // _get_many_checked, for the command line
+extern PyMethodDef stream_function;             // _stream, behind quorbix.stream
 
 }  // namespace quorbix::lib

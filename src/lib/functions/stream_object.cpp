@@ -1,0 +1,234 @@
+// _stream(paths, checking, utf8): a scan of paths over a document fed in
+// pieces, behind quorbix.stream and the streamed tables. Its methods:
+//   feed(piece)  the next bytes of the document; False once nothing more can
+//                be found (the caller stops reading)
+//   end()        the document ended
+//   take()       one list per path of the Results found since the last take,
+//                each owning its bytes: as they are found for a path whose
+//                matches stream, after end() for the others
+//   report()     the first problem of the document's structure, once found,
+//                as _validation_report gives it
+// `checking` is 0 (none), 1 (report problems) or 2 (the first problem ends
+// the scan: the matches are those before it).
+//   error()      raises the ambiguity that stopped the scan, if one did
+// The pieces are read as the document's first bytes say, or as UTF-8 when
+// `utf8` is true (the caller transcoded them).
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/streamed_paths.hpp"
+#include "lib/calls/arguments.hpp"
+#include "lib/calls/path_text.hpp"
+#include "lib/document/document.hpp"
+#include "lib/document/unlocked_scan.hpp"
+#include "lib/functions/many_paths.hpp"
+#include "lib/functions/module_functions.hpp"
+#include "lib/functions/report_object.hpp"
+#include "lib/result/result.hpp"
+#include "lib/support/heap_object.hpp"
+
+namespace quorbix::lib {
+namespace {
+
+struct StreamFields {
+    PathEntries entries;  // never empty texts: they hold the compiled paths
+    engine::Checking checking = engine::Checking::None;
+    bool utf8 = false;
+    std::string first;  // the document's first bytes, until they say how it is encoded
+    std::unique_ptr<engine::StreamedPaths> scan;
+    bool busy = false;  // a feed is under way without the lock
+};
+
+struct StreamObject {
+    PyObject ob_base;
+    StreamFields fields;
+};
+
+StreamFields& as_stream(PyObject* object) {
+    return reinterpret_cast<StreamObject*>(object)->fields;
+}
+
+// The scan, made once the first bytes say how the document is encoded (or
+// once it ended, with what there was).
+void start_scan(StreamFields& s) {
+    xml::DocumentStart start = s.utf8 ? xml::given_document_start(s.first, xml::Encoding::Utf8)
+                                      : xml::read_document_start(s.first);
+    start.unknown_label = {};  // it pointed into `first`
+    s.scan = std::make_unique<engine::StreamedPaths>(compiled_of(s.entries), start, s.checking);
+}
+
+std::optional<PendingError> in_use(const StreamFields& s) {
+    if (!s.busy) return std::nullopt;
+    return PendingError(PyExc_RuntimeError, "the stream is being fed by another thread");
+}
+
+// Feeds `bytes`, without the lock when they cannot change meanwhile (a bytes
+// object) and are many.
+bool feed_bytes(StreamFields& s, std::string_view bytes, bool immutable) {
+    if (!s.scan) {
+        s.first.append(bytes);
+        if (!engine::document_start_known(s.first)) return true;
+        start_scan(s);
+        std::string first = std::move(s.first);
+        s.first.clear();
+        bytes = first;
+        s.busy = true;
+        bool more;
+        {
+            LockReleased released(bytes.size() >= unlocked_scan_bytes);
+            more = s.scan->feed(bytes);
+        }
+        s.busy = false;
+        return more;
+    }
+    s.busy = true;
+    bool more;
+    {
+        LockReleased released(immutable && bytes.size() >= unlocked_scan_bytes);
+        more = s.scan->feed(bytes);
+    }
+    s.busy = false;
+    return more;
+}
+
+Expected<PyRef> feed(PyObject* self, PyObject* piece) {
+    StreamFields& s = as_stream(self);
+    if (auto error = in_use(s)) return std::move(*error);
+    if (is_str_document(piece))
+        return PendingError(PyExc_TypeError, "a piece of a document is bytes, not str");
+    BufferView view;
+    auto bytes = read_any_document(piece, view);
+    if (!bytes.ok()) return std::move(bytes.error());
+    bool more = feed_bytes(s, bytes.value(), is_bytes_document(piece));
+    return PyRef(PyBool_FromLong(more));
+}
+
+PyObject* feed_entry(PyObject* self, PyObject* piece) {
+    return finish(feed(self, piece));
+}
+
+Expected<PyRef> end(PyObject* self, PyObject*) {
+    StreamFields& s = as_stream(self);
+    if (auto error = in_use(s)) return std::move(*error);
+    if (!s.scan) start_scan(s);
+    if (!s.first.empty()) {
+        std::string first = std::move(s.first);
+        s.first.clear();
+        s.scan->feed(first);
+    }
+    s.scan->end();
+    return PyRef::borrow(Py_None);
+}
+
+PyObject* end_entry(PyObject* self, PyObject* unused) {
+    return finish(end(self, unused));
+}
+
+Expected<PyRef> take(PyObject* self, PyObject*) {
+    StreamFields& s = as_stream(self);
+    if (auto error = in_use(s)) return std::move(*error);
+    PyRef lists(PyList_New(static_cast<Py_ssize_t>(s.entries.size())));
+    if (!lists) return PendingError::fetch();
+    for (std::size_t p = 0; p < s.entries.size(); ++p) {
+        engine::Matches matches;
+        if (s.scan && (s.scan->streams(p) || s.scan->ended()))
+            std::swap(matches, s.scan->found()[p]);
+        PyItems items = items_from_matches(std::move(matches), nullptr,
+                                           s.scan ? s.scan->encoding() : xml::Encoding::Utf8);
+        PyRef list(PyList_New(static_cast<Py_ssize_t>(items.size())));
+        if (!list) return PendingError::fetch();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            auto result = single_result(items[i]);
+            if (!result.ok()) return std::move(result.error());
+            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), result.value().release());
+        }
+        PyList_SetItem(lists.get(), static_cast<Py_ssize_t>(p), list.release());
+    }
+    return lists;
+}
+
+PyObject* take_entry(PyObject* self, PyObject* unused) {
+    return finish(take(self, unused));
+}
+
+Expected<PyRef> report(PyObject* self, PyObject*) {
+    StreamFields& s = as_stream(self);
+    if (!s.scan || !s.scan->report()) return PyRef::borrow(Py_None);
+    PyRef answer = report_object(*s.scan->report());
+    if (!answer) return PendingError::fetch();
+    return answer;
+}
+
+PyObject* report_entry(PyObject* self, PyObject* unused) {
+    return finish(report(self, unused));
+}
+
+Expected<PyRef> error(PyObject* self, PyObject*) {
+    StreamFields& s = as_stream(self);
+    if (s.scan && s.scan->error()) return ambiguous_path_error(*s.scan->error());
+    return PyRef::borrow(Py_None);
+}
+
+PyObject* error_entry(PyObject* self, PyObject* unused) {
+    return finish(error(self, unused));
+}
+
+PyMethodDef stream_methods[] = {
+    {"feed", method<feed_entry>(), METH_O, nullptr},
+    {"end", method<end_entry>(), METH_NOARGS, nullptr},
+    {"take", method<take_entry>(), METH_NOARGS, nullptr},
+    {"report", method<report_entry>(), METH_NOARGS, nullptr},
+    {"error", method<error_entry>(), METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot stream_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(delete_instance<StreamObject>)},
+    {Py_tp_methods, stream_methods},
+    {0, nullptr},
+};
+
+// Holds no Python objects: outside the garbage collector.
+PyType_Spec stream_spec = {
+    "quorbix._quorbix._Stream", sizeof(StreamObject), 0, class_flags(false), stream_slots,
+};
+
+PyObject* stream_type() {
+    static PyObject* type = nullptr;  // made under the lock (see path_type)
+    if (type == nullptr) type = PyType_FromSpec(&stream_spec);
+    return type;
+}
+
+constexpr const char* stream_parameters[] = {"paths", "checking", "utf8"};
+
+Expected<PyRef> make_stream(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"_stream()", stream_parameters, 3};
+    PyObject* bound[3];
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, bound))
+        return std::move(*error);
+    if (!PyList_Check(bound[0])) return argument_type_error("paths", bound[0], "list");
+    auto entries = path_entries(bound[0]);
+    if (!entries.ok()) return std::move(entries.error());
+    for (const path::CompiledPathRef& entry : entries.value())
+        if (!entry) return PendingError(PyExc_ValueError, "an empty path finds nothing to stream");
+    long checking = PyLong_AsLong(bound[1]);
+    if (checking == -1 && PyErr_Occurred()) return PendingError::fetch();
+    if (checking < 0 || checking > 2)
+        return PendingError(PyExc_ValueError, "checking is 0, 1 or 2");
+    int utf8 = PyObject_IsTrue(bound[2]);
+    if (utf8 < 0) return PendingError::fetch();
+    StreamFields fields;
+    fields.entries = std::move(entries.value());
+    fields.checking = static_cast<engine::Checking>(checking);
+    fields.utf8 = utf8 == 1;
+    return new_instance<StreamObject>(stream_type(), std::move(fields));
+}
+
+}  // namespace
+
+PyMethodDef stream_function = {"_stream", method<call_entry<make_stream>>(),
+                               METH_FASTCALL | METH_KEYWORDS,
+                               "_stream(paths, checking, utf8)\n--\n\n"};
+
+}  // namespace quorbix::lib

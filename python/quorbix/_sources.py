@@ -1,6 +1,7 @@
 """Where a document comes from: a file name, a file object, or the document itself.
 
-Files are read whole into memory, never mapped: a mapped file that another
+A document is read whole (`document`) or a piece at a time (`pieces`, for
+the streams). Files are read into memory, never mapped: a mapped file that another
 process truncates kills the reader with SIGBUS, while a read gives a copy
 that stays as it was. Reading also serves what has no size to map (a FIFO,
 a pipe, /dev/stdin, procfs), and the file object's read gives the lock up
@@ -16,6 +17,7 @@ import lzma
 import os
 import re
 import zlib
+from collections.abc import Iterable, Iterator
 from typing import IO, Any, Callable, Union
 
 Source = Union[str, bytes, "os.PathLike[str]", IO[bytes], IO[str]]
@@ -23,6 +25,59 @@ Source = Union[str, bytes, "os.PathLike[str]", IO[bytes], IO[str]]
 # Markup, possibly after white space or a byte-order mark, or nothing at all:
 # a document, where any other text is a file name.
 _MARKUP = re.compile(r"[\s\ufeff]*(<|$)")
+
+
+def _zstd_pieces() -> Callable[[], Any] | None:
+    """A maker of zstd decompressors that take a piece at a time, where this
+    Python has one."""
+    try:
+        from compression import zstd  # type: ignore[import-not-found, unused-ignore]
+
+        return zstd.ZstdDecompressor  # type: ignore[no-any-return, unused-ignore]
+    except ImportError:
+        pass
+    try:
+        import zstandard  # type: ignore[import-not-found, import-untyped, unused-ignore]
+    except ImportError:
+        return None
+    return lambda: _Unbounded(zstandard.ZstdDecompressor().decompressobj())
+
+
+class _Unbounded:
+    """A decompressor whose output a call cannot bound (zstandard's), shaped
+    as lzma's: all of a piece's output at once."""
+
+    def __init__(self, inner: Any) -> None:
+        self.inner, self.eof, self.needs_input, self.unused_data = inner, False, True, b""
+
+    def decompress(self, data: bytes, max_length: int = -1) -> bytes:
+        out = self.inner.decompress(data)
+        self.eof = bool(getattr(self.inner, "eof", False))
+        self.unused_data = getattr(self.inner, "unused_data", b"")
+        return out  # type: ignore[no-any-return]
+
+
+class _Inflater:
+    """zlib's gzip decompressor, shaped as lzma's: it keeps the input it
+    has not read yet and says when it needs more."""
+
+    def __init__(self) -> None:
+        self.inner = zlib.decompressobj(zlib.MAX_WBITS | 16)
+        self.needs_input = True
+
+    @property
+    def eof(self) -> bool:
+        return self.inner.eof
+
+    @property
+    def unused_data(self) -> bytes:
+        return self.inner.unused_data
+
+    def decompress(self, data: bytes, max_length: int = -1) -> bytes:
+        out = self.inner.decompress(self.inner.unconsumed_tail + data, max(max_length, 0))
+        # Output cut at max_length may have more behind it, with no input left.
+        self.needs_input = not self.inner.unconsumed_tail and not (0 < max_length <= len(out))
+        return out
 
 
 def _zstd() -> Callable[[bytes], bytes] | None:
@@ -49,12 +104,17 @@ def _zstd() -> Callable[[bytes], bytes] | None:
 
 # No XML document starts with any of these: it starts with "<", white space
 # or a byte-order mark.
-_FORMATS: list[tuple[re.Pattern[bytes], str, Callable[[bytes], bytes] | None]] = [
-    (re.compile(rb"\x1f\x8b"), "gzip", gzip.decompress),
-    (re.compile(rb"BZh[1-9]"), "bz2", bz2.decompress),
-    (re.compile(rb"\xfd7zXZ\x00"), "xz", lzma.decompress),
-    (re.compile(rb"\x28\xb5\x2f\xfd"), "zstd", _zstd()),
+# Each with its whole-input decompression and its maker of decompressors
+# that take a piece at a time (shaped as lzma's: decompress(data,
+# max_length), needs_input, eof, unused_data).
+_FORMATS: list[tuple[re.Pattern[bytes], str, Callable[[bytes], bytes] | None,
+                     Callable[[], Any] | None]] = [
+    (re.compile(rb"\x1f\x8b"), "gzip", gzip.decompress, _Inflater),
+    (re.compile(rb"BZh[1-9]"), "bz2", bz2.decompress, bz2.BZ2Decompressor),
+    (re.compile(rb"\xfd7zXZ\x00"), "xz", lzma.decompress, lzma.LZMADecompressor),
+    (re.compile(rb"\x28\xb5\x2f\xfd"), "zstd", _zstd(), _zstd_pieces()),
 ]
+_DAMAGED = (OSError, EOFError, ValueError, zlib.error, lzma.LZMAError)
 
 
 class CompressedInputError(ValueError):
@@ -73,14 +133,14 @@ def decompressed(data: Any) -> Any:
     `data` itself."""
     view = _buffer(data)
     head = view[:6].tobytes() if view is not None else b""
-    for magic, name, decompress in _FORMATS:
+    for magic, name, decompress, _ in _FORMATS:
         if not magic.match(head):
             continue
         if decompress is None:
             raise CompressedInputError(f"{name}-compressed input: this Python cannot read {name}")
         try:
             return decompress(data)
-        except (OSError, EOFError, ValueError, zlib.error, lzma.LZMAError) as error:
+        except _DAMAGED as error:
             raise CompressedInputError(
                 f"{name}-compressed input is damaged or cut short: {error}") from None
     return data
@@ -99,3 +159,84 @@ def document(source: Source | Any) -> Any:
         data = source.read()
         return data if isinstance(data, str) else decompressed(data)
     return decompressed(source)
+
+
+def _raw_pieces(source: Any, size: int) -> Iterator[bytes | str]:
+    """The bytes of `source` as they arrive, `size` at a time from a file."""
+    if isinstance(source, str) and _MARKUP.match(source):
+        yield source
+        return
+    if isinstance(source, (str, os.PathLike)):
+        with open(source, "rb") as file:
+            yield from iter(lambda: file.read(size), b"")
+        return
+    view = _buffer(source)
+    if view is not None:
+        yield from (view[at:at + size] for at in range(0, len(view), size))  # type: ignore[misc]
+        return
+    if hasattr(source, "read"):
+        yield from iter(lambda: source.read(size), source.read(0))
+        return
+    if not isinstance(source, Iterable):
+        raise TypeError(f"a document is markup, a file name, a file object, bytes or an iterable "
+                        f"of bytes, not {type(source).__name__}")
+    yield from source
+
+
+def _decompressing(first: bytes, rest: Iterator[bytes], name: str, make: Callable[[], Any],
+                   size: int) -> Iterator[bytes]:
+    """The pieces of a compressed input decompressed, no more than `size`
+    bytes from one call, over every stream or member it holds."""
+    inner = make()
+    try:
+        for data in _chain([first], rest):
+            while True:
+                if inner.eof:  # another stream or member may follow
+                    data = inner.unused_data + data
+                    if not data:
+                        break
+                    inner = make()
+                out = inner.decompress(data, size)
+                data = b""
+                if out:
+                    yield out
+                if inner.needs_input and not inner.eof:
+                    break
+        if not inner.eof:
+            raise EOFError("the input ended before its end")
+    except _DAMAGED as error:
+        raise CompressedInputError(
+            f"{name}-compressed input is damaged or cut short: {error}") from None
+
+
+def _chain(*parts: Iterable[bytes]) -> Iterator[bytes]:
+    for part in parts:
+        yield from part
+
+
+def pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool]:
+    """The document `source` is or names, a piece at a time, decompressed as
+    it arrives when its first bytes say it is compressed; and whether the
+    pieces are the UTF-8 form of a str (markup, or a text file object),
+    which reads as UTF-8 whatever it declares."""
+    raw = _raw_pieces(source, size)
+    first: bytes | str = b""
+    for first in raw:
+        if isinstance(first, str) or len(first) > 0:
+            break
+    if isinstance(first, str):
+        texts = _chain([first], raw)
+        return (text.encode("utf-8", "surrogatepass") for text in texts), True  # type: ignore[union-attr]
+    first = bytes(first)
+    while len(first) < 6:  # enough for every magic number
+        more = next(raw, None)
+        if more is None:
+            break
+        first += bytes(more)
+    for magic, name, _, make in _FORMATS:
+        if magic.match(first):
+            if make is None:
+                raise CompressedInputError(
+                    f"{name}-compressed input: this Python cannot read {name}")
+            return _decompressing(first, (bytes(p) for p in raw), name, make, size), False
+    return _chain([first], (bytes(p) for p in raw)), False

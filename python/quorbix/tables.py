@@ -39,10 +39,22 @@ def records(
     is what read_xml takes. A document that is not well formed raises
     MalformedError (a ValueError) naming the line, the column and the fault;
     `recover=True` returns the rows found instead."""
-    names, cells, count, _ = _columns(document(source), rows, columns, recover)
+    return _records(*_columns(document(source), rows, columns, recover)[:3])
+
+
+def _records(names: list[str], cells: list[list[str | None]],
+             count: int) -> list[dict[str, str | None]]:
     if not names:
         return [{} for _ in range(count)]
     return [dict(zip(names, row)) for row in zip(*cells)]
+
+
+def _rows_table(rows: list[bytes], encoding: str, columns: Mapping[str, str | Path] | None
+                ) -> tuple[list[str], list[list[str | None]], int, list[int]]:
+    """The table of rows a stream found, each an element's markup in
+    `encoding`: the rows read as the children of a document of their own."""
+    declaration = b"" if encoding == "UTF-8" else f'<?xml version="1.0" encoding="{encoding}"?>'.encode()
+    return _columns(declaration + b"<_>" + b"".join(rows) + b"</_>", "_.*", columns, False)
 
 
 def read_xml(

@@ -167,6 +167,24 @@ Expected<bool> transcode_by_codec(std::string_view bytes, const xml::DocumentSta
 
 }  // namespace
 
+Expected<std::optional<std::string>> transcoding_codec(std::string_view first) {
+    if (auto utf16 = xml::utf16_document(first))
+        return std::optional<std::string>(*utf16 == xml::Encoding::Utf16Le ? "utf-16-le"
+                                                                           : "utf-16-be");
+    xml::DocumentStart start = xml::read_document_start(first);
+    if (start.unknown_label.empty()) return std::optional<std::string>();
+    std::string label(start.unknown_label);
+    auto spelling = reads_a_spelling(label);
+    if (!spelling.ok()) return std::move(spelling.error());
+    if (spelling.value()) return std::optional<std::string>();
+    std::string_view declaration = first.substr(0, start.declaration_length);
+    std::string read_back;
+    auto read = decode_by_codec(declaration, label, "strict", read_back);
+    if (!read.ok()) return std::move(read.error());
+    if (!read.value() || read_back != declaration) return std::optional<std::string>();
+    return std::optional<std::string>(std::move(label));
+}
+
 Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy, Reading reading) {
     // Two bytes tell whether the document is UTF-16; nothing else pays.
     if (auto utf16 = xml::utf16_document(bytes)) {

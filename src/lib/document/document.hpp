@@ -4,6 +4,7 @@
 
 #include <Python.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -85,6 +86,12 @@ enum class Reading { Text, Markup };
 // know, is transcoded once into `utf8_copy`.
 Expected<DocumentText> bytes_text(std::string_view bytes, std::string& utf8_copy,
                                   Reading reading = Reading::Text);
+
+// The Python codec that must decode a document whose first bytes are
+// `first` (enough to hold its declaration) before the core reads it, as
+// bytes_text transcodes a whole one: UTF-16's, or that of a label only
+// Python's codecs know. Nothing when the core reads the bytes as they are.
+Expected<std::optional<std::string>> transcoding_codec(std::string_view first);
 
 // Any kind of document (read_any_document), as text.
 Expected<DocumentText> read_any_text(PyObject* object, DocumentHold& hold,

@@ -6,6 +6,8 @@
 //   take()       one list per path of the Results found since the last take,
 //                each owning its bytes: as they are found for a path whose
 //                matches stream, after end() for the others
+//   take_bytes() the same as bytes: an element's markup, a text's UTF-8
+//   encoding()   the name of the encoding the elements' bytes are in
 //   report()     the first problem of the document's structure, once found,
 //                as _validation_report gives it
 // `checking` is 0 (none), 1 (report problems) or 2 (the first problem ends
@@ -125,27 +127,67 @@ PyObject* end_entry(PyObject* self, PyObject* unused) {
     return finish(end(self, unused));
 }
 
-Expected<PyRef> take(PyObject* self, PyObject*) {
+// The matches path `p` has ready: as they are found when they stream, else
+// once the document ended.
+engine::Matches ready(StreamFields& s, std::size_t p) {
+    engine::Matches matches;
+    if (s.scan && (s.scan->streams(p) || s.scan->ended())) std::swap(matches, s.scan->found()[p]);
+    return matches;
+}
+
+// One list per path of what `make` makes of each match ready.
+template <class Make>
+Expected<PyRef> take_each(PyObject* self, Make make) {
     StreamFields& s = as_stream(self);
     if (auto error = in_use(s)) return std::move(*error);
     PyRef lists(PyList_New(static_cast<Py_ssize_t>(s.entries.size())));
     if (!lists) return PendingError::fetch();
     for (std::size_t p = 0; p < s.entries.size(); ++p) {
-        engine::Matches matches;
-        if (s.scan && (s.scan->streams(p) || s.scan->ended()))
-            std::swap(matches, s.scan->found()[p]);
-        PyItems items = items_from_matches(std::move(matches), nullptr,
-                                           s.scan ? s.scan->encoding() : xml::Encoding::Utf8);
-        PyRef list(PyList_New(static_cast<Py_ssize_t>(items.size())));
+        engine::Matches matches = ready(s, p);
+        PyRef list(PyList_New(static_cast<Py_ssize_t>(matches.size())));
         if (!list) return PendingError::fetch();
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            auto result = single_result(items[i]);
-            if (!result.ok()) return std::move(result.error());
-            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), result.value().release());
+        for (std::size_t i = 0; i < matches.size(); ++i) {
+            auto made = make(s, std::move(matches[i]));
+            if (!made.ok()) return std::move(made.error());
+            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), made.value().release());
         }
         PyList_SetItem(lists.get(), static_cast<Py_ssize_t>(p), list.release());
     }
     return lists;
+}
+
+Expected<PyRef> take(PyObject* self, PyObject*) {
+    return take_each(self, [](StreamFields& s, engine::EngineMatch match) {
+        engine::Matches one;
+        one.push_back(std::move(match));
+        PyItems items = items_from_matches(std::move(one), nullptr, s.scan->encoding());
+        return single_result(items.front());
+    });
+}
+
+Expected<PyRef> take_bytes(PyObject* self, PyObject*) {
+    return take_each(self, [](StreamFields&, engine::EngineMatch match) -> Expected<PyRef> {
+        PyRef bytes(PyBytes_FromStringAndSize(match.bytes.data(),
+                                              static_cast<Py_ssize_t>(match.bytes.size())));
+        if (!bytes) return PendingError::fetch();
+        return bytes;
+    });
+}
+
+PyObject* take_bytes_entry(PyObject* self, PyObject* unused) {
+    return finish(take_bytes(self, unused));
+}
+
+Expected<PyRef> encoding(PyObject* self, PyObject*) {
+    StreamFields& s = as_stream(self);
+    std::string_view name = xml::encoding_name(s.scan ? s.scan->encoding() : xml::Encoding::Utf8);
+    PyRef text(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
+    if (!text) return PendingError::fetch();
+    return text;
+}
+
+PyObject* encoding_entry(PyObject* self, PyObject* unused) {
+    return finish(encoding(self, unused));
 }
 
 PyObject* take_entry(PyObject* self, PyObject* unused) {
@@ -178,6 +220,8 @@ PyMethodDef stream_methods[] = {
     {"feed", method<feed_entry>(), METH_O, nullptr},
     {"end", method<end_entry>(), METH_NOARGS, nullptr},
     {"take", method<take_entry>(), METH_NOARGS, nullptr},
+    {"take_bytes", method<take_bytes_entry>(), METH_NOARGS, nullptr},
+    {"encoding", method<encoding_entry>(), METH_NOARGS, nullptr},
     {"report", method<report_entry>(), METH_NOARGS, nullptr},
     {"error", method<error_entry>(), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
@@ -225,7 +269,27 @@ Expected<PyRef> make_stream(PyObject* const* args, Py_ssize_t nargs, PyObject* k
     return new_instance<StreamObject>(stream_type(), std::move(fields));
 }
 
+// _text_codec(first): the codec that must decode the document whose first
+// bytes these are before the scan reads it, or None.
+Expected<PyRef> text_codec(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr const char* parameters[] = {"first"};
+    static constexpr Signature signature{"_text_codec()", parameters, 1};
+    PyObject* first;
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, &first))
+        return std::move(*error);
+    if (!is_bytes_document(first)) return argument_type_error("first", first, "bytes");
+    auto codec = transcoding_codec(read_bytes_document(first));
+    if (!codec.ok()) return std::move(codec.error());
+    if (!codec.value()) return PyRef::borrow(Py_None);
+    PyRef name(PyUnicode_FromString(codec.value()->c_str()));
+    if (!name) return PendingError::fetch();
+    return name;
+}
+
 }  // namespace
+
+PyMethodDef text_codec_function = {"_text_codec", method<call_entry<text_codec>>(),
+                                   METH_FASTCALL | METH_KEYWORDS, "_text_codec(first)\n--\n\n"};
 
 PyMethodDef stream_function = {"_stream", method<call_entry<make_stream>>(),
                                METH_FASTCALL | METH_KEYWORDS,

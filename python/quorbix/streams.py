@@ -1,0 +1,134 @@
+"""Documents of any size, read a piece at a time: matches and records as they are found."""
+
+from __future__ import annotations
+
+import codecs
+import re
+from collections.abc import Iterator, Mapping
+from typing import Any
+
+from ._quorbix import Path, Result, _stream, _text_codec
+from ._sources import Source, pieces
+from .malformed import MalformedError, _problem
+
+# A piece of a file: large enough that a piece costs little more than its
+# bytes, small enough that what a stream holds stays a few of them.
+PIECE_SIZE = 1 << 20
+
+_NONE, _REPORT, _STOP = 0, 1, 2
+_SURROGATES = re.compile("[\ud800-\udfff]")
+
+
+def _utf8(text: str) -> bytes:
+    """A decoded text as UTF-8, a lone surrogate (which UTF-7 can spell) as
+    U+FFFD, as a whole document's transcoding reads it."""
+    try:
+        return text.encode("utf-8")
+    except UnicodeEncodeError:
+        return _SURROGATES.sub("\ufffd", text).encode("utf-8")
+
+
+def _transcoded(first: bytes, rest: Iterator[bytes], codec: str) -> Iterator[bytes]:
+    decoder = codecs.getincrementaldecoder(codec)("replace")
+    yield _utf8(decoder.decode(first))
+    for piece in rest:
+        yield _utf8(decoder.decode(piece))
+    yield _utf8(decoder.decode(b"", final=True))
+
+
+def _text_pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool]:
+    """The pieces as the scan reads them, and whether they are UTF-8 whatever
+    the document declares: a document Python's codecs must decode (UTF-16, or
+    an encoding only they know) is decoded as it arrives."""
+    raw, utf8 = pieces(source, size)
+    if utf8:
+        return raw, True
+    first = b""
+    for piece in raw:
+        first += piece
+        if _start_known(first):
+            break
+    codec = _text_codec(first)
+    if codec is None:
+        return _chained(first, raw), False
+    return _transcoded(first, raw, codec), True
+
+
+def _start_known(first: bytes) -> bool:
+    """Whether a document's first bytes hold its declaration, if it has one."""
+    if len(first) >= 4096:
+        return True
+    if len(first) < 6:
+        return False
+    return b"?>" in first or not first.removeprefix(b"\xef\xbb\xbf").startswith(b"<?xml")
+
+
+def _chained(first: bytes, rest: Iterator[bytes]) -> Iterator[bytes]:
+    yield first
+    yield from rest
+
+
+def _scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_size: int,
+          raw: bool = False) -> Iterator[tuple[list[list[Any]], str]]:
+    """One list of new Results per path after each piece (with `raw`, their
+    bytes), then the rest once the document ended, each time with the name of
+    the encoding of the elements' bytes; then the document's first problem,
+    as MalformedError (unless `recover`: the scan then goes on past it, as a
+    whole document's does)."""
+    if piece_size < 1:
+        raise ValueError("piece_size must be at least 1")
+    pieces_, utf8 = _text_pieces(source, piece_size)
+    stream = _stream(paths, _REPORT if recover else _STOP, utf8)
+    take = stream.take_bytes if raw else stream.take
+    try:
+        for piece in pieces_:
+            more = stream.feed(piece)
+            yield take(), stream.encoding()
+            if not more:
+                break
+        stream.end()
+        yield take(), stream.encoding()
+        stream.error()
+        problem = _problem(stream.report())
+        if problem is not None and not recover:
+            raise MalformedError(problem, " (recover=True reads past it)")
+    finally:
+        close = getattr(pieces_, "close", None)
+        if close is not None:
+            close()
+
+
+def stream(source: Source | Any, path: str | Path, *, recover: bool = False,
+           piece_size: int = PIECE_SIZE) -> Iterator[Result]:
+    """Yields the matches of `path` in the document `source` as they are
+    found, each a Result that owns its bytes, reading the document a piece at
+    a time: what is held is a piece or two and the elements being matched,
+    whatever the document's size. `source` is markup, a file name, a binary
+    file object, bytes or an iterable of bytes; gzip, bz2, xz (and zstd where
+    Python reads it) are decompressed as they arrive. Stopping early stops
+    the reading. A path whose modifiers need every match (`|@sort`,
+    `|@count`, ...) yields them once the document ended. A document that is
+    not well formed raises MalformedError once the matches before its fault
+    were yielded; with `recover=True` the scan reads on, as `get` does."""
+    for lists, _ in _scan(source, [path], recover, piece_size):
+        yield from lists[0]
+
+
+def stream_records(source: Source | Any, rows: str | Path,
+                   columns: Mapping[str, str | Path] | None = None, *, recover: bool = False,
+                   piece_size: int = PIECE_SIZE) -> Iterator[dict[str, str | None]]:
+    """Yields the records of `quorbix.records` one at a time, as the rows are
+    found, reading the document as `stream` does."""
+    for batch in _record_batches(source, rows, columns, recover, piece_size):
+        yield from batch
+
+
+def _record_batches(source: Source | Any, rows: str | Path,
+                    columns: Mapping[str, str | Path] | None, recover: bool,
+                    piece_size: int) -> Iterator[list[dict[str, str | None]]]:
+    """The records of the rows each piece completed."""
+    from .tables import _records, _rows_table
+
+    for lists, encoding in _scan(source, [rows], recover, piece_size, raw=True):
+        if lists[0]:
+            yield _records(*_rows_table(lists[0], encoding, columns)[:3])

@@ -102,6 +102,25 @@ def _get_many_checked(
     """get_many_bytes, and the document's structure checked by the same scan,
     as _validation_report (for the command line)."""
 
+def _stream(paths: list[str | Path], checking: int, utf8: bool) -> _Stream:
+    """A scan of `paths` over a document fed in pieces (behind quorbix.stream):
+    `checking` 0 checks nothing, 1 reports the first problem, 2 ends the scan
+    there; `utf8` reads the pieces as UTF-8 whatever they declare."""
+
+def _text_codec(first: bytes) -> str | None:
+    """The Python codec that must decode the document whose first bytes these
+    are before a stream reads it (UTF-16, or an encoding only Python knows)."""
+
+@final
+class _Stream:
+    def feed(self, piece: ReadableBuffer, /) -> bool: ...
+    def end(self) -> None: ...
+    def take(self) -> list[list[Result]]: ...
+    def take_bytes(self) -> list[list[bytes]]: ...
+    def encoding(self) -> str: ...
+    def report(self) -> tuple[int, int, int, str] | None: ...
+    def error(self) -> None: ...
+
 @final
 class Path:
     """A compiled path: answers queries without reading its text again."""

@@ -161,7 +161,7 @@ def document(source: Source | Any) -> Any:
     return decompressed(source)
 
 
-def _raw_pieces(source: Any, size: int) -> Iterator[bytes | str]:
+def _raw_pieces(source: Any, size: int) -> Iterator[Any]:
     """The bytes of `source` as they arrive, `size` at a time from a file."""
     if isinstance(source, str) and _MARKUP.match(source):
         yield source
@@ -209,9 +209,14 @@ def _decompressing(first: bytes, rest: Iterator[bytes], name: str, make: Callabl
             f"{name}-compressed input is damaged or cut short: {error}") from None
 
 
-def _chain(*parts: Iterable[bytes]) -> Iterator[bytes]:
+def _chain(*parts: Iterable[Any]) -> Iterator[Any]:
     for part in parts:
         yield from part
+
+
+def _encoded(texts: Iterable[Any]) -> Iterator[bytes]:
+    for text in texts:
+        yield text.encode("utf-8", "surrogatepass")
 
 
 def pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool]:
@@ -219,24 +224,21 @@ def pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool]:
     it arrives when its first bytes say it is compressed; and whether the
     pieces are the UTF-8 form of a str (markup, or a text file object),
     which reads as UTF-8 whatever it declares."""
-    raw = _raw_pieces(source, size)
-    first: bytes | str = b""
-    for first in raw:
-        if isinstance(first, str) or len(first) > 0:
-            break
+    raw: Iterator[Any] = _raw_pieces(source, size)
+    first: Any = next((piece for piece in raw if len(piece) > 0), b"")
     if isinstance(first, str):
-        texts = _chain([first], raw)
-        return (text.encode("utf-8", "surrogatepass") for text in texts), True  # type: ignore[union-attr]
-    first = bytes(first)
-    while len(first) < 6:  # enough for every magic number
-        more = next(raw, None)
+        return _encoded(_chain([first], raw)), True
+    rest = (bytes(piece) for piece in raw)
+    head = bytes(first)
+    while len(head) < 6:  # enough for every magic number
+        more = next(rest, None)
         if more is None:
             break
-        first += bytes(more)
+        head += more
     for magic, name, _, make in _FORMATS:
-        if magic.match(first):
+        if magic.match(head):
             if make is None:
                 raise CompressedInputError(
                     f"{name}-compressed input: this Python cannot read {name}")
-            return _decompressing(first, (bytes(p) for p in raw), name, make, size), False
-    return _chain([first], (bytes(p) for p in raw)), False
+            return _decompressing(head, rest, name, make, size), False
+    return _chain([head], rest), False

@@ -127,8 +127,27 @@ def _record_batches(source: Source | Any, rows: str | Path,
                     columns: Mapping[str, str | Path] | None, recover: bool,
                     piece_size: int) -> Iterator[list[dict[str, str | None]]]:
     """The records of the rows each piece completed."""
-    from .tables import _records, _rows_table
+    from .tables import _records
 
+    for table in row_tables(source, rows, columns, recover, piece_size):
+        yield _records(*table[:3])
+
+
+def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str | Path] | None,
+               recover: bool, piece_size: int, chunksize: int | None = None
+               ) -> Iterator[tuple[list[str], list[list[str | None]], int, list[int]]]:
+    """The tables (names, cells, count, kinds) of the rows found in the
+    document, `chunksize` rows each (the last may have fewer), or those each
+    piece completed."""
+    from .tables import _rows_table
+
+    waiting: list[bytes] = []
+    encoding = "UTF-8"
     for lists, encoding in _scan(source, [rows], recover, piece_size, raw=True):
-        if lists[0]:
-            yield _records(*_rows_table(lists[0], encoding, columns)[:3])
+        waiting += lists[0]
+        while waiting and (chunksize is None or len(waiting) >= chunksize):
+            cut = len(waiting) if chunksize is None else chunksize
+            yield _rows_table(waiting[:cut], encoding, columns)
+            del waiting[:cut]
+    if waiting:
+        yield _rows_table(waiting, encoding, columns)

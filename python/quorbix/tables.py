@@ -2,7 +2,7 @@
 
 from __future__ import annotations
 
-from collections.abc import Mapping
+from collections.abc import Iterator, Mapping
 from typing import Any
 
 from ._quorbix import Path, _table
@@ -64,12 +64,34 @@ def read_xml(
     dtype: Any = None,
     *,
     recover: bool = False,
+    chunksize: int | None = None,
 ) -> Any:  # a pandas.DataFrame: pandas is an optional extra
     """A pandas DataFrame of `records`, its numeric columns typed as pandas.read_xml
     types them. A document that is not well formed raises MalformedError, unless
-    `recover=True` accepts the rows found."""
-    names, cells, count, kinds = _columns(document(source), rows, columns, recover)
-    return _frame(names, cells, count, kinds, dtype)
+    `recover=True` accepts the rows found. With `chunksize`, an iterator of
+    DataFrames of that many rows (the last may have fewer), their index
+    running on from one to the next, read as quorbix.stream reads a document:
+    a piece at a time, whatever its size. A chunk's columns are typed by its
+    own cells."""
+    if chunksize is None:
+        names, cells, count, kinds = _columns(document(source), rows, columns, recover)
+        return _frame(names, cells, count, kinds, dtype)
+    if not isinstance(chunksize, int) or isinstance(chunksize, bool) or chunksize < 1:
+        raise ValueError("chunksize must be a positive int")
+    return _chunks(source, rows, columns, dtype, recover, chunksize)
+
+
+def _chunks(source: Source, rows: str | Path, columns: Mapping[str, str | Path] | None,
+            dtype: Any, recover: bool, chunksize: int) -> Iterator[Any]:
+    from .streams import PIECE_SIZE, row_tables
+
+    start = 0
+    for names, cells, count, kinds in row_tables(source, rows, columns, recover, PIECE_SIZE,
+                                                 chunksize):
+        frame = _frame(names, cells, count, kinds, dtype)
+        frame.index = frame.index + start
+        start += count
+        yield frame
 
 
 _TEXT, _NUMBER = 0, 1

@@ -175,7 +175,9 @@ def _raw_pieces(source: Any, size: int) -> Iterator[Any]:
         yield from (view[at:at + size] for at in range(0, len(view), size))  # type: ignore[misc]
         return
     if hasattr(source, "read"):
-        yield from iter(lambda: source.read(size), source.read(0))
+        # read1 gives what a pipe has so far, rather than waiting for `size`.
+        read = getattr(source, "read1", source.read)
+        yield from iter(lambda: read(size), source.read(0))
         return
     if not isinstance(source, Iterable):
         raise TypeError(f"a document is markup, a file name, a file object, bytes or an iterable "

@@ -20,6 +20,7 @@ import os
 import pathlib
 import shutil
 import signal
+import stat
 import sys
 import threading
 import time
@@ -28,10 +29,11 @@ from concurrent.futures.process import BrokenProcessPool
 from contextlib import contextmanager
 from dataclasses import dataclass
 from importlib import resources
-from typing import IO, Any, Iterable, Iterator, Sequence
+from typing import IO, Any, Callable, Iterable, Iterator, Sequence
 
 import quorbix
-from quorbix._quorbix import _get_many_checked, _json_items
+from quorbix import streams
+from quorbix._quorbix import _json_items
 from quorbix._sources import CompressedInputError, document
 from quorbix.malformed import ValidationProblem, _problem
 
@@ -71,6 +73,11 @@ class FileOutcome:
     name: str = ""  # as shown: the file's name, or "(standard input)"
     # A document answered although not well formed: a line for standard error.
     warning: str | None = None
+    # The text is made as the document is read: `matched`, `warning` and
+    # `error` are known once it has been written, and each piece is written
+    # at once; `close` ends the reading.
+    streamed: bool = False
+    close: Callable[[], None] | None = None
 
 
 # ---- the shape of a path's answer ------------------------------------------
@@ -141,39 +148,61 @@ def values_of(result: quorbix.Result) -> Iterator[str]:
 # ---- one file's answer -----------------------------------------------------
 
 
-def answer(name: str, data: bytes, options: Options) -> FileOutcome:
-    """What one document prints, and whether anything matched; a document that
+def validation_answer(name: str, data: bytes) -> FileOutcome:
+    """--validate: the first problem of a document, or that it is well formed."""
+    problem = quorbix.validation_report(data)
+    if problem is None:
+        return FileOutcome(matched=True)
+    return FileOutcome(f"{_where(name, problem)} {problem.message}\n")
+
+
+def answer(name: str, source: Any, options: Options) -> FileOutcome:
+    """What one document prints, read a piece at a time, and whether anything
+    matched: its text is made as the document is read, and `matched`,
+    `warning` and `error` are known once it has been written. The first
+    path's values come out as they are found; the other paths' wait for the
+    document's end, so that each path's lines stay together. A document that
     is not well formed is answered, with a warning found by the same scan."""
-    if options.mode == "validate":
-        problem = quorbix.validation_report(data)
-        if problem is None:
-            return FileOutcome(matched=True)
-        return FileOutcome(f"{_where(name, problem)} {problem.message}\n")
-    if options.mode == "count":
-        # Counted in the scan: no match is kept.
-        found, report = _get_many_checked(data, [p + "|@count" for p in options.paths])
-        counts = [r.to_int() for r in found]
-        outcome = FileOutcome(_count_lines(name, counts, options), any(counts))
-    else:
-        results, report = _get_many_checked(data, list(options.paths))
-        outcome = _answers(name, results, options)
-    problem = _problem(report)
-    if problem is not None:
-        outcome.warning = f"{_where(name, problem)} warning: {problem.message}"
+    outcome = FileOutcome(name=name, streamed=True)
+    outcome.text = _streamed_text(outcome, source, options)
     return outcome
+
+
+def _streamed_text(outcome: FileOutcome, source: Any, options: Options) -> Iterator[str]:
+    paths = [p + "|@count" for p in options.paths] if options.mode == "count" else options.paths
+    problems: list[ValidationProblem] = []
+    held: list[list[quorbix.Result]] = [[] for _ in paths]
+    scan = streams.scan(source, list(paths), True, streams.PIECE_SIZE, problems=problems)
+    try:
+        for lists, _ in scan:
+            outcome.matched = outcome.matched or any(r.exists() for found in lists for r in found)
+            if outcome.matched and (options.quiet or options.list_files):
+                break  # enough is known: the rest is not read
+            if options.mode == "lines" and not (options.quiet or options.list_files):
+                yield "".join(_value_lines(outcome.name, lists[0], 0, options))
+                lists[0] = []
+            for kept, found in zip(held, lists):
+                kept += found
+    except (ValueError, OSError) as error:  # an ambiguous path; a read that failed
+        outcome.error = f"{outcome.name}: {getattr(error, 'strerror', None) or error}"
+        return
+    finally:
+        scan.close()
+    if problems:
+        outcome.warning = f"{_where(outcome.name, problems[0])} warning: {problems[0].message}"
+    if options.quiet or options.list_files:
+        return
+    if options.mode == "count":
+        yield _count_lines(outcome.name, [r[0].to_int() if r else 0 for r in held], options)
+    elif options.mode in ("json", "values"):
+        yield _json_line(outcome.name, held, options)
+    else:
+        for i, results in enumerate(held[1:], 1):
+            yield "".join(_value_lines(outcome.name, results, i, options))
 
 
 def _where(name: str, problem: ValidationProblem) -> str:
     return f"{name}:{problem.line}:{problem.column}:"
-
-
-def _answers(name: str, results: list[quorbix.Result], options: Options) -> FileOutcome:
-    matched = any(r.exists() for r in results)
-    if options.quiet or options.list_files:
-        return FileOutcome("", matched)
-    if options.mode in ("json", "values"):
-        return FileOutcome(_json_line(name, results, options), matched)
-    return FileOutcome(_value_lines(name, results, options), matched)
 
 
 def _label(name: str, index: int, options: Options) -> str:
@@ -188,12 +217,13 @@ def _count_lines(name: str, counts: list[int], options: Options) -> str:
     return "".join(f"{_label(name, i, options)}{count}{end}" for i, count in enumerate(counts))
 
 
-def _value_lines(name: str, results: list[quorbix.Result], options: Options) -> Iterator[str]:
-    """The values' lines, in pieces of about 64 kB."""
+def _value_lines(name: str, results: list[quorbix.Result], index: int,
+                 options: Options) -> Iterator[str]:
+    """The lines of path `index`'s values, in pieces of about 64 kB."""
     out: list[str] = []
     size = 0
-    for i, result in enumerate(results):
-        label = _label(name, i, options)
+    label = _label(name, index, options)
+    for result in results:
         for value in values_of(result):
             if options.nul:
                 line = label + value + "\0"
@@ -210,11 +240,23 @@ def _value_lines(name: str, results: list[quorbix.Result], options: Options) -> 
         yield "".join(out)
 
 
-def _json_line(name: str, results: list[quorbix.Result], options: Options) -> str:
-    if options.mode == "values":
-        answers = [values_json(r) for r in results]
-    else:
-        answers = [json_answer(r, p) for r, p in zip(results, options.paths)]
+def _json_line(name: str, found: list[list[quorbix.Result]], options: Options) -> str:
+    """--json and --values: one line, each path's matches as one JSON value."""
+    answers = []
+    for results, path in zip(found, options.paths):
+        shape = quorbix.compile(path).shape  # from the path cache after the first file
+        if shape == "number" and results and results[0].exists():
+            answers.append(values_json(results[0]) if options.mode == "values"
+                           else json.dumps(_finite(results[0].value)))
+            continue
+        if options.mode == "values":
+            items = [values_json(r) for r in results]
+        else:
+            items = [item for r in results for item in _json_items(r)]
+        if shape == "list" or len(items) > 1:
+            answers.append("[" + ",".join(items) + "]")
+        else:
+            answers.append(items[0] if items else "null")
     if len(options.paths) == 1:
         value = answers[0]
     else:
@@ -226,25 +268,34 @@ def _json_line(name: str, results: list[quorbix.Result], options: Options) -> st
 
 
 def read_file(name: str) -> FileOutcome:
-    """Answers one file or standard input ("-"), read whole as bytes (and
-    decompressed): a bytes document is scanned without the interpreter lock,
-    and its matches point into it rather than being copied."""
+    """Answers one file or standard input ("-"), read a piece at a time (and
+    decompressed as it is read); --validate reads it whole."""
     if name == "-" and sys.stdin is None:  # started with <&-
         return FileOutcome(error="(standard input): standard input is closed")
+    shown = "(standard input)" if name == "-" else name
     try:
-        data: bytes = document(sys.stdin.buffer if name == "-" else pathlib.Path(name))
+        source: Any = sys.stdin.buffer if name == "-" else open(name, "rb")
+    except OSError as error:
+        return FileOutcome(error=f"{name}: {error.strerror or error}")
+    try:
+        if _OPTIONS.mode == "validate":
+            with source:
+                outcome = validation_answer(shown, document(source))
+        else:
+            outcome = answer(shown, _Counted(source) if _PROGRESS else source, _OPTIONS)
+            outcome.close = source.close if name != "-" else None
     except OSError as error:
         return FileOutcome(error=f"{name}: {error.strerror or error}")
     except CompressedInputError as error:
         return FileOutcome(error=f"{name}: {error}")
-    shown = "(standard input)" if name == "-" else name
-    try:
-        outcome = answer(shown, data, _OPTIONS)
-    except ValueError as error:  # an ambiguous path: the document decides
-        return FileOutcome(error=f"{name}: {error}")
     outcome.name = shown
-    if _IN_WORKER and not isinstance(outcome.text, str):
-        outcome.text = "".join(outcome.text)  # one string ships cheaply
+    if _IN_WORKER:  # one string ships cheaply
+        try:
+            outcome.text = "".join(outcome.text)
+        finally:
+            if outcome.close is not None:
+                outcome.close()
+        outcome.streamed, outcome.close = False, None
     return outcome
 
 
@@ -252,6 +303,7 @@ def read_file(name: str) -> FileOutcome:
 # whether this process is a worker, whose outcomes travel back pickled.
 _OPTIONS = Options([], "lines")
 _IN_WORKER = False
+_PROGRESS: Progress | None = None  # moved by the reads of this process
 
 
 def _init_worker(options: Options, in_worker: bool = False) -> None:
@@ -300,20 +352,24 @@ def outcomes(files: Sequence[str], options: Options, jobs: int) -> Iterator[Iter
 
 class Progress:
     """A bar of bytes answered across all inputs, on standard error, only on a
-    terminal and for long work. While a large file is scanned the bar moves at
-    the rate the files before it went (a first guess for the first), and it
-    is cleared before any output is written, so it never joins a result line."""
+    terminal and for long work. A file read in this process moves it by the
+    bytes read (compressed ones, for compressed input); one a worker reads,
+    at the rate the files before it went (a first guess for the first).
+    Standard input from a pipe has no size: the bar shows a rate. It is
+    cleared before any output is written, so it never joins a result line."""
 
-    def __init__(self, sizes: list[int]) -> None:
+    def __init__(self, sizes: list[int], sized: bool = True) -> None:
         from tqdm import tqdm
 
         # A terminal that reports no size (a fresh pseudo-terminal) counts as
         # 80 by 24: the bar would not be drawn at all otherwise.
         size = shutil.get_terminal_size((80, 24))
-        self.bar = tqdm(total=sum(sizes), unit="B", unit_scale=True, file=sys.stderr,
-                        leave=False, ncols=size.columns or 80, nrows=size.lines or 24)
+        self.bar = tqdm(total=sum(sizes) if sized else None, unit="B", unit_scale=True,
+                        file=sys.stderr, leave=False, ncols=size.columns or 80,
+                        nrows=size.lines or 24)
         self.lock = threading.Lock()
         self.done = 0
+        self.read: int | None = None  # bytes read of the current file, when counted
         self.rate = 500e6  # bytes per second, until measured
         self.current = 0
         self.started = time.monotonic()
@@ -323,15 +379,19 @@ class Progress:
 
     def begin(self, size: int) -> None:
         with self.lock:
-            self.current, self.started = size, time.monotonic()
+            self.current, self.started, self.read = size, time.monotonic(), None
+
+    def advance(self, count: int) -> None:
+        with self.lock:
+            self.read = (self.read or 0) + count
 
     def end(self, size: int) -> None:
         with self.lock:
             elapsed = time.monotonic() - self.started
             if size > 1 << 20 and elapsed > 0:
                 self.rate = size / elapsed
-            self.done += size
-            self.current = 0
+            self.done += max(size, self.read or 0)
+            self.current, self.read = 0, None
             self.bar.n = self.done
             self.bar.refresh()
 
@@ -350,13 +410,50 @@ class Progress:
     def _tick(self) -> None:
         while not self.stop.wait(0.2):
             with self.lock:
-                guess = min(self.current * 0.99, self.rate * (time.monotonic() - self.started))
-                self.bar.n = self.done + int(guess)
+                if self.read is not None:
+                    self.bar.n = self.done + self.read
+                else:
+                    guess = min(self.current * 0.99,
+                                self.rate * (time.monotonic() - self.started))
+                    self.bar.n = self.done + int(guess)
                 self.bar.refresh()
 
 
+class _Counted:
+    """A file whose reads move the progress bar."""
+
+    def __init__(self, file: IO[bytes]) -> None:
+        self.file = file
+
+    def read(self, size: int = -1) -> bytes:
+        return self._counted(self.file.read(size))
+
+    def read1(self, size: int = -1) -> bytes:
+        return self._counted(self.file.read1(size))  # type: ignore[attr-defined]
+
+    @staticmethod
+    def _counted(data: bytes) -> bytes:
+        if _PROGRESS is not None:
+            _PROGRESS.advance(len(data))
+        return data
+
+
 def file_sizes(files: Sequence[str]) -> list[int]:
-    return [os.path.getsize(f) if f != "-" and os.path.isfile(f) else 0 for f in files]
+    """Each file's size; 0 for what has none (a pipe, a FIFO)."""
+    return [_stdin_size() if f == "-" else os.path.getsize(f) if os.path.isfile(f) else 0
+            for f in files]
+
+
+def _stdin_size() -> int:
+    try:
+        status = os.fstat(sys.stdin.fileno())
+    except (OSError, AttributeError, ValueError):
+        return 0
+    return status.st_size if stat.S_ISREG(status.st_mode) else 0
+
+
+def _piped_stdin(files: Sequence[str]) -> bool:
+    return files == ["-"] and _stdin_size() == 0 and sys.stdin is not None and not sys.stdin.isatty()
 
 
 # ---- the command -----------------------------------------------------------
@@ -572,9 +669,14 @@ def run(argv: Sequence[str] | None) -> int:
         return show(parsed)
     options, files, jobs = parsed
     sizes = file_sizes(files)
+    global _PROGRESS
     progress = None
-    if sys.stderr.isatty() and not options.quiet and sum(sizes) >= PROGRESS_BYTES:
-        progress = Progress(sizes)
+    if sys.stderr.isatty() and not options.quiet:
+        if sum(sizes) >= PROGRESS_BYTES:
+            progress = Progress(sizes)
+        elif _piped_stdin(files):
+            progress = Progress(sizes, sized=False)
+    _PROGRESS = progress if jobs <= 1 or len(files) <= 1 else None
     out = Output(progress)
     status, failed, invalid = 1, False, False
     try:
@@ -585,11 +687,23 @@ def run(argv: Sequence[str] | None) -> int:
                     say(outcome.error)
                     failed = True
                     continue
+                try:
+                    _write(out, outcome, options)
+                except BrokenPipeError:
+                    # What was found counts: a closed pipe still ends with its status.
+                    status = 0 if outcome.matched else status
+                    raise
+                finally:
+                    if outcome.close is not None:
+                        outcome.close()
+                if outcome.error is not None:  # found as the document was read
+                    out.flush()
+                    say(outcome.error)
+                    failed = True
+                    continue
                 if outcome.warning is not None:
                     out.flush()
                     say(outcome.warning, prefix="")
-                # What was found counts before it is written: a closed pipe
-                # below still ends with the status of what was found.
                 if outcome.matched:
                     status = 0
                     if options.quiet:
@@ -597,11 +711,6 @@ def run(argv: Sequence[str] | None) -> int:
                 invalid = invalid or (options.mode == "validate" and not outcome.matched)
                 if options.list_files and outcome.matched:
                     out.write(outcome.name + ("\0" if options.nul else "\n"))
-                elif isinstance(outcome.text, str):
-                    out.write(outcome.text)
-                else:
-                    for piece in outcome.text:
-                        out.write(piece)
         out.flush()
     except BrokenPipeError:  # the reader went away (| head): stop quietly
         pass
@@ -609,6 +718,18 @@ def run(argv: Sequence[str] | None) -> int:
         if progress is not None:
             progress.close()
     return _status(options, status, failed, invalid)
+
+
+def _write(out: Output, outcome: FileOutcome, options: Options) -> None:
+    """A file's text; streamed, each piece flushed as it is made, so that an
+    answer shows as soon as it is found."""
+    if isinstance(outcome.text, str):
+        out.write(outcome.text)
+        return
+    for piece in outcome.text:
+        out.write(piece)
+        if outcome.streamed and piece:
+            out.flush()
 
 
 def show(text: str) -> int:

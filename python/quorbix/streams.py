@@ -4,12 +4,12 @@ from __future__ import annotations
 
 import codecs
 import re
-from collections.abc import Iterator, Mapping
+from collections.abc import Generator, Iterator, Mapping
 from typing import Any
 
 from ._quorbix import Path, Result, _stream, _text_codec
 from ._sources import Source, pieces
-from .malformed import MalformedError, _problem
+from .malformed import MalformedError, ValidationProblem, _problem
 
 # A piece of a file: large enough that a piece costs little more than its
 # bytes, small enough that what a stream holds stays a few of them.
@@ -68,13 +68,14 @@ def _chained(first: bytes, rest: Iterator[bytes]) -> Iterator[bytes]:
     yield from rest
 
 
-def _scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_size: int,
-          raw: bool = False) -> Iterator[tuple[list[list[Any]], str]]:
+def scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_size: int,
+          raw: bool = False, problems: list[ValidationProblem] | None = None
+          ) -> Generator[tuple[list[list[Any]], str], None, None]:
     """One list of new Results per path after each piece (with `raw`, their
     bytes), then the rest once the document ended, each time with the name of
     the encoding of the elements' bytes; then the document's first problem,
     as MalformedError (unless `recover`: the scan then goes on past it, as a
-    whole document's does)."""
+    whole document's does, and the problem is put in `problems`)."""
     if piece_size < 1:
         raise ValueError("piece_size must be at least 1")
     pieces_, utf8 = _text_pieces(source, piece_size)
@@ -92,6 +93,8 @@ def _scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_si
         problem = _problem(stream.report())
         if problem is not None and not recover:
             raise MalformedError(problem, " (recover=True reads past it)")
+        if problem is not None and problems is not None:
+            problems.append(problem)
     finally:
         close = getattr(pieces_, "close", None)
         if close is not None:
@@ -110,7 +113,7 @@ def stream(source: Source | Any, path: str | Path, *, recover: bool = False,
     `|@count`, ...) yields them once the document ended. A document that is
     not well formed raises MalformedError once the matches before its fault
     were yielded; with `recover=True` the scan reads on, as `get` does."""
-    for lists, _ in _scan(source, [path], recover, piece_size):
+    for lists, _ in scan(source, [path], recover, piece_size):
         yield from lists[0]
 
 
@@ -143,7 +146,7 @@ def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str
 
     waiting: list[bytes] = []
     encoding = "UTF-8"
-    for lists, encoding in _scan(source, [rows], recover, piece_size, raw=True):
+    for lists, encoding in scan(source, [rows], recover, piece_size, raw=True):
         waiting += lists[0]
         while waiting and (chunksize is None or len(waiting) >= chunksize):
             cut = len(waiting) if chunksize is None else chunksize

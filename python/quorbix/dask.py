@@ -1,4 +1,5 @@
-"""Many XML documents as one Dask DataFrame: a partition per file, read by quorbix.
+"""Many XML documents as one Dask DataFrame: a partition per file, or per block of
+a large file (`blocksize`), read by quorbix.
 
 Dask plans a computation from the frame's columns and dtypes alone, so every
 partition must have exactly those, whatever its file holds. They come from the
@@ -12,10 +13,14 @@ column's type is an error, and it says where it is.
 from __future__ import annotations
 
 from collections.abc import Mapping
+from dataclasses import dataclass
 from typing import Any
 
+from . import _blocks
 from ._quorbix import _MISSING_TEXTS, Path
 from ._sources import document
+from .malformed import MalformedError
+from .streams import PIECE_SIZE, row_tables
 from .tables import _columns, read_xml as _read_xml
 
 # The texts pandas' parsers read as a missing value, as the core's tables have them.
@@ -67,32 +72,94 @@ def _typed(pandas: Any, cells: list[str | None], dtype: Any, file: str, name: st
         raise
 
 
+@dataclass(frozen=True)
+class _Block:
+    """A block of a large file: its rows from the first that begins at or
+    after `start` to the last that begins before `end` (None: the file's end)."""
+
+    file: Any  # an fsspec OpenFile
+    layout: _blocks.Layout
+    start: int
+    end: int | None
+    first: bool
+
+    @property
+    def path(self) -> str:
+        return _blocks.describe(self.file.path, self.start, self.end)
+
+
 class _Partition:
-    """Reads one file into its partition, in a worker. Dask hands it the
-    columns the computation uses (`columns=`); only those are read, when the
-    frame's columns are paths."""
+    """Reads one file, or one block of one, into its partition, in a worker.
+    Dask hands it the columns the computation uses (`columns=`); only those
+    are read, when the frame's columns are paths."""
 
     def __init__(self, rows: str | Path, paths: dict[str, str | Path] | None,
                  dtypes: dict[str, Any], recover: bool) -> None:
         self.rows, self.paths, self.dtypes, self.recover = rows, paths, dtypes, recover
 
-    def __call__(self, file: Any, columns: list[str] | None = None) -> Any:
+    def __call__(self, part: Any, columns: list[str] | None = None) -> Any:
         import pandas  # type: ignore[import-untyped, import-not-found, unused-ignore]
 
         names = list(self.dtypes) if columns is None else list(columns)
-        with file as opened:  # read where the worker is: local disks and object stores alike
-            data = document(opened)
         asked = None if self.paths is None else {name: self.paths[name] for name in names}
-        found, cells, count, _ = _columns(data, self.rows, asked, self.recover)
+        if isinstance(part, _Block):
+            found, cells, count = self._block(part, asked)
+        else:
+            with part as opened:  # read where the worker is: local disks and object stores alike
+                data = document(opened)
+            found, cells, count, _ = _columns(data, self.rows, asked, self.recover)
         unknown = [name for name in found if name not in self.dtypes]
         if unknown:
-            raise ValueError(f"{file.path}: column {unknown[0]!r} is not in the first file, "
+            raise ValueError(f"{part.path}: column {unknown[0]!r} is not in the first file, "
                              "whose columns the frame has; name every column with columns=")
         read = dict(zip(found, cells))
         return pandas.DataFrame(
             {name: _typed(pandas, read.get(name, [None] * count), self.dtypes[name],
-                          file.path, name) for name in names},
+                          part.path, name) for name in names},
             index=pandas.RangeIndex(count), columns=names)
+
+    def _block(self, block: _Block, asked: dict[str, str | Path] | None
+               ) -> tuple[list[str], list[list[str | None]], int]:
+        """The block's rows, read as a stream of the block's document; a
+        block that does not read as well formed is a split that fell inside
+        markup, or a file that is not well formed (`recover` cannot tell the
+        two apart here, so it does not apply)."""
+        with block.file as opened:
+            start = block.start if block.first else _blocks.row_start(
+                opened, block.start, block.layout.row)
+            if start is None or (block.end is not None and start >= block.end):
+                return list(asked or []), [[] for _ in asked or []], 0  # no row begins here
+            end = None if block.end is None else _blocks.row_start(
+                opened, block.end, block.layout.row)
+            pieces = _blocks.block_pieces(opened, block.layout, start, end, block.first)
+            try:
+                return _merged(row_tables(pieces, self.rows, asked, False, PIECE_SIZE))
+            except MalformedError as error:
+                raise _blocks.SplitError(
+                    f"{_blocks.describe(block.file.path, start, end)} does not read as rows: "
+                    f"{error.problem.message}. A row-like tag in a comment or a CDATA "
+                    f"section, or rows within rows, make a split at byte {end if block.first else start} "
+                    "fall inside markup; read the file with a larger blocksize or none "
+                    "(if the file is not well formed, blocksize=None reads it as a whole)"
+                ) from None
+
+
+def _merged(tables: Any) -> tuple[list[str], list[list[str | None]], int]:
+    """The tables of a stream's batches as one: each column's cells in row
+    order, a column a batch lacks missing in its rows."""
+    names: list[str] = []
+    columns: dict[str, list[str | None]] = {}
+    count = 0
+    for found, cells, rows, _ in tables:
+        for name, column in zip(found, cells):
+            if name not in columns:
+                names.append(name)
+                columns[name] = [None] * count
+            columns[name] += column
+        count += rows
+        for name in names:
+            columns[name] += [None] * (count - len(columns[name]))
+    return names, [columns[name] for name in names], count
 
 
 def read_xml(
@@ -102,27 +169,70 @@ def read_xml(
     dtype: Any = None,
     *,
     recover: bool = False,
+    blocksize: int | str | None = None,
 ) -> Any:  # a dask.dataframe.DataFrame: Dask is an optional extra
     """One partition per file of `urlpath` (a glob, a list, or any URL fsspec
     opens, compressed files by their suffix or their first bytes). A file that
     is not well formed raises MalformedError in its partition, unless
-    `recover=True` takes the rows found."""
+    `recover=True` takes the rows found.
+
+    With `blocksize` (bytes, or a text such as "64MB"), a large file is split
+    into partitions of about that many bytes, as dask.dataframe.read_csv
+    splits one: each starts at the first row that begins in its block and
+    reads on to finish its last row. Rows are found by their start tags, so
+    `rows` must be plain names (`osm.node`); a split that falls inside markup
+    (a row-like tag in a comment or CDATA, rows within rows) raises an error
+    that names its offset. A compressed or UTF-16 file, or other rows, is one
+    partition."""
     try:
         import dask.dataframe as dd  # type: ignore[import-untyped, import-not-found, unused-ignore]
         import fsspec  # type: ignore[import-untyped, import-not-found, unused-ignore]
         import pandas
+        from dask.utils import parse_bytes  # type: ignore[import-untyped, import-not-found, unused-ignore]
     except ImportError as error:  # pragma: no cover - dask is an optional extra
         raise ImportError("quorbix.dask needs Dask: pip install 'quorbix[dask]'") from error
     files = fsspec.open_files(urlpath, mode="rb", compression="infer")
     if not files:
         raise FileNotFoundError(f"no file matches {urlpath!r}")
     paths = dict(columns) if columns is not None else None
-    with files[0] as opened:
-        first = _read_xml(document(opened), rows, paths, recover=recover)
+    parts: list[Any] = list(files)
+    if blocksize is not None:
+        size = parse_bytes(blocksize) if isinstance(blocksize, str) else int(blocksize)
+        if size < 1:
+            raise ValueError("blocksize must be at least one byte")
+        parts = [block for file in files for block in _split(fsspec, file, rows, size)]
+    partition = _Partition(rows, paths, {}, recover)
+    first = _first_frame(pandas, parts[0], rows, paths, recover, partition)
     dtypes = {name: _declared(dtype, name) for name in first}
     dtypes = {name: _nullable(pandas, first[name]) if kind is None else kind
               for name, kind in dtypes.items()}
     meta = pandas.DataFrame({name: pandas.Series(dtype=kind) for name, kind in dtypes.items()})
     partition = _Partition(rows, paths, dtypes, recover)
-    return dd.from_map(partition, files, meta=meta,  # type: ignore[no-untyped-call, unused-ignore]
+    return dd.from_map(partition, parts, meta=meta,  # type: ignore[no-untyped-call, unused-ignore]
                        enforce_metadata=False)
+
+
+def _first_frame(pandas: Any, part: Any, rows: str | Path, paths: dict[str, str | Path] | None,
+                 recover: bool, partition: _Partition) -> Any:
+    """The first file's frame, or the first block's, as pandas would type
+    it: the frame's columns and their types come from it."""
+    if not isinstance(part, _Block):
+        with part as opened:
+            return _read_xml(document(opened), rows, paths, recover=recover)
+    found, cells, count = partition._block(part, paths)
+    from .tables import _frame
+
+    return _frame(found, cells, count, [2] * len(found), None)
+
+
+def _split(fsspec: Any, file: Any, rows: str | Path, blocksize: int) -> list[Any]:
+    """The blocks of one file, or the file itself when it cannot be split."""
+    plain = fsspec.core.OpenFile(file.fs, file.path, mode="rb")  # no decompression: the bytes
+    with plain as opened:
+        the = _blocks.layout(opened, rows)
+    if the is None or file.compression is not None:
+        return [file]
+    size = file.fs.size(file.path)
+    offsets = _blocks.split_offsets(size, blocksize, the)
+    return [_Block(plain, the, start, end, i == 0)
+            for i, (start, end) in enumerate(zip(offsets, offsets[1:] + [None]))]

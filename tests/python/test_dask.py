@@ -114,3 +114,34 @@ def test_what_a_partition_cannot_hold_is_an_error(tmp_path, scheduler):
 def test_no_file_is_an_error(tmp_path):
     with pytest.raises(FileNotFoundError):
         quorbix.dask.read_xml(str(tmp_path / "*.xml"), "a.b")
+
+
+def test_one_large_file_in_blocks_is_exact_or_says_where_it_cannot_be(tmp_path, scheduler):
+    """Rows in comments, in CDATA and in rows make some splits fall inside markup:
+    each blocksize gives the whole file's frame, or an error naming the offset."""
+    import random
+
+    from quorbix._blocks import SplitError
+
+    rng = random.Random(3)
+    traps = ['<!-- <node id="c"/> -->', '<x><![CDATA[ <node id="d"> ]]></x>',
+             '<node id="o"><node id="in"/></node>']
+    body = "\n".join(rng.choice(traps) if rng.random() < 0.1 else f'<node id="n{i}" k="a>b"/>'
+                     for i in range(300))
+    path = tmp_path / "big.xml"
+    path.write_text(f'<?xml version="1.0"?>\n<!DOCTYPE osm>\n<osm>{body}</osm>\n')
+    whole = quorbix.read_xml(path, "osm.node", {"id": "@id"}).id.tolist()
+    exact = refused = 0
+    for blocksize in range(200, 4000, 173):
+        try:  # the first block is read at once, for the frame's columns
+            frame = quorbix.dask.read_xml(str(path), "osm.node", {"id": "@id"},
+                                          blocksize=blocksize)
+            assert frame.id.compute().tolist() == whole, blocksize
+            exact += frame.npartitions > 1
+        except SplitError as error:
+            assert "split at byte" in str(error)
+            refused += 1
+    assert exact and refused
+    gzipped = tmp_path / "big.xml.gz"
+    gzipped.write_bytes(gzip.compress(path.read_bytes()))
+    assert quorbix.dask.read_xml(str(gzipped), "osm.node", blocksize=100).npartitions == 1

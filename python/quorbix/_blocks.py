@@ -93,8 +93,8 @@ def _root_start_end(head: bytes, root: bytes) -> int | None:
             name = _NAME.match(head, at + 1)
             if name is None or name.group() != root:
                 return None
-            close = _tag_end(head, at)
-            return None if close is None or head[close - 2:close] == b"/>" else close
+            tag_end = _tag_end(head, at)
+            return None if tag_end is None or head[tag_end - 2:tag_end] == b"/>" else tag_end
         elif head[at:at + 1].isspace():
             at += 1
             continue

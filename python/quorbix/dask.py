@@ -20,7 +20,7 @@ from . import _blocks
 from ._quorbix import _MISSING_TEXTS, Path
 from ._sources import document
 from .malformed import MalformedError
-from .streams import PIECE_SIZE, row_tables
+from .streams import PIECE_SIZE, merged, row_tables
 from .tables import _columns, read_xml as _read_xml
 
 # The texts pandas' parsers read as a missing value, as the core's tables have them.
@@ -133,7 +133,7 @@ class _Partition:
                 opened, block.end, block.layout.row)
             pieces = _blocks.block_pieces(opened, block.layout, start, end, block.first)
             try:
-                return _merged(row_tables(pieces, self.rows, asked, False, PIECE_SIZE))
+                return merged(list(row_tables(pieces, self.rows, asked, False, PIECE_SIZE)))[:3]
             except MalformedError as error:
                 raise _blocks.SplitError(
                     f"{_blocks.describe(block.file.path, start, end)} does not read as rows: "
@@ -142,24 +142,6 @@ class _Partition:
                     "fall inside markup; read the file with a larger blocksize or none "
                     "(if the file is not well formed, blocksize=None reads it as a whole)"
                 ) from None
-
-
-def _merged(tables: Any) -> tuple[list[str], list[list[str | None]], int]:
-    """The tables of a stream's batches as one: each column's cells in row
-    order, a column a batch lacks missing in its rows."""
-    names: list[str] = []
-    columns: dict[str, list[str | None]] = {}
-    count = 0
-    for found, cells, rows, _ in tables:
-        for name, column in zip(found, cells):
-            if name not in columns:
-                names.append(name)
-                columns[name] = [None] * count
-            columns[name] += column
-        count += rows
-        for name in names:
-            columns[name] += [None] * (count - len(columns[name]))
-    return names, [columns[name] for name in names], count
 
 
 def read_xml(

@@ -141,16 +141,66 @@ def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str
                ) -> Iterator[tuple[list[str], list[list[str | None]], int, list[int]]]:
     """The tables (names, cells, count, kinds) of the rows found in the
     document, `chunksize` rows each (the last may have fewer), or those each
-    piece completed."""
+    piece completed. The rows a piece completed become cells at once: a
+    chunk holds its cells, not its rows' markup."""
     from .tables import _rows_table
 
-    waiting: list[bytes] = []
-    encoding = "UTF-8"
+    waiting: list[Table] = []
+    held = 0
     for lists, encoding in scan(source, [rows], recover, piece_size, raw=True):
-        waiting += lists[0]
-        while waiting and (chunksize is None or len(waiting) >= chunksize):
-            cut = len(waiting) if chunksize is None else chunksize
-            yield _rows_table(waiting[:cut], encoding, columns)
-            del waiting[:cut]
-    if waiting:
-        yield _rows_table(waiting, encoding, columns)
+        if not lists[0]:
+            continue
+        table = _rows_table(lists[0], encoding, columns)
+        if chunksize is None:
+            yield table
+            continue
+        waiting.append(table)
+        held += table[2]
+        while held >= chunksize:
+            chunk, rest = _cut(merged(waiting), chunksize)
+            yield chunk
+            waiting, held = [rest], rest[2]
+    if waiting and held:
+        yield merged(waiting)
+
+
+Table = tuple[list[str], list[list[str | None]], int, list[int]]
+
+
+def merged(tables: list[Table]) -> Table:
+    """Tables of consecutive rows as one: each column's cells in row order, a
+    column a table lacks missing in its rows. A column's kind is the one its
+    tables agree on, else left to pandas (2), which types the cells as they
+    are whatever the kind."""
+    names: list[str] = []
+    columns: dict[str, list[str | None]] = {}
+    kinds: dict[str, set[int]] = {}
+    count = 0
+    for found, cells, rows, found_kinds in tables:
+        for name, column, kind in zip(found, cells, found_kinds):
+            if name not in columns:
+                names.append(name)
+                columns[name], kinds[name] = [None] * count, set()
+            columns[name] += column
+            kinds[name].add(kind)
+        count += rows
+        for name in names:
+            if len(columns[name]) < count:
+                columns[name] += [None] * (count - len(columns[name]))
+                kinds[name].add(2)
+    return (names, [columns[name] for name in names], count,
+            [next(iter(kinds[name])) if len(kinds[name]) == 1 else 2 for name in names])
+
+
+def _cut(table: Table, count: int) -> tuple[Table, Table]:
+    """The first `count` rows of a table, and the rest, each with the kinds
+    its own cells give: a column of plain numbers stays one where a cell is
+    present; any other is left to pandas (2)."""
+    names, cells, rows, kinds = table
+
+    def part(columns: list[list[str | None]], size: int) -> Table:
+        return (names, columns, size,
+                [1 if kind == 1 and any(c is not None for c in column) else 2
+                 for kind, column in zip(kinds, columns)])
+
+    return part([c[:count] for c in cells], count), part([c[count:] for c in cells], rows - count)

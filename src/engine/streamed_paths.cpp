@@ -59,6 +59,10 @@ const std::optional<ValidationReport>& StreamedPaths::report() const {
     return driver_->report();
 }
 
+bool StreamedPaths::stopped_early() const {
+    return driver_->stopped_early();
+}
+
 std::size_t StreamedPaths::held() const {
     return driver_->held();
 }

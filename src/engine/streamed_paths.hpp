@@ -62,6 +62,9 @@ class StreamedPaths {
     // document is well formed so far.
     const std::optional<ValidationReport>& report() const;
     xml::Encoding encoding() const { return encoding_; }
+    // Whether the scan ended before the document did, having found all it
+    // looks for (or, checked so, a problem): the rest was not read.
+    bool stopped_early() const;
     // The document's bytes held now.
     std::size_t held() const;
 

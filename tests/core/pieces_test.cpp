@@ -119,6 +119,11 @@ TEST(Pieces, ProblemsOfLongDocuments) {
     expect_pieces_answer_as_whole(doc + "  <item>cut",
                                   {"r.item.#.@n|@count", "r.item.#(@n==2999)#"});
     expect_pieces_answer_as_whole(doc + "</x>", {"r.item.#.@n|@count", "r.item.#(@n==2999)#"});
+    // One long line of characters, broken ones among them, before the fault:
+    // its column counts them as the whole line does, wherever bytes are dropped.
+    std::string line = "<r>";
+    for (int i = 0; i < 400; ++i) line += "<b>x\xC3\xA9\x90\xE5\x89</b>";
+    expect_pieces_answer_as_whole(line + "<a></r>", {"r.b.#|@count"});
 }
 
 TEST(Pieces, EncodingsAndMarks) {

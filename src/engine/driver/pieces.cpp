@@ -40,6 +40,7 @@ void PieceDriver::walk(bool last) {
     const bool problem = check_ != nullptr && !check_->ok();
     if (problem && !report_) report_ = place_problem();
     if (last || stop.end == xml::WalkEnd::Stopped) {
+        stopped_early_ = stop.end == xml::WalkEnd::Stopped;
         if (!(problem && stop_at_problem_)) machine_.finish(stop.at);
         done_ = true;
         return;
@@ -52,12 +53,16 @@ void PieceDriver::walk(bool last) {
 }
 
 // Drops the bytes before both the next walk's start and the first element
-// the machine still needs, in whole blocks; only once they are half of what
-// is held, so that an element that spans many pieces is not moved for each.
+// the machine still needs; only once they are half of what is held, so that
+// an element that spans many pieces is not moved for each. The cut is made
+// at a '<', which no character of any encoding read a byte at a time ends
+// in, so that the characters counted on either side of it are those of the
+// whole line.
 void PieceDriver::drop_walked() {
-    std::size_t keep = std::min(resume_, machine_.first_needed());
-    keep &= ~std::size_t{63};
-    if (keep == 0 || keep < held_.size() / 2) return;
+    if (held_.empty()) return;
+    std::size_t keep = std::min({resume_, machine_.first_needed(), held_.size() - 1});
+    keep = held_.rfind('<', keep);
+    if (keep == std::string::npos || keep == 0 || keep < held_.size() / 2) return;
     if (check_ != nullptr && check_->ok()) place_dropped(keep);
     held_.erase(0, keep);
     origin_ += keep;

@@ -44,6 +44,9 @@ class PieceDriver {
     // The document ended: what is still open ends there.
     void end();
 
+    // Whether the scan ended before the document did: the machine had
+    // nothing more to look for, or the check's first problem ended it.
+    bool stopped_early() const { return stopped_early_; }
     // The bytes held now, and where they begin in the document.
     std::size_t held() const { return held_.size(); }
     std::uint64_t origin() const { return origin_; }
@@ -61,14 +64,15 @@ class PieceDriver {
     xml::DocumentStart start_;
     xml::StructureCheck* check_;
     bool stop_at_problem_;
-    std::string held_;          // the document from `origin_` on, as far as it arrived
-    std::uint64_t origin_ = 0;  // a multiple of 64, as the walk's blocks are
-    std::size_t resume_;        // where in `held_` the next walk begins
+    std::string held_;  // the document from `origin_` on, as far as it arrived
+    std::uint64_t origin_ = 0;
+    std::size_t resume_;  // where in `held_` the next walk begins
     // The size `held_` must reach before the next walk: markup longer than
     // the pieces so far is walked again only once the bytes held doubled,
     // so that a long comment costs a few walks, not one per piece.
     std::size_t walk_at_ = 0;
     bool done_ = false;
+    bool stopped_early_ = false;
     // With a check: where the bytes held begin in lines, and where the open
     // elements whose bytes were dropped begin (a prefix of the check's open
     // elements), so that a problem is placed wherever it lies.

@@ -34,6 +34,9 @@ class BufferView {
     std::string_view bytes() const {
         return {static_cast<const char*>(view_.buf), static_cast<std::size_t>(view_.len)};
     }
+    // Whether the bytes are a bytes object's (a memoryview of one, say), which
+    // never change.
+    bool of_bytes() const { return held_ && view_.obj != nullptr && PyBytes_Check(view_.obj); }
     void release();
 
   private:

@@ -102,7 +102,7 @@ Expected<PyRef> feed(PyObject* self, PyObject* piece) {
     BufferView view;
     auto bytes = read_any_document(piece, view);
     if (!bytes.ok()) return std::move(bytes.error());
-    bool more = feed_bytes(s, bytes.value(), is_bytes_document(piece));
+    bool more = feed_bytes(s, bytes.value(), is_bytes_document(piece) || view.of_bytes());
     return PyRef(PyBool_FromLong(more));
 }
 

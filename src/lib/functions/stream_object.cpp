@@ -65,33 +65,35 @@ std::optional<PendingError> in_use(const StreamFields& s) {
     return PendingError(PyExc_RuntimeError, "the stream is being fed by another thread");
 }
 
-// Feeds `bytes`, without the lock when they cannot change meanwhile (a bytes
-// object) and are many.
+// Marks a stream busy while a piece is scanned without the lock, also when
+// the scan throws.
+class Busy {
+  public:
+    explicit Busy(StreamFields& s) : s_(s) { s_.busy = true; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+    ~Busy() { s_.busy = false; }
+
+  private:
+    StreamFields& s_;
+};
+
+// Feeds `bytes`, without the lock when they cannot change meanwhile (the
+// bytes of a bytes object, or the stream's own) and are many.
 bool feed_bytes(StreamFields& s, std::string_view bytes, bool immutable) {
+    std::string first;
     if (!s.scan) {
         s.first.append(bytes);
         if (!engine::document_start_known(s.first)) return true;
         start_scan(s);
-        std::string first = std::move(s.first);
+        first = std::move(s.first);
         s.first.clear();
         bytes = first;
-        s.busy = true;
-        bool more;
-        {
-            LockReleased released(bytes.size() >= unlocked_scan_bytes);
-            more = s.scan->feed(bytes);
-        }
-        s.busy = false;
-        return more;
+        immutable = true;
     }
-    s.busy = true;
-    bool more;
-    {
-        LockReleased released(immutable && bytes.size() >= unlocked_scan_bytes);
-        more = s.scan->feed(bytes);
-    }
-    s.busy = false;
-    return more;
+    Busy busy(s);
+    LockReleased released(immutable && bytes.size() >= unlocked_scan_bytes);
+    return s.scan->feed(bytes);
 }
 
 Expected<PyRef> feed(PyObject* self, PyObject* piece) {

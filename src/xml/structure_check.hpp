@@ -130,8 +130,8 @@ class StructureCheck {
         return true;
     }
     // Keeps the first problem; answers false.
-    bool fail(Problem problem, std::size_t offset, std::string_view name = {},
-              std::string_view open = {}) {
+    [[gnu::cold, gnu::noinline]] bool fail(Problem problem, std::size_t offset,
+                                           std::string_view name = {}, std::string_view open = {}) {
         if (!ok()) return false;
         problem_ = problem;
         offset_ = offset;

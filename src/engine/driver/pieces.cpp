@@ -9,6 +9,7 @@
 namespace quorbix::engine {
 
 bool PieceDriver::feed(std::string_view piece) {
+    if (machine_.stopped()) done_ = true;  // it looks for nothing: nothing need be read
     if (done_) return false;
     held_.append(piece);
     if (held_.size() >= walk_at_) walk(false);

@@ -34,7 +34,7 @@ namespace quorbix::lib {
 namespace {
 
 struct StreamFields {
-    PathEntries entries;  // never empty texts: they hold the compiled paths
+    PathEntries entries;  // an empty text has none, and finds nothing
     engine::Checking checking = engine::Checking::None;
     bool utf8 = false;
     std::string first;  // the document's first bytes, until they say how it is encoded
@@ -129,11 +129,14 @@ PyObject* end_entry(PyObject* self, PyObject* unused) {
     return finish(end(self, unused));
 }
 
-// The matches path `p` has ready: as they are found when they stream, else
-// once the document ended.
-engine::Matches ready(StreamFields& s, std::size_t p) {
+// The matches entry `e` has ready: as they are found when they stream, else
+// once the document ended. The scan's paths are the entries that have one.
+engine::Matches ready(StreamFields& s, std::size_t e) {
     engine::Matches matches;
-    if (s.scan && (s.scan->streams(p) || s.scan->ended())) std::swap(matches, s.scan->found()[p]);
+    if (!s.scan || !s.entries[e]) return matches;
+    std::size_t p = 0;
+    for (std::size_t i = 0; i < e; ++i) p += s.entries[i] ? 1 : 0;
+    if (s.scan->streams(p) || s.scan->ended()) std::swap(matches, s.scan->found()[p]);
     return matches;
 }
 
@@ -256,8 +259,6 @@ Expected<PyRef> make_stream(PyObject* const* args, Py_ssize_t nargs, PyObject* k
     if (!PyList_Check(bound[0])) return argument_type_error("paths", bound[0], "list");
     auto entries = path_entries(bound[0]);
     if (!entries.ok()) return std::move(entries.error());
-    for (const path::CompiledPathRef& entry : entries.value())
-        if (!entry) return PendingError(PyExc_ValueError, "an empty path finds nothing to stream");
     long checking = PyLong_AsLong(bound[1]);
     if (checking == -1 && PyErr_Occurred()) return PendingError::fetch();
     if (checking < 0 || checking > 2)

@@ -96,12 +96,6 @@ def _validation_report(data: str | ReadableBuffer) -> tuple[int, int, int, str] 
     """None for a valid document, else the offset of the markup at fault, its
     line and column, and what is wrong (behind quorbix.validation_report)."""
 
-def _get_many_checked(
-    data: bytes, paths: list[str | Path]
-) -> tuple[list[Result], tuple[int, int, int, str] | None]:
-    """get_many_bytes, and the document's structure checked by the same scan,
-    as _validation_report (for the command line)."""
-
 def _stream(paths: list[str | Path], checking: int, utf8: bool) -> _Stream:
     """A scan of `paths` over a document fed in pieces (behind quorbix.stream):
     `checking` 0 checks nothing, 1 reports the first problem, 2 ends the scan

@@ -8,7 +8,6 @@
 #include "lib/document/unlocked_scan.hpp"
 #include "lib/functions/module_functions.hpp"
 #include "lib/functions/path_object.hpp"
-#include "lib/functions/report_object.hpp"
 #include "lib/functions/single_path.hpp"
 #include "lib/result/result.hpp"
 
@@ -79,23 +78,17 @@ Expected<PyRef> outcome_results(engine::MultiOutcome outcome, const PathEntries&
 
 // Reads the document only when some entry needs a scan, and scans once:
 // get_many_bytes in range mode, get_many (copying out of the str) and
-// get_many_buffer in copy mode. With a `report`, the scan also checks the
-// document's structure into it.
-Expected<PyRef> answer(PyObject* data, DocumentKind kind, const PathEntries& entries,
-                       engine::ValidationReport* report = nullptr) {
+// get_many_buffer in copy mode.
+Expected<PyRef> answer(PyObject* data, DocumentKind kind, const PathEntries& entries) {
     auto paths = compiled_of(entries);
     if (paths.empty()) return results_of(entries, {}, nullptr, xml::Encoding::Utf8);
     DocumentHold hold;
     auto input = scan_input(data, kind, kind == DocumentKind::Bytes, hold);
     if (!input.ok()) return std::move(input.error());
     const auto& [text, document] = input.value();
-    xml::StructureCheck check;
     auto outcome = scan_unlocked(hold, text.bytes.size(), [&] {
-        return engine::evaluate_paths(text.bytes, text.encoding, paths, document != nullptr,
-                                      report != nullptr ? &check : nullptr);
+        return engine::evaluate_paths(text.bytes, text.encoding, paths, document != nullptr);
     });
-    if (outcome.ok() && report != nullptr)
-        *report = engine::report_of(check, text.bytes, text.encoding);
     hold.view.release();  // the matches own their bytes; a buffer may change from here on
     if (!outcome.ok()) return std::move(outcome.error());
     return outcome_results(std::move(outcome.value()), entries, document, text.encoding);
@@ -104,39 +97,18 @@ Expected<PyRef> answer(PyObject* data, DocumentKind kind, const PathEntries& ent
 constexpr const char* data_and_paths[] = {"data", "paths"};
 
 // bind; check the document's kind (str and bytes entries only); convert the
-// entries; answer the empty list at once; scan (with a `report`, checking).
-Expected<PyRef> bind_and_answer(const Signature& signature, DocumentKind kind,
-                                PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                                engine::ValidationReport* report) {
+// entries; answer the empty list at once; scan.
+Expected<PyRef> many_paths(const Signature& signature, DocumentKind kind, PyObject* const* args,
+                           Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* bound[2];
     if (auto error = bind_document_call(signature, kind, args, nargs, kwnames, bound))
         return std::move(*error);
     if (!PyList_Check(bound[1])) return argument_type_error("paths", bound[1], "list");
     auto entries = path_entries(bound[1]);
     if (!entries.ok()) return std::move(entries.error());
-    return answer(bound[0], kind, entries.value(), report);
+    return answer(bound[0], kind, entries.value());
 }
 
-Expected<PyRef> many_paths(const Signature& signature, DocumentKind kind, PyObject* const* args,
-                           Py_ssize_t nargs, PyObject* kwnames) {
-    return bind_and_answer(signature, kind, args, nargs, kwnames, nullptr);
-}
-
-// _get_many_checked(data, paths): get_many_bytes, the document's structure
-// checked by the same scan: (results, report_object), for the command line.
-Expected<PyRef> many_paths_checked(const Signature& signature, DocumentKind kind,
-                                   PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    engine::ValidationReport report;
-    auto results = bind_and_answer(signature, kind, args, nargs, kwnames, &report);
-    if (!results.ok()) return std::move(results.error());
-    PyRef problem = report_object(report);
-    if (!problem) return PendingError::fetch();
-    PyRef pair(PyTuple_Pack(2, results.value().get(), problem.get()));
-    if (!pair) return PendingError::fetch();
-    return pair;
-}
-
-constexpr Signature get_many_checked_signature{"_get_many_checked()", data_and_paths, 2};
 constexpr Signature get_many_signature{"get_many()", data_and_paths, 2};
 constexpr Signature get_many_bytes_signature{"get_many_bytes()", data_and_paths, 2};
 constexpr Signature get_many_buffer_signature{"get_many_buffer()", data_and_paths, 2};
@@ -154,10 +126,5 @@ PyMethodDef get_many_buffer_function = {
     "get_many_buffer",
     method<query_entry<many_paths, get_many_buffer_signature, DocumentKind::Buffer>>(),
     METH_FASTCALL | METH_KEYWORDS, "get_many_buffer(data, paths)\n--\n\n"};
-
-PyMethodDef get_many_checked_function = {
-    "_get_many_checked",
-    method<query_entry<many_paths_checked, get_many_checked_signature, DocumentKind::Bytes>>(),
-    METH_FASTCALL | METH_KEYWORDS, "_get_many_checked(data, paths)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -42,7 +42,6 @@ extern PyMethodDef validate_function;
 extern PyMethodDef table_function;              // _table, behind records() and read_xml()
 extern PyMethodDef json_items_function;         // _json_items, for the command line
 extern PyMethodDef validation_report_function;  // _validation_report, behind validation_report
-extern PyMethodDef get_many_checked_function;   // _get_many_checked, for the command line
 extern PyMethodDef stream_function;             // _stream, behind quorbix.stream
 extern PyMethodDef text_codec_function;         // _text_codec, for streams to transcode
 

@@ -27,20 +27,30 @@ Source = Union[str, bytes, "os.PathLike[str]", IO[bytes], IO[str]]
 _MARKUP = re.compile(r"[\s\ufeff]*(<|$)")
 
 
-def _zstd_pieces() -> Callable[[], Any] | None:
-    """A maker of zstd decompressors that take a piece at a time, where this
-    Python has one."""
+def _zstd_modules() -> tuple[Any, Any]:
+    """3.14's own zstd module and the zstandard package, where this Python has
+    them (None where not)."""
     try:
         from compression import zstd  # type: ignore[import-not-found, unused-ignore]
-
-        return zstd.ZstdDecompressor  # type: ignore[no-any-return, unused-ignore]
     except ImportError:
-        pass
+        zstd = None
     try:
         import zstandard  # type: ignore[import-not-found, import-untyped, unused-ignore]
     except ImportError:
+        zstandard = None
+    return zstd, zstandard
+
+
+_ZSTD_MODULE, _ZSTANDARD = _zstd_modules()
+
+
+def _zstd_pieces() -> Callable[[], Any] | None:
+    """A maker of zstd decompressors that take a piece at a time."""
+    if _ZSTD_MODULE is not None:
+        return _ZSTD_MODULE.ZstdDecompressor  # type: ignore[no-any-return]
+    if _ZSTANDARD is None:
         return None
-    return lambda: _Unbounded(zstandard.ZstdDecompressor().decompressobj())
+    return lambda: _Unbounded(_ZSTANDARD.ZstdDecompressor().decompressobj())
 
 
 class _Unbounded:
@@ -81,22 +91,15 @@ class _Inflater:
 
 
 def _zstd() -> Callable[[bytes], bytes] | None:
-    """zstd's decompression where this Python has one (3.14's own module, or
-    the zstandard package)."""
-    try:
-        from compression import zstd  # type: ignore[import-not-found, unused-ignore]
-
-        return zstd.decompress  # type: ignore[no-any-return, unused-ignore]
-    except ImportError:
-        pass
-    try:
-        import zstandard  # type: ignore[import-not-found, import-untyped, unused-ignore]
-    except ImportError:
+    """zstd's decompression of a whole input."""
+    if _ZSTD_MODULE is not None:
+        return _ZSTD_MODULE.decompress  # type: ignore[no-any-return]
+    if _ZSTANDARD is None:
         return None
 
     def decompress(data: bytes) -> bytes:
         # A frame need not say its size; the stream reader does not ask.
-        reader = zstandard.ZstdDecompressor().stream_reader(data, read_across_frames=True)
+        reader = _ZSTANDARD.ZstdDecompressor().stream_reader(data, read_across_frames=True)
         return reader.read()  # type: ignore[no-any-return, unused-ignore]
 
     return decompress

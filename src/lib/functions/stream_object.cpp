@@ -108,10 +108,6 @@ Expected<PyRef> feed(PyObject* self, PyObject* piece) {
     return PyRef(PyBool_FromLong(more));
 }
 
-PyObject* feed_entry(PyObject* self, PyObject* piece) {
-    return finish(feed(self, piece));
-}
-
 Expected<PyRef> end(PyObject* self, PyObject*) {
     StreamFields& s = as_stream(self);
     if (auto error = in_use(s)) return std::move(*error);
@@ -123,10 +119,6 @@ Expected<PyRef> end(PyObject* self, PyObject*) {
     }
     s.scan->end();
     return PyRef::borrow(Py_None);
-}
-
-PyObject* end_entry(PyObject* self, PyObject* unused) {
-    return finish(end(self, unused));
 }
 
 // The matches entry `e` has ready: as they are found when they stream, else
@@ -179,24 +171,12 @@ Expected<PyRef> take_bytes(PyObject* self, PyObject*) {
     });
 }
 
-PyObject* take_bytes_entry(PyObject* self, PyObject* unused) {
-    return finish(take_bytes(self, unused));
-}
-
 Expected<PyRef> encoding(PyObject* self, PyObject*) {
     StreamFields& s = as_stream(self);
     std::string_view name = xml::encoding_name(s.scan ? s.scan->encoding() : xml::Encoding::Utf8);
     PyRef text(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
     if (!text) return PendingError::fetch();
     return text;
-}
-
-PyObject* encoding_entry(PyObject* self, PyObject* unused) {
-    return finish(encoding(self, unused));
-}
-
-PyObject* take_entry(PyObject* self, PyObject* unused) {
-    return finish(take(self, unused));
 }
 
 Expected<PyRef> report(PyObject* self, PyObject*) {
@@ -207,28 +187,26 @@ Expected<PyRef> report(PyObject* self, PyObject*) {
     return answer;
 }
 
-PyObject* report_entry(PyObject* self, PyObject* unused) {
-    return finish(report(self, unused));
-}
-
 Expected<PyRef> error(PyObject* self, PyObject*) {
     StreamFields& s = as_stream(self);
     if (s.scan && s.scan->error()) return ambiguous_path_error(*s.scan->error());
     return PyRef::borrow(Py_None);
 }
 
-PyObject* error_entry(PyObject* self, PyObject* unused) {
-    return finish(error(self, unused));
+// A method as the method table wants it (METH_O or METH_NOARGS).
+template <Expected<PyRef> (*Method)(PyObject*, PyObject*)>
+PyObject* entry(PyObject* self, PyObject* argument) {
+    return finish(Method(self, argument));
 }
 
 PyMethodDef stream_methods[] = {
-    {"feed", method<feed_entry>(), METH_O, nullptr},
-    {"end", method<end_entry>(), METH_NOARGS, nullptr},
-    {"take", method<take_entry>(), METH_NOARGS, nullptr},
-    {"take_bytes", method<take_bytes_entry>(), METH_NOARGS, nullptr},
-    {"encoding", method<encoding_entry>(), METH_NOARGS, nullptr},
-    {"report", method<report_entry>(), METH_NOARGS, nullptr},
-    {"error", method<error_entry>(), METH_NOARGS, nullptr},
+    {"feed", method<entry<feed>>(), METH_O, nullptr},
+    {"end", method<entry<end>>(), METH_NOARGS, nullptr},
+    {"take", method<entry<take>>(), METH_NOARGS, nullptr},
+    {"take_bytes", method<entry<take_bytes>>(), METH_NOARGS, nullptr},
+    {"encoding", method<entry<encoding>>(), METH_NOARGS, nullptr},
+    {"report", method<entry<report>>(), METH_NOARGS, nullptr},
+    {"error", method<entry<error>>(), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 

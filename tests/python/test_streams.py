@@ -92,6 +92,12 @@ def test_sources_and_compression(tmp_path):
         "bz2": b"".join(bz2.compress(h) for h in halves),
         "xz": b"".join(lzma.compress(h) for h in halves),
     }
+    try:
+        import zstandard
+    except ImportError:  # the test extra installs it
+        pass
+    else:
+        compressed["zstd"] = b"".join(zstandard.ZstdCompressor().compress(h) for h in halves)
     file = tmp_path / "doc.xml"
     file.write_bytes(data)
     sources = [doc, data, bytearray(data), file, str(file), io.BytesIO(data), io.StringIO(doc),

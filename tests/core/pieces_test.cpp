@@ -211,6 +211,26 @@ TEST(Pieces, HoldsLittleOfALongDocument) {
     EXPECT_LE(most, 3 * 4096u);
 }
 
+// A long text is dropped as it is read, unless an element it is in is a match.
+TEST(Pieces, HoldsLittleOfALongText) {
+    std::string doc = "<r><t>" + std::string(1 << 20, 'x') + "</t><v>1</v></r>";
+    for (bool captured : {false, true}) {
+        Compiled compiled({captured ? "r.t" : "r.v"});
+        StreamedPaths scan(compiled.paths, xml::read_document_start("<r>"), Checking::Report);
+        std::size_t most = 0;
+        for (std::size_t at = 0; at < doc.size(); at += 1000) {
+            scan.feed(doc.substr(at, 1000));
+            most = std::max(most, scan.held());
+        }
+        scan.end();
+        EXPECT_EQ(scan.found()[0].size(), 1u);
+        if (captured)
+            EXPECT_GT(most, 1000000u);  // the text, held until its element ends
+        else
+            EXPECT_LE(most, 3000u);
+    }
+}
+
 TEST(Pieces, AnsweredPathsStopTheReading) {
     Compiled compiled({"r.a|@first"});
     StreamedPaths scan(compiled.paths, xml::read_document_start("<r>"), Checking::None);

@@ -56,19 +56,46 @@ void PieceDriver::walk(bool last) {
 // Drops the bytes before both the next walk's start and the first element
 // the machine still needs; only once they are half of what is held, so that
 // an element that spans many pieces is not moved for each. The cut is made
-// at a '<', which no character of any encoding read a byte at a time ends
-// in, so that the characters counted on either side of it are those of the
-// whole line.
+// where no character spans it, so that the characters counted on either
+// side of it are those of the whole line; a text with no such place for a
+// long way (a megabyte of hexadecimal digits in Shift_JIS, say) is held on.
 void PieceDriver::drop_walked() {
     if (held_.empty()) return;
     std::size_t keep = std::min({resume_, machine_.first_needed(), held_.size() - 1});
-    keep = held_.rfind('<', keep);
-    if (keep == std::string::npos || keep == 0 || keep < held_.size() / 2) return;
+    const std::size_t floor = keep > max_cut_search ? keep - max_cut_search : 0;
+    while (keep > floor && !cuttable(keep)) --keep;
+    if (keep == floor || keep < held_.size() / 2) return;
     if (check_ != nullptr && check_->ok()) place_dropped(keep);
     held_.erase(0, keep);
     origin_ += keep;
     resume_ -= keep;
     if (walk_at_ != 0) walk_at_ -= keep;
+}
+
+// Whether the bytes held may be cut before `at` (0 < at < their size): a
+// '<' begins a character in every encoding read a byte at a time; in UTF-8
+// so does every byte that does not continue one, in a single-byte encoding
+// every byte, and in the legacy multi-byte ones (Shift_JIS, GBK, GB18030,
+// Big5, EUC) every byte after one below '0', which is never part of a
+// character of more bytes.
+bool PieceDriver::cuttable(std::size_t at) const {
+    const auto here = static_cast<unsigned char>(held_[at]);
+    const auto before = static_cast<unsigned char>(held_[at - 1]);
+    if (here == '<') return true;
+    switch (start_.encoding.encoding) {
+        case xml::Encoding::Utf8:
+            return (here & 0xC0) != 0x80;
+        case xml::Encoding::Gbk:
+        case xml::Encoding::Gb18030:
+        case xml::Encoding::Big5:
+        case xml::Encoding::EucJp:
+        case xml::Encoding::Iso2022Jp:
+        case xml::Encoding::ShiftJis:
+        case xml::Encoding::EucKr:
+            return before < '0';
+        default:
+            return true;
+    }
 }
 
 // Moves the place of the bytes held past the first `dropped` of them, and

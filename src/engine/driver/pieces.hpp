@@ -57,6 +57,9 @@ class PieceDriver {
   private:
     void walk(bool last);
     void drop_walked();
+    bool cuttable(std::size_t at) const;
+    // How far back from where it could drop a cut is looked for.
+    static constexpr std::size_t max_cut_search = 64 * 1024;
     void place_dropped(std::size_t dropped);
     ValidationReport place_problem() const;
 

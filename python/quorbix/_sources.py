@@ -13,6 +13,7 @@ from __future__ import annotations
 
 import bz2
 import gzip
+import importlib
 import lzma
 import os
 import re
@@ -27,27 +28,22 @@ Source = Union[str, bytes, "os.PathLike[str]", IO[bytes], IO[str]]
 _MARKUP = re.compile(r"[\s\ufeff]*(<|$)")
 
 
-def _zstd_modules() -> tuple[Any, Any]:
-    """3.14's own zstd module and the zstandard package, where this Python has
-    them (None where not)."""
+def _module(name: str) -> Any:
+    """The module of that name where this Python has it, else None."""
     try:
-        from compression import zstd  # type: ignore[import-not-found, unused-ignore]
+        return importlib.import_module(name)
     except ImportError:
-        zstd = None
-    try:
-        import zstandard  # type: ignore[import-not-found, import-untyped, unused-ignore]
-    except ImportError:
-        zstandard = None
-    return zstd, zstandard
+        return None
 
 
-_ZSTD_MODULE, _ZSTANDARD = _zstd_modules()
+# zstd: 3.14's own module, or the zstandard package.
+_ZSTD_MODULE, _ZSTANDARD = _module("compression.zstd"), _module("zstandard")
 
 
 def _zstd_pieces() -> Callable[[], Any] | None:
     """A maker of zstd decompressors that take a piece at a time."""
     if _ZSTD_MODULE is not None:
-        return _ZSTD_MODULE.ZstdDecompressor  # type: ignore[no-any-return]
+        return _ZSTD_MODULE.ZstdDecompressor  # type: ignore[no-any-return, unused-ignore]
     if _ZSTANDARD is None:
         return None
     return lambda: _Unbounded(_ZSTANDARD.ZstdDecompressor().decompressobj())
@@ -93,7 +89,7 @@ class _Inflater:
 def _zstd() -> Callable[[bytes], bytes] | None:
     """zstd's decompression of a whole input."""
     if _ZSTD_MODULE is not None:
-        return _ZSTD_MODULE.decompress  # type: ignore[no-any-return]
+        return _ZSTD_MODULE.decompress  # type: ignore[no-any-return, unused-ignore]
     if _ZSTANDARD is None:
         return None
 

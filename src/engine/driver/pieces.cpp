@@ -9,7 +9,9 @@
 namespace quorbix::engine {
 
 bool PieceDriver::feed(std::string_view piece) {
-    if (machine_.stopped()) done_ = true;  // it looks for nothing: nothing need be read
+    if (!done_ && machine_.stopped()) {  // it looks for nothing: nothing need be read
+        done_ = stopped_early_ = true;
+    }
     if (done_) return false;
     held_.append(piece);
     if (held_.size() >= walk_at_) walk(false);
@@ -17,6 +19,7 @@ bool PieceDriver::feed(std::string_view piece) {
 }
 
 void PieceDriver::end() {
+    if (!done_ && machine_.stopped()) done_ = stopped_early_ = true;
     if (!done_) walk(true);
 }
 

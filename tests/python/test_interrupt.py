@@ -42,7 +42,7 @@ CHILD = textwrap.dedent("""
     }
     for name, call in roads.items():
         took = interrupted(call)
-        print(name, "late" if took > whole / 8 else "in time", f"{took:.3f} of {whole:.3f}")
+        print(name, "late" if took > whole / 4 else "in time", f"{took:.3f} of {whole:.3f}")
     assert quorbix.get_bytes(b"<r><a>1</a></r>", "r.a").to_int() == 1 and quorbix.validate(b"<r/>")
 
     # A scan in another thread goes on: the interrupt is the main thread's.

@@ -20,7 +20,6 @@ from . import _blocks
 from ._quorbix import _MISSING_TEXTS, Path
 from ._sources import document
 from .malformed import MalformedError
-from .streams import PIECE_SIZE, merged, row_tables
 from .tables import _columns, read_xml as _read_xml
 
 # The texts pandas' parsers read as a missing value, as the core's tables have them.
@@ -120,7 +119,7 @@ class _Partition:
 
     def _block(self, block: _Block, asked: dict[str, str | Path] | None
                ) -> tuple[list[str], list[list[str | None]], int]:
-        """The block's rows, read as a stream of the block's document; a
+        """The block's rows, read as a document of their own; a
         block that does not read as well formed is a split that fell inside
         markup, or a file that is not well formed (`recover` cannot tell the
         two apart here, so it does not apply)."""
@@ -131,9 +130,11 @@ class _Partition:
                 return list(asked or []), [[] for _ in asked or []], 0  # no row begins here
             end = None if block.end is None else _blocks.row_start(
                 opened, block.end, block.layout.row)
-            pieces = _blocks.block_pieces(opened, block.layout, start, end, block.first)
+            # A block is about `blocksize` bytes: read whole, it is one scan.
+            data = b"".join(_blocks.block_pieces(opened, block.layout, start, end, block.first))
             try:
-                return merged(list(row_tables(pieces, self.rows, asked, False, PIECE_SIZE)))[:3]
+                found, cells, count, _ = _columns(data, self.rows, asked, False)
+                return found, cells, count
             except MalformedError as error:
                 raise _blocks.SplitError(
                     f"{_blocks.describe(block.file.path, start, end)} does not read as rows: "

@@ -168,15 +168,11 @@ def block_pieces(file: IO[bytes], the: Layout, start: int, end: int | None,
         yield b"</" + the.root + b">"
 
 
-def first_block_start(the: Layout) -> int:
-    return len(the.prolog)
-
-
 def split_offsets(size: int, blocksize: int, the: Layout) -> list[int]:
     """The offsets the blocks are searched from: the first begins right after
     the root's start tag (all that comes before the second block's first row
     is its), the others every `blocksize` bytes."""
-    return [first_block_start(the)] + list(range(blocksize, size, blocksize))
+    return [len(the.prolog)] + list(range(blocksize, size, blocksize))
 
 
 def describe(file: Any, start: int, end: int | None) -> str:

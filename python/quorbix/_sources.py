@@ -19,6 +19,7 @@ import os
 import re
 import zlib
 from collections.abc import Iterable, Iterator
+from itertools import chain
 from typing import IO, Any, Callable, Union
 
 Source = Union[str, bytes, "os.PathLike[str]", IO[bytes], IO[str]]
@@ -190,7 +191,7 @@ def _decompressing(first: bytes, rest: Iterator[bytes], name: str, make: Callabl
     bytes from one call, over every stream or member it holds."""
     inner = make()
     try:
-        for data in _chain([first], rest):
+        for data in chain([first], rest):
             while True:
                 if inner.eof:  # another stream or member may follow
                     data = inner.unused_data + data
@@ -210,11 +211,6 @@ def _decompressing(first: bytes, rest: Iterator[bytes], name: str, make: Callabl
             f"{name}-compressed input is damaged or cut short: {error}") from None
 
 
-def _chain(*parts: Iterable[Any]) -> Iterator[Any]:
-    for part in parts:
-        yield from part
-
-
 def _encoded(texts: Iterable[Any]) -> Iterator[bytes]:
     for text in texts:
         yield text.encode("utf-8", "surrogatepass")
@@ -228,7 +224,7 @@ def pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool]:
     raw: Iterator[Any] = _raw_pieces(source, size)
     first: Any = next((piece for piece in raw if len(piece) > 0), b"")
     if isinstance(first, str):
-        return _encoded(_chain([first], raw)), True
+        return _encoded(chain([first], raw)), True
     rest = (bytes(piece) for piece in raw)
     head = bytes(first)
     while len(head) < 6:  # enough for every magic number
@@ -242,4 +238,4 @@ def pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool]:
                 raise CompressedInputError(
                     f"{name}-compressed input: this Python cannot read {name}")
             return _decompressing(head, rest, name, make, size), False
-    return _chain([head], rest), False
+    return chain([head], rest), False

@@ -105,6 +105,10 @@ def _text_codec(first: bytes) -> str | None:
     """The Python codec that must decode the document whose first bytes these
     are before a stream reads it (UTF-16, or an encoding only Python knows)."""
 
+def _start_known(first: bytes) -> bool:
+    """Whether a document's first bytes hold its declaration, if it has one
+    (what _text_codec needs)."""
+
 @final
 class _Stream:
     def feed(self, piece: ReadableBuffer, /) -> bool: ...

@@ -5,9 +5,10 @@ from __future__ import annotations
 import codecs
 import re
 from collections.abc import Generator, Iterator, Mapping
+from itertools import chain
 from typing import Any
 
-from ._quorbix import Path, Result, _stream, _text_codec
+from ._quorbix import Path, Result, _start_known, _stream, _text_codec
 from ._sources import Source, pieces
 from .malformed import MalformedError, ValidationProblem, _problem
 
@@ -52,22 +53,8 @@ def _text_pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool
             break
     codec = _text_codec(first)
     if codec is None:
-        return _chained(first, raw), False
+        return chain([first], raw), False
     return _transcoded(first, raw, codec), True
-
-
-def _start_known(first: bytes) -> bool:
-    """Whether a document's first bytes hold its declaration, if it has one."""
-    if len(first) >= 4096:
-        return True
-    if len(first) < 6:
-        return False
-    return b"?>" in first or not first.removeprefix(b"\xef\xbb\xbf").startswith(b"<?xml")
-
-
-def _chained(first: bytes, rest: Iterator[bytes]) -> Iterator[bytes]:
-    yield first
-    yield from rest
 
 
 def scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_size: int,
@@ -124,18 +111,10 @@ def stream_records(source: Source | Any, rows: str | Path,
                    piece_size: int = PIECE_SIZE) -> Iterator[dict[str, str | None]]:
     """Yields the records of `quorbix.records` one at a time, as the rows are
     found, reading the document as `stream` does."""
-    for batch in _record_batches(source, rows, columns, recover, piece_size):
-        yield from batch
-
-
-def _record_batches(source: Source | Any, rows: str | Path,
-                    columns: Mapping[str, str | Path] | None, recover: bool,
-                    piece_size: int) -> Iterator[list[dict[str, str | None]]]:
-    """The records of the rows each piece completed."""
     from .tables import _records
 
     for table in row_tables(source, rows, columns, recover, piece_size):
-        yield _records(*table[:3])
+        yield from _records(*table[:3])
 
 
 def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str | Path] | None,

@@ -68,7 +68,7 @@ int exec_module(PyObject* module) {
     for (PyMethodDef* def : functions)
         if (!add_function(module, module_name.get(), def, true)) return -1;
     for (PyMethodDef* def : {&table_function, &json_items_function, &validation_report_function,
-                             &stream_function, &text_codec_function})
+                             &stream_function, &text_codec_function, &start_known_function})
         if (!add_function(module, module_name.get(), def, false)) return -1;
     PyObject* (*classes[])() = {
         path_type,           result_type,           char_iter_type,       item_iter_type,

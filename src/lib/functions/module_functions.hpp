@@ -44,5 +44,6 @@ extern PyMethodDef json_items_function;         // _json_items, for the command 
 extern PyMethodDef validation_report_function;  // _validation_report, behind validation_report
 extern PyMethodDef stream_function;             // _stream, behind quorbix.stream
 extern PyMethodDef text_codec_function;         // _text_codec, for streams to transcode
+extern PyMethodDef start_known_function;        // _start_known, the bytes _text_codec needs
 
 }  // namespace quorbix::lib

@@ -267,7 +267,22 @@ Expected<PyRef> text_codec(PyObject* const* args, Py_ssize_t nargs, PyObject* kw
     return name;
 }
 
+// _start_known(first): whether the first bytes of a document say how its
+// text is encoded (a declaration at its start is read through its "?>").
+Expected<PyRef> start_known(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr const char* parameters[] = {"first"};
+    static constexpr Signature signature{"_start_known()", parameters, 1};
+    PyObject* first;
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, &first))
+        return std::move(*error);
+    if (!is_bytes_document(first)) return argument_type_error("first", first, "bytes");
+    return PyRef(PyBool_FromLong(engine::document_start_known(read_bytes_document(first))));
+}
+
 }  // namespace
+
+PyMethodDef start_known_function = {"_start_known", method<call_entry<start_known>>(),
+                                    METH_FASTCALL | METH_KEYWORDS, "_start_known(first)\n--\n\n"};
 
 PyMethodDef text_codec_function = {"_text_codec", method<call_entry<text_codec>>(),
                                    METH_FASTCALL | METH_KEYWORDS, "_text_codec(first)\n--\n\n"};

@@ -691,7 +691,9 @@ class Evaluator:
             out.append(("S", "" if context is None else element_text(context)))
             return
         if context is not None and self.document.self_closing(context):
-            return  # no children to look at, not even to count
+            if step.selector == "count":  # none, as `<a></a>` has none
+                out.append(("S", "0"))
+            return
         children = self.document.roots if context is None else list(context)
         last = at == len(steps) - 1
         count, seen = 0, False

@@ -51,8 +51,10 @@ bool Machine::self_closing(const State& s, const ComponentPlan& asked, const Xml
         case StepKind::Text:
             answers_.emit(s.path, EngineMatch::scalar({}));
             return true;
-        default:
-            return false;  // an element step: a self-closing element has no children
+        default:  // an element step: a self-closing element has no children
+            if (asked.step->selector != path::Selector::EachCount) return false;
+            answers_.emit(s.path, EngineMatch::scalar("0"));  // as many as `<a></a>` has
+            return true;
     }
 }
 

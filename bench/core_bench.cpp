@@ -100,7 +100,8 @@ std::size_t ask_table(const Question& question, std::string_view document, xml::
     for (std::size_t i = 1; i < question.paths.size(); ++i)
         columns.push_back(question.paths[i].get());
     auto outcome = engine::read_table(document, encoding, *question.paths.front(), columns);
-    if (auto* table = std::get_if<engine::Table>(&outcome)) return table->cells.size();
+    if (auto* table = std::get_if<engine::Table>(&outcome))
+        return table->rows * table->columns.size();
     return 0;
 }
 

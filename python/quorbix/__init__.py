@@ -15,7 +15,7 @@ __version__ = version or "0+unknown"
 
 from .malformed import MalformedError, ValidationProblem, validation_report  # noqa: E402
 from .streams import stream, stream_records  # noqa: E402
-from .tables import read_xml, records  # noqa: E402
+from .tables import read_xml, records, table  # noqa: E402
 
-__all__ = [*__all__, "records", "read_xml", "stream", "stream_records", "validation_report",
+__all__ = [*__all__, "records", "read_xml", "table", "stream", "stream_records", "validation_report",
            "ValidationProblem", "MalformedError"]

@@ -17,6 +17,7 @@ __all__ = [
     "compile",
     "validate",
     "Path",
+    "Table",
     "Result",
     "ResultCharIter",
     "ResultItemIter",
@@ -80,17 +81,15 @@ def validate(data: str | ReadableBuffer) -> bool:
     (entities and attributes are not checked)."""
 
 def _table(
-    data: str | ReadableBuffer, rows: list[str | Path], columns: list[str | Path] | None
-) -> tuple[list[str], list[list[str | None]], int, list[int], tuple[int, int, int, str] | None]:
-    """The names found (None when `columns` are given), one list of cells per
-    column, the number of rows, each column's kind: 0 text, 1 plain numbers,
-    2 left to pandas; and None for a well-formed document, else as
-    _validation_report (behind records and read_xml)."""
+    data: str | ReadableBuffer, rows: list[str | Path], columns: list[str | Path] | None,
+    names: list[str] | None,
+) -> tuple[Table, tuple[int, int, int, str] | None]:
+    """The table of `rows` with `columns` named `names` (both None: the rows'
+    attributes and leaf children), and None for a well-formed document, else
+    as _validation_report (behind records, table and read_xml)."""
 
 def _json_items(result: Result) -> list[str]:
     """Each match as JSON text (for the command line)."""
-
-_MISSING_TEXTS: frozenset[str]  # what a table reads as a missing value
 
 def _validation_report(data: str | ReadableBuffer) -> tuple[int, int, int, str] | None:
     """None for a valid document, else the offset of the markup at fault, its
@@ -138,6 +137,31 @@ class Path:
 
     def get_buffer(self, data: ReadableBuffer) -> Result:
         """Answer this path over a buffer; the Result owns copies."""
+
+@final
+class Table:
+    """The columns of a table read out of a document, typed as their cells
+    settle it. pyarrow.table(t), polars.DataFrame(t) and DuckDB read it
+    without a copy, through the Arrow PyCapsule protocol."""
+
+    @property
+    def column_names(self) -> list[str]:
+        """The columns' names, in order."""
+
+    @property
+    def num_rows(self) -> int:
+        """How many rows the table has."""
+
+    @property
+    def _types(self) -> list[int]: ...
+    def __len__(self) -> int: ...
+    def column(self, column: str | int) -> list[Any]:
+        """One column's cells, by name or index: the texts as records has them (None
+        where a row has no match; a list of texts per row in a list column)."""
+
+    def __arrow_c_stream__(self, requested_schema: object | None = None) -> object:
+        """The table as an Arrow C stream in a PyCapsule, for pyarrow.table(),
+        polars.DataFrame() and DuckDB."""
 
 @final
 class Result:

@@ -17,58 +17,10 @@ from dataclasses import dataclass
 from typing import Any
 
 from . import _blocks
-from ._quorbix import _MISSING_TEXTS, Path
+from ._quorbix import Path, Table
 from ._sources import document
 from .malformed import MalformedError
-from .tables import _columns, read_xml as _read_xml
-
-# The texts pandas' parsers read as a missing value, as the core's tables have them.
-_MISSING = _MISSING_TEXTS
-
-
-def _nullable(pandas: Any, column: Any) -> str:
-    """The nullable dtype of a column the first file gave: numbers of any kind
-    become Float64, bools boolean, anything else (nothing at all too) string."""
-    if column.isna().all():
-        return "string"
-    kind = pandas.api.types.infer_dtype(column, skipna=True)
-    if kind in ("integer", "floating", "mixed-integer-float", "decimal"):
-        return "Float64"
-    return "boolean" if kind == "boolean" else "string"
-
-
-def _declared(dtype: Any, name: str) -> Any:
-    """The dtype `dtype=` gives a column: one for all, or one per name."""
-    return dtype.get(name) if isinstance(dtype, Mapping) else dtype
-
-
-def _convert(pandas: Any, cells: list[str | None], dtype: Any) -> Any:
-    series = pandas.Series(cells, dtype=object)
-    present = series.notna() & ~series.isin(_MISSING)
-    kind = pandas.api.types.pandas_dtype(dtype)
-    if pandas.api.types.is_bool_dtype(kind):
-        words = series[present].str.lower()
-        if not words.isin(["true", "false"]).all():
-            raise ValueError("not a bool")
-        series = series.where(~present, series.str.lower() == "true")
-    elif pandas.api.types.is_numeric_dtype(kind):
-        series = pandas.to_numeric(series.where(present, None))
-    return series.where(present, None).astype(kind)
-
-
-def _typed(pandas: Any, cells: list[str | None], dtype: Any, file: str, name: str) -> Any:
-    """The cells as a Series of `dtype`, or an error naming the first cell
-    that cannot take it."""
-    try:
-        return _convert(pandas, cells, dtype)
-    except (ValueError, TypeError, OverflowError):
-        for row, cell in enumerate(cells):
-            try:
-                _convert(pandas, [cell], dtype)
-            except (ValueError, TypeError, OverflowError):
-                raise ValueError(f"{file}: row {row} (from 0), column {name!r}: "
-                                 f"{cell!r} cannot be read as {dtype}") from None
-        raise
+from .tables import _declared, _frame, _nullable, _Options, _read, conform
 
 
 @dataclass(frozen=True)
@@ -101,40 +53,39 @@ class _Partition:
 
         names = list(self.dtypes) if columns is None else list(columns)
         asked = None if self.paths is None else {name: self.paths[name] for name in names}
-        if isinstance(part, _Block):
-            found, cells, count = self._block(part, asked)
-        else:
-            with part as opened:  # read where the worker is: local disks and object stores alike
-                data = document(opened)
-            found, cells, count, _ = _columns(data, self.rows, asked, self.recover)
-        unknown = [name for name in found if name not in self.dtypes]
+        found = self._table(part, asked)
+        unknown = [name for name in found.column_names if name not in self.dtypes]
         if unknown:
             raise ValueError(f"{part.path}: column {unknown[0]!r} is not in the first file, "
                              "whose columns the frame has; name every column with columns=")
-        read = dict(zip(found, cells))
-        return pandas.DataFrame(
-            {name: _typed(pandas, read.get(name, [None] * count), self.dtypes[name],
-                          part.path, name) for name in names},
-            index=pandas.RangeIndex(count), columns=names)
+        return conform(pandas, found, _frame(found, _Options(None, None, None)),
+                       {name: self.dtypes[name] for name in names}, part.path)
 
-    def _block(self, block: _Block, asked: dict[str, str | Path] | None
-               ) -> tuple[list[str], list[list[str | None]], int]:
+    def _table(self, part: Any, asked: dict[str, str | Path] | None) -> Table:
+        if isinstance(part, _Block):
+            return self._block(part, asked)
+        with part as opened:  # read where the worker is: local disks and object stores alike
+            return _read(document(opened), self.rows, asked, self.recover)
+
+    def _block(self, block: _Block, asked: dict[str, str | Path] | None) -> Table:
         """The block's rows, read as a document of their own; a
         block that does not read as well formed is a split that fell inside
         markup, or a file that is not well formed (`recover` cannot tell the
         two apart here, so it does not apply)."""
         with block.file as opened:
-            start = block.start if block.first else _blocks.row_start(
+            found = block.start if block.first else _blocks.row_start(
                 opened, block.start, block.layout.row)
-            if start is None or (block.end is not None and start >= block.end):
-                return list(asked or []), [[] for _ in asked or []], 0  # no row begins here
-            end = None if block.end is None else _blocks.row_start(
-                opened, block.end, block.layout.row)
+            end: int | None
+            if found is None or (block.end is not None and found >= block.end):
+                start = end = 0  # no row begins here: the rows of no bytes
+            else:
+                start = found
+                end = None if block.end is None else _blocks.row_start(
+                    opened, block.end, block.layout.row)
             # A block is about `blocksize` bytes: read whole, it is one scan.
             data = b"".join(_blocks.block_pieces(opened, block.layout, start, end, block.first))
             try:
-                found, cells, count, _ = _columns(data, self.rows, asked, False)
-                return found, cells, count
+                return _read(data, self.rows, asked, False)
             except MalformedError as error:
                 raise _blocks.SplitError(
                     f"{_blocks.describe(block.file.path, start, end)} does not read as rows: "
@@ -185,7 +136,7 @@ def read_xml(
             raise ValueError("blocksize must be at least one byte")
         parts = [block for file in files for block in _split(fsspec, file, rows, size)]
     partition = _Partition(rows, paths, {}, recover)
-    first = _first_frame(pandas, parts[0], rows, paths, recover, partition)
+    first = _first_frame(parts[0], rows, paths, recover, partition)
     dtypes = {name: _declared(dtype, name) for name in first}
     dtypes = {name: _nullable(pandas, first[name]) if kind is None else kind
               for name, kind in dtypes.items()}
@@ -195,17 +146,11 @@ def read_xml(
                        enforce_metadata=False)
 
 
-def _first_frame(pandas: Any, part: Any, rows: str | Path, paths: dict[str, str | Path] | None,
+def _first_frame(part: Any, rows: str | Path, paths: dict[str, str | Path] | None,
                  recover: bool, partition: _Partition) -> Any:
     """The first file's frame, or the first block's, as pandas would type
     it: the frame's columns and their types come from it."""
-    if not isinstance(part, _Block):
-        with part as opened:
-            return _read_xml(document(opened), rows, paths, recover=recover)
-    found, cells, count = partition._block(part, paths)
-    from .tables import _frame
-
-    return _frame(found, cells, count, [2] * len(found), None)
+    return _frame(partition._table(part, paths), _Options(None, None, None))
 
 
 def _split(fsspec: Any, file: Any, rows: str | Path, blocksize: int) -> list[Any]:

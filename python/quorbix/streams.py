@@ -8,7 +8,7 @@ from collections.abc import Generator, Iterator, Mapping
 from itertools import chain
 from typing import Any
 
-from ._quorbix import Path, Result, _start_known, _stream, _text_codec
+from ._quorbix import Path, Result, Table, _start_known, _stream, _text_codec
 from ._sources import Source, pieces
 from .malformed import MalformedError, ValidationProblem, _problem
 
@@ -108,80 +108,32 @@ def stream(source: Source | Any, path: str | Path, *, recover: bool = False,
 
 def stream_records(source: Source | Any, rows: str | Path,
                    columns: Mapping[str, str | Path] | None = None, *, recover: bool = False,
-                   piece_size: int = PIECE_SIZE) -> Iterator[dict[str, str | None]]:
+                   piece_size: int = PIECE_SIZE) -> Iterator[dict[str, Any]]:
     """Yields the records of `quorbix.records` one at a time, as the rows are
     found, reading the document as `stream` does."""
     from .tables import _records
 
     for table in row_tables(source, rows, columns, recover, piece_size):
-        yield from _records(*table[:3])
+        yield from _records(table)
 
 
 def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str | Path] | None,
-               recover: bool, piece_size: int, chunksize: int | None = None
-               ) -> Iterator[tuple[list[str], list[list[str | None]], int, list[int]]]:
-    """The tables (names, cells, count, kinds) of the rows found in the
-    document, `chunksize` rows each (the last may have fewer), or those each
-    piece completed. The rows a piece completed become cells at once: a
-    chunk holds its cells, not its rows' markup."""
+               recover: bool, piece_size: int, chunksize: int | None = None) -> Iterator[Table]:
+    """The tables of the rows found in the document, `chunksize` rows each
+    (the last may have fewer), or those each piece completed. A chunk's rows
+    are held as their markup until it is full, then read as one table."""
     from .tables import _rows_table
 
-    waiting: list[Table] = []
-    held = 0
+    waiting: list[bytes] = []
     for lists, encoding in scan(source, [rows], recover, piece_size, raw=True):
-        if not lists[0]:
-            continue
-        table = _rows_table(lists[0], encoding, columns)
+        waiting += lists[0]
         if chunksize is None:
-            yield table
+            if waiting:
+                yield _rows_table(waiting, encoding, columns)
+            waiting = []
             continue
-        waiting.append(table)
-        held += table[2]
-        while held >= chunksize:
-            chunk, rest = _cut(merged(waiting), chunksize)
-            yield chunk
-            waiting, held = [rest], rest[2]
-    if waiting and held:
-        yield merged(waiting)
-
-
-Table = tuple[list[str], list[list[str | None]], int, list[int]]
-
-
-def merged(tables: list[Table]) -> Table:
-    """Tables of consecutive rows as one: each column's cells in row order, a
-    column a table lacks missing in its rows. A column's kind is the one its
-    tables agree on, else left to pandas (2), which types the cells as they
-    are whatever the kind."""
-    names: list[str] = []
-    columns: dict[str, list[str | None]] = {}
-    kinds: dict[str, set[int]] = {}
-    count = 0
-    for found, cells, rows, found_kinds in tables:
-        for name, column, kind in zip(found, cells, found_kinds):
-            if name not in columns:
-                names.append(name)
-                columns[name], kinds[name] = [None] * count, set()
-            columns[name] += column
-            kinds[name].add(kind)
-        count += rows
-        for name in names:
-            if len(columns[name]) < count:
-                columns[name] += [None] * (count - len(columns[name]))
-                kinds[name].add(2)
-    return (names, [columns[name] for name in names], count,
-            [next(iter(kinds[name])) if len(kinds[name]) == 1 else 2 for name in names])
-
-
-def _cut(table: Table, count: int) -> tuple[Table, Table]:
-    """The first `count` rows of a table, and the rest, each with the kinds
-    its own cells give: a column of plain numbers stays one where a cell is
-    present; any other is left to pandas (2)."""
-    names, cells, rows, kinds = table
-
-    def part(columns: list[list[str | None]], size: int) -> Table:
-        return (names, columns, size,
-                [1 if kind == 1 and any(c is not None for c in column) else 2
-                 for kind, column in zip(kinds, columns)])
-
-    return part([c[:count] for c in cells], count), part([c[count:] for c in cells], rows - count)
+        while len(waiting) >= chunksize:
+            yield _rows_table(waiting[:chunksize], encoding, columns)
+            del waiting[:chunksize]
+    if waiting:
+        yield _rows_table(waiting, encoding, columns)

@@ -20,14 +20,38 @@ std::string_view match_bytes(const EngineMatch& m, std::string_view bytes) {
     return m.bytes;
 }
 
-std::string trimmed(std::string_view text) {
-    return std::string(text::trim_white_space(text));
+std::string_view trim(std::string_view text) {
+    return text::trim_white_space(text);
 }
 
-// An element with elements inside shows as its markup, in UTF-8.
-std::string markup(std::string_view element, xml::Encoding encoding) {
-    std::string scratch;
-    return std::string(xml::utf8_text(element, encoding, scratch));
+std::string trimmed(std::string_view text) {
+    return std::string(trim(text));
+}
+
+// The text of one match as a cell holds it: a text trimmed, an element with
+// elements inside as its markup in UTF-8, another element's text trimmed.
+// It may live in `scratch`.
+std::string_view match_text(const EngineMatch& m, std::string_view bytes, xml::Encoding encoding,
+                            std::string& scratch) {
+    if (m.kind == EngineMatch::Kind::ScalarText) return trim(m.bytes);
+    std::string_view element = match_bytes(m, bytes);
+    if (has_child_element(element)) return xml::utf8_text(element, encoding, scratch);
+    scratch = item_text(element, encoding);
+    return trim(scratch);
+}
+
+// A row's cell of a column from the column's matches: the first match's
+// text, or every match's in a list column.
+void put_matches(const Matches& matches, std::string_view row, xml::Encoding encoding,
+                 Column& column, std::string& scratch) {
+    if (column.lists()) {
+        for (const EngineMatch& m : matches) column.item(match_text(m, row, encoding, scratch));
+        column.end_list();
+    } else if (matches.empty()) {
+        column.append_none();
+    } else {
+        column.append(match_text(matches.front(), row, encoding, scratch));
+    }
 }
 
 // The rows' bytes: each element `rows` matches, in the document; the scan
@@ -52,44 +76,36 @@ class ColumnsByName {
   public:
     explicit ColumnsByName(Table& table) : table_(table) {}
 
-    // Starts a row of empty cells, as wide as the columns found so far.
-    void start_row() {
-        row_start_ = table_.cells.size();
-        table_.cells.resize(row_start_ + table_.columns.size());
-        ++table_.rows;
-    }
-
     // Fills the cell of column `name` in the current row; a later attribute
     // or child of the name wins, as in pandas.read_xml.
     void put(std::string_view name, std::string value) {
         auto [at, added] = index_.try_emplace(std::string(name), table_.columns.size());
         if (added) {
-            table_.columns.emplace_back(name);
-            table_.cells.emplace_back();
+            table_.names.emplace_back(name);
+            table_.columns.emplace_back().append_none(table_.rows);
+            row_.emplace_back();
+            filled_.push_back(false);
         }
-        table_.cells[row_start_ + at->second] = std::move(value);
+        row_[at->second] = std::move(value);
+        filled_[at->second] = true;
     }
 
-    // Rows made before a column was found are as wide as the final table.
-    void square() {
-        std::size_t width = table_.columns.size();
-        std::vector<std::optional<std::string>> cells;
-        cells.reserve(table_.rows * width);
-        std::size_t at = 0;
-        for (std::size_t seen : row_widths_) {
-            for (std::size_t i = 0; i < seen; ++i) cells.push_back(std::move(table_.cells[at++]));
-            cells.resize(cells.size() + width - seen);
+    void end_row() {
+        for (std::size_t i = 0; i < row_.size(); ++i) {
+            if (filled_[i])
+                table_.columns[i].append(row_[i]);
+            else
+                table_.columns[i].append_none();
+            filled_[i] = false;
         }
-        table_.cells = std::move(cells);
+        ++table_.rows;
     }
-
-    void end_row() { row_widths_.push_back(table_.cells.size() - row_start_); }
 
   private:
     Table& table_;
     std::unordered_map<std::string, std::size_t> index_;
-    std::vector<std::size_t> row_widths_;
-    std::size_t row_start_ = 0;
+    std::vector<std::string> row_;
+    std::vector<bool> filled_;
 };
 
 // The text of a leaf child of `element` into `out`: its one stretch of
@@ -143,28 +159,33 @@ class DirectRead {
         found_.resize(columns.size());
     }
 
-    // Reads `row` (UTF-8) into `cells`, the row's cells.
-    void read(std::string_view row, std::optional<std::string>* cells) {
+    // Reads `row` (UTF-8) into its cell of each column it reads.
+    void read(std::string_view row, std::vector<Column>& columns) {
         if (attributes_.empty() && children_.empty()) return;
-        if (!row_.read(row, xml::Encoding::Utf8, !children_.empty())) return;
+        if (!row_.read(row, xml::Encoding::Utf8, !children_.empty())) {
+            for (const auto* group : {&attributes_, &children_})
+                for (const Wanted& w : *group) columns[w.column].append_none();
+            return;
+        }
         for (const Wanted& a : attributes_) {
             if (attribute_value(row_.tag(), a.step->name, xml::Encoding::Utf8, scratch_))
-                cells[a.column] = trimmed(scratch_);
+                columns[a.column].append(trim(scratch_));
+            else
+                columns[a.column].append_none();
         }
         if (children_.empty()) return;
         find_children();
         for (const Wanted& c : children_) {
-            const Found& found = found_[c.column];
-            if (found.empty()) continue;
-            if (found.size() == 1 && found.front()->leaf) {
-                leaf_text(*found.front(), row, xml::Encoding::Utf8, scratch_);
-                cells[c.column] = trimmed(scratch_);
-                continue;
+            const ElementChild* first = found_[c.column];
+            if (first == nullptr) {
+                columns[c.column].append_none();
+            } else if (first->leaf) {
+                leaf_text(*first, row, xml::Encoding::Utf8, scratch_);
+                columns[c.column].append(trim(scratch_));
+            } else {
+                EngineMatch m = EngineMatch::range(first->start, first->end);
+                columns[c.column].append(match_text(m, row, xml::Encoding::Utf8, scratch_));
             }
-            Matches matches;
-            for (const ElementChild* child : found)
-                matches.push_back(EngineMatch::range(child->start, child->end));
-            cells[c.column] = matches_text(matches, row, xml::Encoding::Utf8);
         }
     }
 
@@ -173,103 +194,23 @@ class DirectRead {
         std::size_t column;
         const path::PathStep* step;
     };
-    using Found = std::vector<const ElementChild*>;
 
-    // Each column's children of the row, in document order.
+    // Each column's first child of the row.
     void find_children() {
-        for (const Wanted& c : children_) found_[c.column].clear();
+        for (const Wanted& c : children_) found_[c.column] = nullptr;
         for (const ElementChild& child : row_.children())
             for (const Wanted& c : children_)
-                if (name_matches(*c.step, child.name)) found_[c.column].push_back(&child);
+                if (found_[c.column] == nullptr && name_matches(*c.step, child.name))
+                    found_[c.column] = &child;
     }
 
     std::vector<Wanted> attributes_, children_;
-    std::vector<Found> found_;
+    std::vector<const ElementChild*> found_;
     ElementChildren row_;
     std::string scratch_;
 };
 
-// [+-]digits[.digits][(e|E)[+-]digits], at least one digit before the
-// exponent; integers of up to 18 digits, which fit 64 bits.
-bool plain_number(std::string_view cell) {
-    std::size_t i = 0, n = cell.size();
-    if (i < n && (cell[i] == '+' || cell[i] == '-')) ++i;
-    std::size_t digits = 0;
-    bool fraction = false;
-    for (; i < n && cell[i] >= '0' && cell[i] <= '9'; ++i) ++digits;
-    if (i < n && cell[i] == '.') {
-        fraction = true;
-        for (++i; i < n && cell[i] >= '0' && cell[i] <= '9'; ++i) ++digits;
-    }
-    if (digits == 0) return false;
-    if (i < n && (cell[i] == 'e' || cell[i] == 'E')) {
-        fraction = true;
-        ++i;
-        if (i < n && (cell[i] == '+' || cell[i] == '-')) ++i;
-        std::size_t exponent = 0;
-        for (; i < n && cell[i] >= '0' && cell[i] <= '9'; ++i) ++exponent;
-        if (exponent == 0) return false;
-    }
-    return i == n && (fraction || digits <= 18);
-}
-
-// Texts pandas reads as missing or as a bool by default.
-bool missing_or_bool(std::string_view cell) {
-    static constexpr std::string_view bools[] = {"True", "TRUE", "true", "False", "FALSE", "false"};
-    for (std::string_view s : missing_texts)
-        if (cell == s) return true;
-    for (std::string_view s : bools)
-        if (cell == s) return true;
-    return false;
-}
-
-// A text no parser reads as a number: a byte outside those of numbers, and
-// not one of the spellings of infinity and not-a-number.
-bool never_a_number(std::string_view cell) {
-    if (cell.find_first_not_of("0123456789+-.eE") == std::string_view::npos) return false;
-    std::string lower;
-    for (char c : cell) lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    std::string_view rest = lower;
-    if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) rest.remove_prefix(1);
-    return rest != "inf" && rest != "infinity" && rest != "nan";
-}
-
 }  // namespace
-
-ColumnKind column_kind(const Table& table, std::size_t column, std::size_t width) {
-    bool present = false, numbers = true, text = false;
-    for (std::size_t r = 0; r < table.rows; ++r) {
-        const std::optional<std::string>& cell = table.cells[r * width + column];
-        if (!cell) continue;
-        present = true;
-        if (missing_or_bool(*cell)) return ColumnKind::Other;
-        if (!plain_number(*cell)) numbers = false;
-        if (!text && never_a_number(*cell)) text = true;
-    }
-    if (!present) return ColumnKind::Other;
-    if (numbers) return ColumnKind::Number;
-    return text ? ColumnKind::Text : ColumnKind::Other;
-}
-
-std::optional<std::string> matches_text(const Matches& matches, std::string_view bytes,
-                                        xml::Encoding encoding) {
-    if (matches.empty()) return std::nullopt;
-    if (matches.size() == 1) {
-        const EngineMatch& m = matches.front();
-        if (m.kind == EngineMatch::Kind::ScalarText) return trimmed(m.bytes);
-        std::string_view element = match_bytes(m, bytes);
-        if (has_child_element(element)) return markup(element, encoding);
-        return trimmed(item_text(element, encoding));
-    }
-    std::string joined;
-    for (std::size_t i = 0; i < matches.size(); ++i) {
-        if (i > 0) joined += '\n';
-        const EngineMatch& m = matches[i];
-        joined += m.kind == EngineMatch::Kind::ScalarText ? m.bytes
-                                                          : markup(match_bytes(m, bytes), encoding);
-    }
-    return joined;
-}
 
 TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const path::CompiledPath& rows,
@@ -278,6 +219,8 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
     Table table;
     auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
+    for (const path::CompiledPath* column : columns)
+        table.columns.emplace_back(column->answer_shape == path::AnswerShape::List);
     DirectRead direct(columns);
     bool by_evaluator = encoding != xml::Encoding::Utf8 || !direct_reads;
     std::vector<const path::CompiledPath*> evaluated;  // the columns the evaluator reads
@@ -287,21 +230,18 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
             evaluated.push_back(columns[i]);
             evaluated_at.push_back(i);
         }
-    const auto& rows_bytes = std::get<std::vector<std::string_view>>(elements);
-    table.cells.reserve(rows_bytes.size() * columns.size());
     xml::ProgressBudget progress;
-    for (std::string_view element : rows_bytes) {
+    std::string scratch;
+    for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
         if (!progress.go_on(element.size())) break;  // what was read is dropped
-        std::size_t first = table.cells.size();
-        table.cells.resize(first + columns.size());
-        if (!by_evaluator) direct.read(element, &table.cells[first]);
+        if (!by_evaluator) direct.read(element, table.columns);
         if (!evaluated.empty()) {
             MultiOutcome outcome = evaluate_paths_in_element(element, encoding, evaluated);
             if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome))
                 return std::move(*ambiguous);
             const auto& lists = std::get<std::vector<Matches>>(outcome);
             for (std::size_t k = 0; k < lists.size(); ++k)
-                table.cells[first + evaluated_at[k]] = matches_text(lists[k], element, encoding);
+                put_matches(lists[k], element, encoding, table.columns[evaluated_at[k]], scratch);
         }
         ++table.rows;
     }
@@ -319,11 +259,9 @@ TableOutcome read_table_of_children(std::string_view document, xml::Encoding enc
     xml::ProgressBudget progress;
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
         if (!progress.go_on(element.size())) break;  // what was read is dropped
-        columns.start_row();
         read_children(element, encoding, row, columns);
         columns.end_row();
     }
-    columns.square();
     return table;
 }
 

@@ -2,10 +2,10 @@
 // execution slot adds the functions and classes, each also listed in __all__.
 #include <Python.h>
 
-#include "engine/records.hpp"
 #include "lib/calls/arguments.hpp"
 #include "lib/functions/module_functions.hpp"
 #include "lib/functions/path_object.hpp"
+#include "lib/functions/table_object.hpp"
 #include "lib/result/iterators.hpp"
 #include "lib/result/result.hpp"
 #include "lib/result/views.hpp"
@@ -42,18 +42,6 @@ bool add_class(PyObject* module, PyObject* type) {
     return PyObject_SetAttr(module, name.get(), type) == 0;
 }
 
-// _MISSING_TEXTS: the texts a table reads as missing, for the typing of Dask
-// partitions in Python.
-bool add_missing_texts(PyObject* module) {
-    PyRef texts(PyFrozenSet_New(nullptr));
-    if (!texts) return false;
-    for (std::string_view text : engine::missing_texts) {
-        PyRef item(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-        if (!item || PySet_Add(texts.get(), item.get()) != 0) return false;
-    }
-    return PyObject_SetAttrString(module, "_MISSING_TEXTS", texts.get()) == 0;
-}
-
 int exec_module(PyObject* module) {
     if (!PyModule_Check(module)) {
         PendingError(PyExc_TypeError, instance_check_message(module, "module")).raise();
@@ -71,12 +59,13 @@ int exec_module(PyObject* module) {
                              &stream_function, &text_codec_function, &start_known_function})
         if (!add_function(module, module_name.get(), def, false)) return -1;
     PyObject* (*classes[])() = {
-        path_type,           result_type,           char_iter_type,       item_iter_type,
-        child_key_iter_type, child_value_iter_type, child_item_iter_type, child_iter_type,
-        keys_view_type,      values_view_type,      items_view_type,      children_view_type};
+        path_type,         table_type,          result_type,           char_iter_type,
+        item_iter_type,    child_key_iter_type, child_value_iter_type, child_item_iter_type,
+        child_iter_type,   keys_view_type,      values_view_type,      items_view_type,
+        children_view_type};
     for (auto make_class : classes)
         if (!add_class(module, make_class())) return -1;
-    return add_missing_texts(module) ? 0 : -1;
+    return 0;
 }
 
 PyModuleDef_Slot slots[] = {

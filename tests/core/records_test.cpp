@@ -58,7 +58,13 @@ TEST(Records, DirectReadsAnswerAsTheEvaluator) {
         auto evaluated =
             std::get<Table>(read_table(doc, xml::Encoding::Utf8, *rows, columns, false));
         ASSERT_EQ(direct.rows, evaluated.rows) << doc;
-        ASSERT_EQ(direct.cells, evaluated.cells) << doc;
+        ASSERT_EQ(direct.columns.size(), evaluated.columns.size());
+        for (std::size_t c = 0; c < direct.columns.size(); ++c)
+            for (std::size_t r = 0; r < direct.rows; ++r) {
+                const Column &a = direct.columns[c], &b = evaluated.columns[c];
+                ASSERT_EQ(a.has_text(r), b.has_text(r)) << doc << " column " << c;
+                ASSERT_EQ(a.text(r), b.text(r)) << doc << " column " << c;
+            }
     }
 }
 

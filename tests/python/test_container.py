@@ -20,15 +20,15 @@ def string_keys_message(mode):
     return f"string keys are only valid on dict-like Result; this Result is {mode}"
 
 
-def test_all_lists_28_names_in_order():
+def test_all_lists_30_names_in_order():
     assert quorbix.__all__ == [
         "get", "get_bytes", "get_buffer", "get_many", "get_many_bytes", "get_many_buffer", "parse",
-        "compile", "validate", "Path", "Result", "ResultCharIter", "ResultItemIter",
+        "compile", "validate", "Path", "Table", "Result", "ResultCharIter", "ResultItemIter",
         "ResultChildKeyIter", "ResultChildValueIter", "ResultChildItemIter", "ResultChildIter",
         "ResultKeysView", "ResultValuesView", "ResultItemsView", "ResultChildrenView",
-        "records", "read_xml", "stream", "stream_records", "validation_report",
+        "records", "read_xml", "table", "stream", "stream_records", "validation_report",
         "ValidationProblem", "MalformedError"]
-    for name in quorbix.__all__[9:21]:
+    for name in quorbix.__all__[9:22]:
         cls = getattr(quorbix, name)
         assert cls.__module__ == "quorbix._quorbix"
         with pytest.raises(TypeError):

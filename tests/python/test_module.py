@@ -9,7 +9,7 @@ from quorbix import _quorbix
 
 
 def test_all_lists_the_functions_in_order():
-    assert quorbix.__all__ == [*_quorbix.__all__, "records", "read_xml", "stream",
+    assert quorbix.__all__ == [*_quorbix.__all__, "records", "read_xml", "table", "stream",
                                "stream_records", "validation_report", "ValidationProblem",
                                "MalformedError"]
     assert "validate" in _quorbix.__all__

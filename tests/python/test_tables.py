@@ -24,19 +24,22 @@ DOC = (
 
 
 def test_columns_are_paths_relative_to_each_row():
+    # A column of several matches holds the first one's text; one whose path
+    # goes on from each match a list of texts.
     columns = {"id": "@id", "title": "dc:title", "price": compile("price"), "pages": "info.pages",
-               "tags": "tag", "info": "info", "none": ""}
+               "tags": "tag", "info": "info", "none": "", "all": "tag.#.#text", "n": "tag.#"}
     got = quorbix.records(DOC, "catalog.book", columns)
     rows = [quorbix.get(DOC, f"catalog.book.{i}") for i in range(3)]
     expected = [
-        {name: (r.get(p if isinstance(p, str) else "price").to_str()
-                if p and r.get(p if isinstance(p, str) else "price").exists() else None)
-         for name, p in columns.items()}
+        {name: ([m.to_str() for m in r.get(p)] if p.endswith("#text") else r.get(p).to_str()
+                if p.endswith("#") else r.get(p + "|@first").to_str() if p and r.get(p).exists()
+                else None)
+         for name, p in {**columns, "price": "price"}.items()}
         for r in rows
     ]
     assert got == expected
-    assert got[0]["title"] == "A & B" and got[0]["tags"] == "<tag>x</tag>\n<tag>y</tag>"
-    assert got[2] == dict.fromkeys(columns)
+    assert got[0]["title"] == "A & B" and got[0]["tags"] == "x" and got[0]["all"] == ["x", "y"]
+    assert got[2] == {**dict.fromkeys(columns), "all": [], "n": "0"}
 
 
 def test_without_columns_a_row_has_its_attributes_and_leaf_children():

@@ -2,10 +2,15 @@
 
 #include <unordered_map>
 
+#include "engine/columns/cell_text.hpp"
+#include "engine/columns/row_walk.hpp"
+#include "engine/driver/walk_document.hpp"
 #include "engine/element_text.hpp"
 #include "engine/evaluator.hpp"
+#include "engine/machine/answers.hpp"
 #include "engine/name_test.hpp"
 #include "engine/reads/element_children.hpp"
+#include "engine/scan_path.hpp"
 #include "text/white_space.hpp"
 #include "xml/character_data.hpp"
 #include "xml/scan_progress.hpp"
@@ -28,29 +33,17 @@ std::string trimmed(std::string_view text) {
     return std::string(trim(text));
 }
 
-// The text of one match as a cell holds it: a text trimmed, an element with
-// elements inside as its markup in UTF-8, another element's text trimmed.
-// It may live in `scratch`.
-std::string_view match_text(const EngineMatch& m, std::string_view bytes, xml::Encoding encoding,
-                            std::string& scratch) {
-    if (m.kind == EngineMatch::Kind::ScalarText) return trim(m.bytes);
-    std::string_view element = match_bytes(m, bytes);
-    if (has_child_element(element)) return xml::utf8_text(element, encoding, scratch);
-    scratch = item_text(element, encoding);
-    return trim(scratch);
-}
-
 // A row's cell of a column from the column's matches: the first match's
 // text, or every match's in a list column.
 void put_matches(const Matches& matches, std::string_view row, xml::Encoding encoding,
                  Column& column, std::string& scratch) {
     if (column.lists()) {
-        for (const EngineMatch& m : matches) column.item(match_text(m, row, encoding, scratch));
+        for (const EngineMatch& m : matches) column.item(cell_text(m, row, encoding, scratch));
         column.end_list();
     } else if (matches.empty()) {
         column.append_none();
     } else {
-        column.append(match_text(matches.front(), row, encoding, scratch));
+        column.append(cell_text(matches.front(), row, encoding, scratch));
     }
 }
 
@@ -184,7 +177,7 @@ class DirectRead {
                 columns[c.column].append(trim(scratch_));
             } else {
                 EngineMatch m = EngineMatch::range(first->start, first->end);
-                columns[c.column].append(match_text(m, row, xml::Encoding::Utf8, scratch_));
+                columns[c.column].append(cell_text(m, row, xml::Encoding::Utf8, scratch_));
             }
         }
     }
@@ -210,40 +203,133 @@ class DirectRead {
     std::string scratch_;
 };
 
+// The columns of a table, split into the plain ones (`reads_directly`),
+// read by a walk over the row or beside the one that finds the rows, and the
+// others, which the evaluator answers on each row's bytes.
+class RowColumns {
+  public:
+    RowColumns(const std::vector<const path::CompiledPath*>& columns, bool direct,
+               xml::Encoding encoding)
+        : columns_(columns), encoding_(encoding) {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (direct && reads_directly(*columns[i])) {
+                plain_.push_back({&columns[i]->steps.front()});
+                plain_at_.push_back(i);
+            } else {
+                others_.push_back(columns[i]);
+                others_at_.push_back(i);
+            }
+        }
+    }
+
+    const std::vector<PlainColumn>& plain() const { return plain_; }
+
+    void start(Table& table) const {
+        table.columns.clear();
+        for (const path::CompiledPath* column : columns_)
+            table.columns.emplace_back(column->answer_shape == path::AnswerShape::List);
+    }
+
+    // A row whose plain cells the walk found: all its cells; false on an
+    // ambiguous path.
+    bool read(std::string_view row, const std::vector<FoundCell>& found, Table& table) {
+        for (std::size_t k = 0; k < plain_.size(); ++k) {
+            Column& column = table.columns[plain_at_[k]];
+            if (found[k].found)
+                column.append(found[k].text);
+            else
+                column.append_none();
+        }
+        return read_others(row, table);
+    }
+
+    // The cells of the columns the evaluator answers, and the row counted.
+    bool read_others(std::string_view row, Table& table) {
+        if (!others_.empty()) {
+            MultiOutcome outcome = evaluate_paths_in_element(row, encoding_, others_);
+            if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome)) {
+                error_ = std::move(*ambiguous);
+                return false;
+            }
+            const auto& lists = std::get<std::vector<Matches>>(outcome);
+            for (std::size_t k = 0; k < lists.size(); ++k)
+                put_matches(lists[k], row, encoding_, table.columns[others_at_[k]], scratch_);
+        }
+        ++table.rows;
+        return true;
+    }
+
+    std::optional<AmbiguousPath>& error() { return error_; }
+
+  private:
+    const std::vector<const path::CompiledPath*>& columns_;
+    xml::Encoding encoding_;
+    std::vector<PlainColumn> plain_;
+    std::vector<std::size_t> plain_at_, others_at_;
+    std::vector<const path::CompiledPath*> others_;
+    std::string scratch_;
+    std::optional<AmbiguousPath> error_;
+};
+
+// Whether the rows' path lets their plain cells be read in the walk that
+// finds them: element steps without `**`, so that every row stands at the
+// path's length, each row its own match, and no modifier reorders them.
+bool rows_in_one_walk(const path::CompiledPath& rows) {
+    if (!rows.modifiers.empty() || rows.final_capture != path::FinalCapture::Span) return false;
+    for (const path::PathStep& step : rows.steps)
+        if (!step.is_element() || step.recursive) return false;
+    return rows.steps.back().selector != path::Selector::EachCount;
+}
+
+// The table in one walk over the UTF-8 `document`: the machine finds the
+// rows and a RowWalk beside it their plain cells. Nothing when a row was
+// matched other than at its own end (a filter above the rows decided at its
+// ancestor's end): the caller then reads the rows again.
+std::optional<TableOutcome> read_in_one_walk(std::string_view document,
+                                             const path::CompiledPath& rows, RowColumns& reader) {
+    Table table;
+    reader.start(table);
+    Matches matches;
+    xml::StructureCheck check;
+    Answers answers(document, xml::Encoding::Utf8,
+                    {scan_path(rows, &matches, path::FinalCapture::Span)}, true);
+    Machine machine(answers, document, 0);
+    machine.start_document();
+    auto on_row = [&](std::string_view row, const std::vector<FoundCell>& found) {
+        return reader.read(row, found, table);
+    };
+    RowWalk walk(machine, matches, document, rows.steps.back(), rows.steps.size(), reader.plain(),
+                 on_row);
+    walk_document(machine, walk, document, xml::Encoding::Utf8, &check);
+    if (reader.error()) return TableOutcome{std::move(*reader.error())};
+    if (auto ambiguous = answers.conclude()) return TableOutcome{std::move(*ambiguous)};
+    if (walk.rows_taken() != matches.size()) return std::nullopt;
+    table.structure = report_of(check, document, xml::Encoding::Utf8);
+    return TableOutcome{std::move(table)};
+}
+
 }  // namespace
 
 TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const path::CompiledPath& rows,
                         const std::vector<const path::CompiledPath*>& columns, bool direct_reads) {
+    bool direct = encoding == xml::Encoding::Utf8 && direct_reads;
+    if (direct && rows_in_one_walk(rows)) {
+        RowColumns reader(columns, true, encoding);
+        if (auto table = read_in_one_walk(document, rows, reader)) return std::move(*table);
+    }
+    RowColumns reader(columns, direct, encoding);
     Matches row_matches;
     Table table;
     auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
-    for (const path::CompiledPath* column : columns)
-        table.columns.emplace_back(column->answer_shape == path::AnswerShape::List);
-    DirectRead direct(columns);
-    bool by_evaluator = encoding != xml::Encoding::Utf8 || !direct_reads;
-    std::vector<const path::CompiledPath*> evaluated;  // the columns the evaluator reads
-    std::vector<std::size_t> evaluated_at;
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        if (by_evaluator || !reads_directly(*columns[i])) {
-            evaluated.push_back(columns[i]);
-            evaluated_at.push_back(i);
-        }
+    reader.start(table);
+    DirectRead plain(columns);
     xml::ProgressBudget progress;
-    std::string scratch;
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
         if (!progress.go_on(element.size())) break;  // what was read is dropped
-        if (!by_evaluator) direct.read(element, table.columns);
-        if (!evaluated.empty()) {
-            MultiOutcome outcome = evaluate_paths_in_element(element, encoding, evaluated);
-            if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome))
-                return std::move(*ambiguous);
-            const auto& lists = std::get<std::vector<Matches>>(outcome);
-            for (std::size_t k = 0; k < lists.size(); ++k)
-                put_matches(lists[k], element, encoding, table.columns[evaluated_at[k]], scratch);
-        }
-        ++table.rows;
+        if (direct) plain.read(element, table.columns);
+        if (!reader.read_others(element, table)) return std::move(*reader.error());
     }
     return table;
 }

@@ -141,6 +141,14 @@ void append_attribute_value(std::string_view raw, Encoding encoding, std::string
     append_read<Read::AttributeValue>(raw, encoding, out);
 }
 
+bool text_as_written(std::string_view raw) {
+    return is_plain<Read::Text>(raw);
+}
+
+bool value_as_written(std::string_view raw) {
+    return is_plain<Read::AttributeValue>(raw);
+}
+
 void append_cdata(std::string_view raw, Encoding encoding, std::string& out) {
     std::string decoded, lines;
     out += lf_line_ends(utf8_text(raw, encoding, decoded), lines);

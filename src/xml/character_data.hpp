@@ -20,6 +20,12 @@ void append_character_data(std::string_view raw, Encoding encoding, std::string&
 // value it knows no type for; the characters references name are kept.
 void append_attribute_value(std::string_view raw, Encoding encoding, std::string& out);
 
+// Whether text between markup, or an attribute value, reads as it stands in
+// UTF-8: plain ASCII without a reference or what line ends and white space
+// would change. Then `raw` itself is what the two above append.
+bool text_as_written(std::string_view raw);
+bool value_as_written(std::string_view raw);
+
 // A CDATA section: decoded, line ends read as LF, never unescaped.
 void append_cdata(std::string_view raw, Encoding encoding, std::string& out);
 

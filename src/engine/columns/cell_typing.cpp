@@ -33,29 +33,32 @@ CellKind number_kind(std::string_view cell) {
 }
 
 bool is_missing(std::string_view cell) {
+    // The first bytes the markers start with, '' aside: most cells start
+    // with none of them.
+    if (std::string_view("#-1<Nn").find(cell.front()) == std::string_view::npos) return false;
     for (std::string_view s : missing_texts)
         if (cell == s) return true;
     return false;
 }
 
-// Not a plain decimal: Text when no parser reads it as a number, that is
-// when it has a byte outside those of numbers and is no spelling of
-// infinity.
+// Not a plain decimal, a bool or a missing marker: Unsure for a spelling of
+// infinity or not-a-number, which a parser reads as a float, else Text.
 CellKind text_kind(std::string_view cell) {
-    if (cell.find_first_not_of("0123456789+-.eE") == std::string_view::npos)
-        return CellKind::Text;  // "1-2", "e": a parser reads no number there either
-    if (!cell.empty() && (cell[0] == '+' || cell[0] == '-')) cell.remove_prefix(1);
+    if (cell.front() == '+' || cell.front() == '-') cell.remove_prefix(1);
     if (cell.size() != 3 && cell.size() != 8) return CellKind::Text;
     char lower[8];
     for (std::size_t i = 0; i < cell.size(); ++i)
-        lower[i] =
-            cell[i] >= 'A' && cell[i] <= 'Z' ? static_cast<char>(cell[i] - 'A' + 'a') : cell[i];
+        lower[i] = cell[i] >= 'A' && cell[i] <= 'Z' ? static_cast<char>(cell[i] - 'A' + 'a')
+                                                     : cell[i];
     std::string_view word(lower, cell.size());
-    return word == "inf" || word == "infinity" || word == "nan" ? CellKind::Unsure : CellKind::Text;
+    return word == "inf" || word == "infinity" || word == "nan" ? CellKind::Unsure
+                                                                : CellKind::Text;
 }
 
 }  // namespace
 
+// Most cells are settled by their first byte and their length: only those
+// that may be a marker or a bool are compared with them.
 CellKind cell_kind(std::string_view cell) {
     if (cell.empty()) return CellKind::Missing;
     char first = cell.front();
@@ -63,9 +66,11 @@ CellKind cell_kind(std::string_view cell) {
         CellKind kind = number_kind(cell);
         if (kind != CellKind::Text) return kind;
     }
-    if (cell == "True" || cell == "TRUE" || cell == "true") return CellKind::True;
-    if (cell == "False" || cell == "FALSE" || cell == "false") return CellKind::False;
-    if (is_missing(cell)) return CellKind::Missing;
+    if (cell.size() == 4 && (cell == "True" || cell == "TRUE" || cell == "true"))
+        return CellKind::True;
+    if (cell.size() == 5 && (cell == "False" || cell == "FALSE" || cell == "false"))
+        return CellKind::False;
+    if (cell.size() <= 9 && is_missing(cell)) return CellKind::Missing;
     return text_kind(cell);
 }
 

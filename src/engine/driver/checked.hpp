@@ -1,5 +1,6 @@
-// A machine whose tags a structure check sees first, at their offsets in
-// the document: `origin` is where the walked bytes begin in it. With
+// A machine (or a visitor that passes tags on to one) whose tags a
+// structure check sees first, at their offsets in the document: `origin` is
+// where the walked bytes begin in it. With
 // `stop_at_problem` the walk ends at the check's first problem, so that the
 // machine sees only what comes before it.
 #pragma once
@@ -11,8 +12,9 @@
 
 namespace quorbix::engine {
 
+template <class Visitor = Machine>
 struct Checked {
-    Machine& machine;
+    Visitor& machine;
     xml::StructureCheck& check;
     std::uint64_t origin = 0;
     bool stop_at_problem = false;

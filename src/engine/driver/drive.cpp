@@ -1,34 +1,12 @@
 #include "engine/driver/drive.hpp"
 
-#include "engine/driver/checked.hpp"
-#include "xml/reader_settings.hpp"
-#include "xml/tag_walker.hpp"
-#include "xml/text_encoding.hpp"
+#include "engine/driver/walk_document.hpp"
 
 namespace quorbix::engine {
 
 void drive(Machine& machine, std::string_view bytes, xml::Encoding encoding,
            xml::StructureCheck* check) {
-    xml::DocumentStart start = xml::given_document_start(bytes, encoding);
-    if (machine.stopped()) {  // it has nothing to look for
-        if (check != nullptr) xml::check_rest(bytes, start.mark_length, start.encoding, *check);
-        return;
-    }
-    if (check == nullptr) {
-        xml::WalkStop stop = xml::walk_tags(bytes, start.mark_length, xml::evaluation_profile(),
-                                            start.encoding, machine);
-        return machine.finish(stop.at);
-    }
-    Checked checked{machine, *check};
-    xml::WalkStop stop = xml::walk_tags(bytes, start.mark_length, xml::evaluation_profile(),
-                                        start.encoding, checked);
-    machine.finish(stop.at);
-    if (stop.end == xml::WalkEnd::Stopped) {
-        xml::check_rest(bytes, machine.seen_until(), start.encoding, *check);
-        return;
-    }
-    if (stop.end == xml::WalkEnd::Syntax) check->unreadable(stop.at);
-    check->at_end(bytes.size());
+    walk_document(machine, machine, bytes, encoding, check);
 }
 
 }  // namespace quorbix::engine

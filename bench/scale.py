@@ -6,7 +6,7 @@ Usage: python bench/scale.py [--size MEGABYTES] [--files N] [--repeat N] [--only
   and of 8 threads over one document, each beside 1 thread doing the same work;
 - tables: quorbix.read_xml against pandas.read_xml (on lxml, and on ElementTree) on
   the catalog, five columns, each in a fresh process (time and peak memory), the
-  frames compared;
+  frames compared; beside them quorbix.table read by pyarrow, polars and DuckDB;
 - dask: quorbix.dask.read_xml over N files of 1 MB on 2 worker processes against
   the same files read one after another in one process.
 Every row prints its ratio, measured in the same run.
@@ -60,33 +60,63 @@ def thread_rows(data, repeat):
               f"{b1 / bn:4.2f}x the throughput (median {m1 / mn:4.2f}x)", flush=True)
 
 
+# The roads to a table timed against pandas.read_xml: quorbix's DataFrame,
+# and its Arrow table read by pyarrow, polars and DuckDB (a group-by query).
+ROADS = ["quorbix", "quorbix-arrow", "quorbix-polars", "quorbix-duckdb", "pandas", "pandas-etree"]
+
+
 def table_child(which, path, out):
-    """--table-child: one library reads the table in this fresh process (pandas
-    imported first, as in a program that makes frames)."""
+    """--table-child: one road reads the table in this fresh process, its
+    libraries imported first (pandas always, as in a program that makes
+    frames). Prints the time, the peak memory and the Arrow data's size."""
     import pandas
     import pandas.io.parsers  # noqa: F401
-    before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    import pyarrow
+    peer = {"quorbix-polars": "polars", "quorbix-duckdb": "duckdb"}.get(which)
+    library = __import__(peer) if peer else None
+    before = resident_kib()
     start = time.perf_counter()
+    data = None
     if which == "quorbix":
         frame = quorbix.read_xml(path, "catalog.book", COLUMNS)
+    elif which == "quorbix-arrow":
+        frame = data = pyarrow.table(quorbix.table(path, "catalog.book", COLUMNS))
+    elif which == "quorbix-polars":
+        frame = library.DataFrame(quorbix.table(path, "catalog.book", COLUMNS))
+    elif which == "quorbix-duckdb":
+        books = quorbix.table(path, "catalog.book", COLUMNS)  # noqa: F841 - DuckDB finds it by name
+        frame = library.sql("select lang, count(*), avg(price) from books group by lang "
+                            "order by lang").fetchall()
     elif which == "pandas":
         frame = pandas.read_xml(path, xpath="/catalog/book", parser="lxml")[list(COLUMNS)]
     else:  # pandas on ElementTree
         frame = pandas.read_xml(path, xpath="./book", parser="etree")[list(COLUMNS)]
     seconds = time.perf_counter() - start
     peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    if which == "quorbix-polars":
+        frame = frame.to_pandas()
+    elif which == "quorbix-arrow":
+        frame = frame.to_pandas()
     with open(out, "wb") as file:
         pickle.dump(frame, file)
-    print(json.dumps({"seconds": seconds, "peak_mib": peak / 1024, "start_mib": before / 1024}))
+    print(json.dumps({"seconds": seconds, "peak_mib": peak / 1024, "start_mib": before / 1024,
+                      "arrow_mib": data.nbytes / 2**20 if data is not None else None}))
+
+
+def resident_kib():
+    """The process's resident memory now, in KiB (ru_maxrss's unit): the
+    peak of the imports before it is no part of a road's."""
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * resource.getpagesize() // 1024
 
 
 def table_rows(path, repeat):
-    import pandas
-    print(f"tables: {path.name}, rows catalog.book, five columns (fresh process each, best of {repeat})")
+    print(f"tables: {path.name} ({path.stat().st_size / 2**20:.0f} MiB), rows catalog.book, five "
+          f"columns (fresh process each, best of {repeat}; pandas.read_xml once)")
     figures, frames = {}, {}
-    for which in ["quorbix", "pandas", "pandas-etree"]:
+    for which in ROADS:
         runs = []
-        for r in range(repeat if which == "quorbix" else 1):
+        for r in range(repeat if which.startswith("quorbix") else 1):
             out = HERE / f".frame-{which}.pickle"
             done = subprocess.run([sys.executable, __file__, "--table-child", which, str(path), str(out)],
                                   capture_output=True, text=True, check=True)
@@ -94,17 +124,28 @@ def table_rows(path, repeat):
             with open(out, "rb") as file:
                 frames[which] = pickle.load(file)
             out.unlink()
-        figures[which] = min(runs, key=lambda f: f["seconds"])
-        f = figures[which]
-        print(f"  {which + '.read_xml':22s} {f['seconds'] * 1000:9.0f} ms, "
-              f"peak {f['peak_mib']:7.0f} MiB (+{f['peak_mib'] - f['start_mib']:.0f})", flush=True)
+        runs.sort(key=lambda f: f["seconds"])
+        figures[which] = f = runs[0]
+        median = runs[len(runs) // 2]["seconds"]
+        print(f"  {which:16s} {f['seconds'] * 1000:8.0f} ms (median {median * 1000:6.0f}), "
+              f"peak {f['peak_mib']:6.0f} MiB (+{f['peak_mib'] - f['start_mib']:.0f})", flush=True)
     q = figures["quorbix"]
     for peer in ["pandas", "pandas-etree"]:
         p = figures[peer]
         equal = frames["quorbix"].equals(frames[peer])
-        print(f"  against {peer}: quorbix is {p['seconds'] / q['seconds']:.1f}x faster, at "
+        print(f"  read_xml against {peer}: {p['seconds'] / q['seconds']:.1f}x faster, at "
               f"{(q['peak_mib'] - q['start_mib']) / (p['peak_mib'] - p['start_mib']):.2f} of its "
               f"added peak memory; the frames are {'equal' if equal else 'NOT equal'}", flush=True)
+    theirs = figures["pandas"]["seconds"]
+    for road in ["quorbix-arrow", "quorbix-polars", "quorbix-duckdb"]:
+        print(f"  {road} against pandas: {theirs / figures[road]['seconds']:.1f}x faster", flush=True)
+    arrow = figures["quorbix-arrow"]
+    document = path.stat().st_size / 2**20
+    added = arrow["peak_mib"] - arrow["start_mib"] - document
+    print(f"  Arrow table: {arrow['arrow_mib']:.0f} MiB of Arrow data; peak beyond the document "
+          f"{added:.0f} MiB, {added / arrow['arrow_mib']:.2f}x the data", flush=True)
+    same = frames["quorbix-arrow"].equals(frames["quorbix-polars"])
+    print(f"  pyarrow and polars read the same table: {same}", flush=True)
 
 
 def dask_rows(count, repeat):

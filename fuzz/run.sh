@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-45}"
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(reader path evaluate multi validate nested walker pieces)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(reader path evaluate multi validate nested walker pieces table)
 clangxx="$(command -v clang++ || command -v clang++-14)"
 build="${QUORBIX_FUZZ_BUILD:-build/fuzz}"
 work="${QUORBIX_FUZZ_WORK:-build/fuzz-work}"

@@ -303,7 +303,7 @@ std::optional<TableOutcome> read_in_one_walk(std::string_view document,
     walk_document(machine, walk, document, xml::Encoding::Utf8, &check);
     if (reader.error()) return TableOutcome{std::move(*reader.error())};
     if (auto ambiguous = answers.conclude()) return TableOutcome{std::move(*ambiguous)};
-    if (walk.rows_taken() != matches.size()) return std::nullopt;
+    if (walk.rows_taken() != walk.rows_matched()) return std::nullopt;
     table.structure = report_of(check, document, xml::Encoding::Utf8);
     return TableOutcome{std::move(table)};
 }

@@ -159,3 +159,24 @@ def test_the_table_object():
     for _ in range(3):
         table.__arrow_c_stream__()
     assert pyarrow.table(table).column("a").to_pylist() == [1, 2]
+
+
+def test_dask_partitions_of_generated_tables_are_the_whole_table_in_one_schema(tmp_path):
+    pytest.importorskip("dask.dataframe")
+    import dask
+    import quorbix.dask
+
+    for seed in range(8):
+        doc, names, families = generated(seed, rows=60)
+        settled = {n: n for n, family in zip(names, families) if family != "mixed"}
+        rows = ["<row>" + row for row in doc[len("<t><row>"):-len("</t>")].split("<row>")]
+        for i, part in enumerate([rows[:30], rows[30:]]):  # two files, one table
+            (tmp_path / f"{seed}-{i}.xml").write_text("<t>" + "".join(part) + "</t>")
+        frame = quorbix.dask.read_xml(str(tmp_path / f"{seed}-*.xml"), "t.row", settled)
+        with dask.config.set(scheduler="synchronous"):
+            got = frame.compute()
+        whole = quorbix.read_xml(doc, "t.row", settled)
+        for name in settled:
+            assert [None if pandas.isna(v) else str(v) for v in got[name]] == [
+                None if pandas.isna(v) else str(v) for v in whole[name].astype(got[name].dtype)
+            ], (seed, name)

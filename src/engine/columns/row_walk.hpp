@@ -47,9 +47,8 @@ class RowWalk {
     // The rows are the matches `machine` adds to `rows`; the last step of
     // their path is `row_step`, and they stand at `row_depth` (the root is at
     // 1). Bytes are UTF-8, as names are compared as bytes.
-    RowWalk(Machine& machine, const Matches& rows, std::string_view bytes,
-            const path::PathStep& row_step, std::size_t row_depth,
-            const std::vector<PlainColumn>& columns, OnRow on_row)
+    RowWalk(Machine& machine, Matches& rows, std::string_view bytes, const path::PathStep& row_step,
+            std::size_t row_depth, const std::vector<PlainColumn>& columns, OnRow on_row)
         : machine_(machine),
           rows_(rows),
           bytes_(bytes),
@@ -64,7 +63,6 @@ class RowWalk {
     }
 
     bool tag(const xml::XmlEvent& event, std::size_t lt, std::size_t end) {
-        std::size_t rows_before = rows_.size();
         bool go = machine_.tag(event, lt, end);
         bool row_ended = false;
         switch (event.kind) {
@@ -80,8 +78,10 @@ class RowWalk {
                 --depth_;
                 row_ended = on_end(lt, end);
         }
-        if (row_ended && rows_.size() != rows_before && !take_row()) return false;
-        return go;
+        if (rows_.empty()) return go;
+        bool heard = !row_ended || take_row();
+        counted();
+        return heard && go;
     }
 
     bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end) {
@@ -91,16 +91,19 @@ class RowWalk {
 
     // The walk ended at `at`: a row still open ends there, as does its child.
     void finish(std::size_t at) {
-        std::size_t rows_before = rows_.size();
         machine_.finish(at);
-        if (!row_open_ || stopped_) return;
-        if (child_open_) close_child(at, at);
-        row_end_ = at;
-        if (rows_.size() != rows_before) take_row();
+        if (row_open_ && !stopped_ && !rows_.empty()) {
+            if (child_open_) close_child(at, at);
+            row_end_ = at;
+            take_row();
+        }
+        counted();
     }
 
-    // How many rows `on_row` heard of.
+    // How many rows `on_row` heard of, and how many the machine matched: a
+    // row matched at another tag than its own end is never heard of.
     std::size_t rows_taken() const { return taken_; }
+    std::size_t rows_matched() const { return matched_; }
 
   private:
     void on_start(const xml::XmlEvent& event, std::size_t lt, std::size_t end) {
@@ -209,6 +212,13 @@ class RowWalk {
         cell.text = cell.own;
     }
 
+    // The matches are counted and dropped as they come: the table keeps what
+    // it needs of them.
+    void counted() {
+        matched_ += rows_.size();
+        rows_.clear();
+    }
+
     bool take_row() {
         ++taken_;
         stopped_ = !on_row_(bytes_.substr(row_start_, row_end_ - row_start_), cells_);
@@ -216,7 +226,7 @@ class RowWalk {
     }
 
     Machine& machine_;
-    const Matches& rows_;
+    Matches& rows_;
     std::string_view bytes_;
     const path::PathStep& row_step_;
     std::size_t row_depth_;
@@ -229,7 +239,7 @@ class RowWalk {
     std::vector<std::size_t> child_columns_;  // the columns of children, not attributes
     std::vector<std::size_t> wanted_;         // those the open child fills
     std::string scratch_;
-    std::size_t taken_ = 0;
+    std::size_t taken_ = 0, matched_ = 0;
 };
 
 }  // namespace quorbix::engine

@@ -168,24 +168,27 @@ def _frame(found: Table, options: _Options) -> Any:
     if options.dtype_backend is not None and pyarrow is not None and options.dtype is None:
         frame = _arrow_backed(pandas, pyarrow, found, options.dtype_backend)
     elif pyarrow is None or options.dtype is not None:
-        frame = _parsed(pandas, found, range(len(names)), options)
+        frame = _parsed(pandas, found, [i for i, kind in enumerate(types) if kind != _LIST],
+                        options)
     else:
         frame = pyarrow.table(found).to_pandas()
-        for i, (name, kind) in enumerate(zip(names, types)):
+        for name, kind in zip(names, types):
             if kind == _EMPTY:
                 frame[name] = pandas.Series(float("nan"), index=frame.index)
             elif kind == _BOOL and frame[name].hasnans:
                 frame[name] = frame[name].astype(object).where(frame[name].notna(), float("nan"))
-            elif kind == _LIST:
-                frame[name] = pandas.Series(found.column(i), index=frame.index, dtype=object)
             elif kind == _TEXT and frame[name].dtype == object:
                 frame[name] = frame[name].where(frame[name].notna(), float("nan"))
+    for i, kind in enumerate(types):
+        if kind == _LIST and options.dtype_backend is None:  # a Python list per row
+            frame[names[i]] = pandas.Series(found.column(i), index=frame.index, dtype=object)
     left = [i for i, (name, kind) in enumerate(zip(names, types))
             if options.dtype is None and (kind == _OTHER or name in options.parse_dates)]
     if left:
         parsed = _parsed(pandas, found, left, options)
         for name in parsed.columns:
             frame[name] = parsed[name]
+    frame = frame[names]  # the columns in the table's order, their index as pandas makes it
     frame.columns = pandas.Index(names)
     return frame
 
@@ -213,7 +216,11 @@ def _arrow_backed(pandas: Any, pyarrow: Any, found: Table, backend: str) -> Any:
     """The table with pandas' Arrow-backed or nullable columns, as
     pandas.read_xml's `dtype_backend` gives them."""
     arrow = pyarrow.table(found)
-    empty = [i for i, kind in enumerate(found._types) if kind == _EMPTY]
+    # A column of nothing is as pandas reads one: nulls, of no type or Int64.
+    nothing = pyarrow.null() if backend == "pyarrow" else pyarrow.int64()
+    for i, kind in enumerate(found._types):
+        if kind == _EMPTY:
+            arrow = arrow.set_column(i, found.column_names[i], pyarrow.nulls(len(arrow), nothing))
     fields = [field.with_type(pyarrow.string()) if pyarrow.types.is_large_string(field.type)
               else field for field in arrow.schema]
     arrow = arrow.cast(pyarrow.schema(fields))
@@ -223,9 +230,6 @@ def _arrow_backed(pandas: Any, pyarrow: Any, found: Table, backend: str) -> Any:
         nullable = {pyarrow.int64(): pandas.Int64Dtype(), pyarrow.float64(): pandas.Float64Dtype(),
                     pyarrow.bool_(): pandas.BooleanDtype(), pyarrow.string(): pandas.StringDtype()}
         frame = arrow.to_pandas(types_mapper=nullable.get)
-    for i in empty:  # pandas reads a column of nothing as numbers
-        name = found.column_names[i]
-        frame[name] = frame[name].astype("double[pyarrow]" if backend == "pyarrow" else "Int64")
     return frame
 
 

@@ -3,7 +3,9 @@
 // every struct frees everything (the sanitizers' build checks that).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "engine/columns/arrow_export.hpp"
 
@@ -82,6 +84,28 @@ TEST(Columns, ExportedAsArrowReadsBack) {
     stream.release(&stream);
     batch.release(&batch);
     EXPECT_EQ(batch.release, nullptr);
+}
+
+// Floats past a double's range read as a parser reads them: infinity, or 0.
+TEST(Columns, FloatsPastTheirRange) {
+    auto table = std::make_shared<Table>();
+    table->names = {"f"};
+    table->rows = 4;
+    Column& f = table->columns.emplace_back();
+    for (const char* cell : {"1e400", "-1e400", "-1e-400", "2.5"}) f.append(cell);
+    ASSERT_EQ(f.type(), ColumnType::Float);
+    ArrowArrayStream stream;
+    export_table(table, &stream);
+    ArrowArray batch;
+    ASSERT_EQ(stream.get_next(&stream, &batch), 0);
+    auto values = static_cast<const double*>(batch.children[0]->buffers[1]);
+    EXPECT_EQ(values[0], std::numeric_limits<double>::infinity());
+    EXPECT_EQ(values[1], -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(values[2], 0.0);
+    EXPECT_TRUE(std::signbit(values[2]));
+    EXPECT_EQ(values[3], 2.5);
+    batch.release(&batch);
+    stream.release(&stream);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@ import random
 import pytest
 
 import quorbix
+import quorbix.tables
 
 pandas = pytest.importorskip("pandas")
 pyarrow = pytest.importorskip("pyarrow")
@@ -114,19 +115,26 @@ def test_list_columns_and_several_matches():
     ]
     frame = quorbix.read_xml(doc, "r.i", columns)
     assert list(frame["texts"]) == [["a", "b", ""], [], ["xy"]]
+    assert list(quorbix.read_xml(doc, "r.i", columns, dtype=str)["texts"]) == list(frame["texts"])
     assert list(frame["count"]) == [3, 0, 1] and frame["count"].dtype == "int64"
     arrow = pyarrow.table(quorbix.table(doc, "r.i", columns))
     assert arrow.column("texts").to_pylist() == [["a", "b", ""], [], ["xy"]]
 
 
-def test_backends_as_pandas_gives_them():
-    doc, names, _ = generated(3)
-    doc = doc.replace("<c0>", "<c0>x").replace("NA<", "<")  # no "NA" texts, which lxml's backends keep
-    for backend in ["numpy_nullable", "pyarrow"]:
-        theirs = pandas.read_xml(io.StringIO(doc), xpath="./row", parser="lxml",
-                                 dtype_backend=backend)
-        ours = quorbix.read_xml(doc, "t.row", {n: n for n in theirs.columns}, dtype_backend=backend)
-        pandas.testing.assert_frame_equal(ours, theirs)
+def test_backends_and_the_road_without_pyarrow_as_pandas_gives_them(monkeypatch):
+    for seed in range(12):
+        doc, names, _ = generated(seed)
+        columns = {n: n for n in names}
+        for backend in ["numpy_nullable", "pyarrow"]:
+            theirs = pandas.read_xml(io.StringIO(doc), xpath="./row", parser="lxml",
+                                     dtype_backend=backend)
+            ours = quorbix.read_xml(doc, "t.row", {n: n for n in theirs.columns},
+                                    dtype_backend=backend)
+            pandas.testing.assert_frame_equal(ours, theirs)
+        with_arrow = quorbix.read_xml(doc, "t.row", columns)
+        with monkeypatch.context() as patch:  # pandas without pyarrow: its parser types all
+            patch.setattr(quorbix.tables, "_pyarrow", lambda: None)
+            pandas.testing.assert_frame_equal(quorbix.read_xml(doc, "t.row", columns), with_arrow)
     with pytest.raises(ValueError, match="dtype_backend"):
         quorbix.read_xml(doc, "t.row", dtype_backend="arrow")
 

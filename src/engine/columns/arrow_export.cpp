@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <limits>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorbix::engine {
@@ -116,6 +118,18 @@ const void* validity_of(const Column& column) {
     return column.nulls() ? column.validity().data() : nullptr;
 }
 
+// A Float cell's value (no sign of '+'), correctly rounded; past the range
+// of a double, infinity or zero, as a parser reads `1e400` and `1e-400`.
+double float_of(std::string_view text) {
+    double value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc::result_out_of_range) return value;
+    std::size_t e = text.find_first_of("eE");
+    bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
+    double magnitude = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    return text.front() == '-' ? -magnitude : magnitude;
+}
+
 // The values of a column typed Integer, Float or Bool, read from its texts;
 // a cell without a value reads as zero (its validity bit says null).
 void read_values(const Column& column, ArrayHold* hold) {
@@ -137,7 +151,7 @@ void read_values(const Column& column, ArrayHold* hold) {
         if (type == ColumnType::Integer)
             std::from_chars(text.data(), end, hold->integers[i]);
         else
-            std::from_chars(text.data(), end, hold->floats[i]);
+            hold->floats[i] = float_of(text);
     }
 }
 

@@ -32,7 +32,7 @@ void PieceDriver::walk(bool last) {
     const xml::ReaderSettings profile = xml::evaluation_profile();
     xml::WalkStop stop;
     if (check_ != nullptr) {
-        Checked checked{machine_, *check_, origin_, stop_at_problem_};
+        Checked<Machine> checked{machine_, *check_, origin_, stop_at_problem_};
         stop = xml::walk_tags(held_, resume_, profile, start_.encoding, checked);
     } else {
         stop = xml::walk_tags(held_, resume_, profile, start_.encoding, machine_);

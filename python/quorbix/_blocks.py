@@ -146,26 +146,29 @@ def row_start(file: IO[bytes], offset: int, row: bytes) -> int | None:
         carried, base = window[-keep:], base + len(window) - keep
 
 
-def block_pieces(file: IO[bytes], the: Layout, start: int, end: int | None,
-                 first: bool) -> Iterator[bytes]:
-    """The block's document, a piece at a time: the prolog, the ancestors'
-    start tags, the bytes from `start` to `end` (to the file's end when
-    None), and the end tags that close them (the file's own, for the last)."""
-    yield the.prolog
-    if not first:
-        yield b"".join(b"<" + name + b">" for name in the.ancestors)
+def block_document(file: IO[bytes], the: Layout, start: int, end: int | None,
+                   first: bool) -> bytes | bytearray:
+    """The block's document: the prolog, the ancestors' start tags, the bytes
+    from `start` to `end` (to the file's end when None), and the end tags
+    that close them (the file's own, for the last). A block that ends is read
+    into its place in one buffer, not copied there."""
+    opened = b"" if first else b"".join(b"<" + name + b">" for name in the.ancestors)
     file.seek(start)
-    left = None if end is None else end - start
-    while left is None or left > 0:
-        data = file.read(_SEARCH if left is None else min(_SEARCH, left))
-        if not data:
-            break
-        if left is not None:
-            left -= len(data)
-        yield data
-    if end is not None:
-        yield b"".join(b"</" + name + b">" for name in reversed(the.ancestors))
-        yield b"</" + the.root + b">"
+    if end is None:
+        return b"".join([the.prolog, opened, file.read()])
+    closed = b"".join(b"</" + name + b">" for name in reversed(the.ancestors))
+    closed += b"</" + the.root + b">"
+    head = the.prolog + opened
+    document = bytearray(len(head) + end - start + len(closed))
+    document[:len(head)] = head
+    view = memoryview(document)[len(head):len(head) + end - start]
+    while view:  # a file object may read less than asked
+        got = file.readinto(view)  # type: ignore[attr-defined]
+        if not got:
+            raise ValueError(f"the file ended within bytes {start} to {end}")
+        view = view[got:]
+    document[len(document) - len(closed):] = closed
+    return document
 
 
 def split_offsets(size: int, blocksize: int, the: Layout) -> list[int]:

@@ -83,7 +83,7 @@ class _Partition:
                 end = None if block.end is None else _blocks.row_start(
                     opened, block.end, block.layout.row)
             # A block is about `blocksize` bytes: read whole, it is one scan.
-            data = b"".join(_blocks.block_pieces(opened, block.layout, start, end, block.first))
+            data = _blocks.block_document(opened, block.layout, start, end, block.first)
             try:
                 return _read(data, self.rows, asked, False)
             except MalformedError as error:

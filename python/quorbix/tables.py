@@ -3,7 +3,7 @@ columns built and typed in the core and handed out as Arrow data."""
 
 from __future__ import annotations
 
-from collections.abc import Iterator, Mapping, Sequence
+from collections.abc import Callable, Iterator, Mapping, Sequence
 from typing import Any
 
 from ._quorbix import Path, Table, _table
@@ -275,15 +275,16 @@ def conform(pandas: Any, found: Table, frame: Any, dtypes: Mapping[str, Any], wh
         if pandas.api.types.is_string_dtype(kind) and not series.isna().all():
             texts = pandas.Series(found.column(names.index(name)), index=frame.index, dtype=object)
             series = texts.where(series.notna(), None)
-        columns[name] = _cast(pandas, series, kind, found.column(names.index(name)),
+        columns[name] = _cast(pandas, series, kind, lambda: found.column(names.index(name)),
                               f"{where}: row {{}} (from 0), column {name!r}", first_row)
     return pandas.DataFrame(columns, index=frame.index)
 
 
-def _cast(pandas: Any, series: Any, kind: Any, texts: list[Any], where: str,
+def _cast(pandas: Any, series: Any, kind: Any, texts: Callable[[], list[Any]], where: str,
           first_row: int) -> Any:
     """`series` as `kind`, or an error naming the first cell that cannot
-    take it: a bool is no number, and a number no bool."""
+    take it (its text from `texts`, asked only then): a bool is no number,
+    and a number no bool."""
     bools = pandas.api.types.is_bool_dtype(series.dtype) or (
         series.dtype == object and pandas.api.types.infer_dtype(series, skipna=True) == "boolean")
     mismatched = (bools and pandas.api.types.is_numeric_dtype(kind)
@@ -302,6 +303,6 @@ def _cast(pandas: Any, series: Any, kind: Any, texts: list[Any], where: str,
                 raise ValueError
             pandas.Series([value], dtype=series.dtype).astype(kind)
         except (ValueError, TypeError, OverflowError):
-            raise ValueError(f"{where.format(first_row + row)}: {texts[row]!r} cannot be read as "
+            raise ValueError(f"{where.format(first_row + row)}: {texts()[row]!r} cannot be read as "
                              f"{kind}") from None
     raise ValueError(f"{where.format(first_row)}: cannot be read as {kind}")

@@ -20,12 +20,14 @@ struct SchemaHold {
     std::vector<ArrowSchema*> children;
 };
 
-void release_schema(ArrowSchema* schema) {
-    auto* hold = static_cast<SchemaHold*>(schema->private_data);
-    for (ArrowSchema& child : hold->child_structs)
+// A schema's or an array's release: its children first, then what it owns.
+template <class Hold, class Struct>
+void release(Struct* released) {
+    auto* hold = static_cast<Hold*>(released->private_data);
+    for (Struct& child : hold->child_structs)
         if (child.release != nullptr) child.release(&child);
     delete hold;
-    schema->release = nullptr;
+    released->release = nullptr;
 }
 
 void fill_schema(ArrowSchema* out, const char* format, std::string name, std::int64_t flags,
@@ -39,7 +41,7 @@ void fill_schema(ArrowSchema* out, const char* format, std::string name, std::in
                        static_cast<std::int64_t>(children),
                        children ? hold->children.data() : nullptr,
                        nullptr,
-                       release_schema,
+                       release<SchemaHold, ArrowSchema>,
                        hold};
 }
 
@@ -83,14 +85,6 @@ struct ArrayHold {
     std::vector<ArrowArray*> children;
 };
 
-void release_array(ArrowArray* array) {
-    auto* hold = static_cast<ArrayHold*>(array->private_data);
-    for (ArrowArray& child : hold->child_structs)
-        if (child.release != nullptr) child.release(&child);
-    delete hold;
-    array->release = nullptr;
-}
-
 ArrayHold* fill_array(ArrowArray* out, const TablePtr& table, std::size_t length, std::size_t nulls,
                       std::size_t children) {
     auto* hold = new ArrayHold{table, {}, {}, {}, {}, std::vector<ArrowArray>(children), {}};
@@ -103,7 +97,7 @@ ArrayHold* fill_array(ArrowArray* out, const TablePtr& table, std::size_t length
                       nullptr,
                       children ? hold->children.data() : nullptr,
                       nullptr,
-                      release_array,
+                      release<ArrayHold, ArrowArray>,
                       hold};
     return hold;
 }

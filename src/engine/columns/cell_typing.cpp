@@ -48,11 +48,10 @@ CellKind text_kind(std::string_view cell) {
     if (cell.size() != 3 && cell.size() != 8) return CellKind::Text;
     char lower[8];
     for (std::size_t i = 0; i < cell.size(); ++i)
-        lower[i] = cell[i] >= 'A' && cell[i] <= 'Z' ? static_cast<char>(cell[i] - 'A' + 'a')
-                                                     : cell[i];
+        lower[i] =
+            cell[i] >= 'A' && cell[i] <= 'Z' ? static_cast<char>(cell[i] - 'A' + 'a') : cell[i];
     std::string_view word(lower, cell.size());
-    return word == "inf" || word == "infinity" || word == "nan" ? CellKind::Unsure
-                                                                : CellKind::Text;
+    return word == "inf" || word == "infinity" || word == "nan" ? CellKind::Unsure : CellKind::Text;
 }
 
 }  // namespace

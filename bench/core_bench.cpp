@@ -6,7 +6,8 @@
 // A QUESTION is "validate", "read" (every event, nothing else), "none" (only
 // the document read in: the baseline instruction counts subtract), a path, or
 // "many:" and paths separated by ";;", answered in one pass, or "table:" and
-// the rows' path then the columns' paths, separated by ";;" (as read_xml reads).
+// the rows' path then the columns' paths, separated by ";;" (as read_xml reads;
+// the rows' path alone: their attributes and leaf children by name).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -99,7 +100,9 @@ std::size_t ask_table(const Question& question, std::string_view document, xml::
     std::vector<const path::CompiledPath*> columns;
     for (std::size_t i = 1; i < question.paths.size(); ++i)
         columns.push_back(question.paths[i].get());
-    auto outcome = engine::read_table(document, encoding, *question.paths.front(), columns);
+    auto outcome = columns.empty()
+                       ? engine::read_table_of_children(document, encoding, *question.paths.front())
+                       : engine::read_table(document, encoding, *question.paths.front(), columns);
     if (auto* table = std::get_if<engine::Table>(&outcome))
         return table->rows * table->columns.size();
     return 0;

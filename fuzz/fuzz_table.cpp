@@ -1,7 +1,8 @@
 // Tables over any document: the first path gives the rows, the others the
 // columns. The cells read beside the walk that finds the rows are those the
-// evaluator gives on each row's bytes, and the table leaves through the
-// Arrow C stream and is released whole.
+// evaluator gives on each row's bytes (and, for a table without columns,
+// those a second reading of each row finds), and the table leaves through
+// the Arrow C stream and is released whole.
 #include "engine/columns/arrow_export.hpp"
 #include "engine/records.hpp"
 #include "fuzz/fuzz_input.hpp"
@@ -45,6 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto [held, paths] = fuzz::compiled(texts);
     if (paths.empty()) return 0;
     const path::CompiledPath& rows = *paths.front();
+    auto named = engine::read_table_of_children(document, xml::Encoding::Utf8, rows);
+    auto named_again = engine::read_table_of_children(document, xml::Encoding::Utf8, rows, false);
+    if (named.index() != named_again.index()) __builtin_trap();
+    if (auto* table = std::get_if<engine::Table>(&named)) {
+        const auto& again = std::get<engine::Table>(named_again);
+        if (table->names != again.names) __builtin_trap();
+        same_cells(*table, again);
+    }
     std::vector<const path::CompiledPath*> columns(paths.begin() + 1, paths.end());
     auto walked = engine::read_table(document, xml::Encoding::Utf8, rows, columns, true);
     auto evaluated = engine::read_table(document, xml::Encoding::Utf8, rows, columns, false);

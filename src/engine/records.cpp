@@ -1,5 +1,6 @@
 #include "engine/records.hpp"
 
+#include <deque>
 #include <unordered_map>
 
 #include "engine/columns/cell_text.hpp"
@@ -27,10 +28,6 @@ std::string_view match_bytes(const EngineMatch& m, std::string_view bytes) {
 
 std::string_view trim(std::string_view text) {
     return text::trim_white_space(text);
-}
-
-std::string trimmed(std::string_view text) {
-    return std::string(trim(text));
 }
 
 // A row's cell of a column from the column's matches: the first match's
@@ -71,16 +68,11 @@ class ColumnsByName {
 
     // Fills the cell of column `name` in the current row; a later attribute
     // or child of the name wins, as in pandas.read_xml.
-    void put(std::string_view name, std::string value) {
-        auto [at, added] = index_.try_emplace(std::string(name), table_.columns.size());
-        if (added) {
-            table_.names.emplace_back(name);
-            table_.columns.emplace_back().append_none(table_.rows);
-            row_.emplace_back();
-            filled_.push_back(false);
-        }
-        row_[at->second] = std::move(value);
-        filled_[at->second] = true;
+    // `value` must stay valid until the row ends.
+    void put(std::string_view name, std::string_view value) {
+        std::size_t at = column_of(name);
+        row_[at] = value;
+        filled_[at] = true;
     }
 
     void end_row() {
@@ -92,13 +84,38 @@ class ColumnsByName {
             filled_[i] = false;
         }
         ++table_.rows;
+        next_ = 0;
     }
 
   private:
+    // Rows mostly hold their names in one order: the column after the one
+    // last put is tried first.
+    std::size_t column_of(std::string_view name) {
+        if (next_ < table_.names.size() && table_.names[next_] == name) return next_++;
+        auto found = index_.find(name);
+        if (found != index_.end()) return next_ = found->second + 1, found->second;
+        std::size_t at = table_.columns.size();
+        index_.emplace(std::string(name), at);
+        table_.names.emplace_back(name);
+        table_.columns.emplace_back().append_none(table_.rows);
+        row_.emplace_back();
+        filled_.push_back(false);
+        next_ = at + 1;
+        return at;
+    }
+
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+
     Table& table_;
-    std::unordered_map<std::string, std::size_t> index_;
-    std::vector<std::string> row_;
+    std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
+    std::vector<std::string_view> row_;
     std::vector<bool> filled_;
+    std::size_t next_ = 0;
 };
 
 // The text of a leaf child of `element` into `out`: its one stretch of
@@ -112,17 +129,19 @@ void leaf_text(const ElementChild& child, std::string_view element, xml::Encodin
         out = item_text(element.substr(child.start, child.end - child.start), encoding);
 }
 
+// The row's attributes and leaf children into `columns`; their texts are
+// kept in `held` until the row ends.
 void read_children(std::string_view element, xml::Encoding encoding, ElementChildren& row,
-                   ColumnsByName& columns) {
+                   ColumnsByName& columns, std::deque<std::string>& held) {
     if (!row.read(element, encoding)) return;
     for_each_attribute(row.tag(), encoding, [&](std::string_view name, std::string value) {
-        columns.put(name, trimmed(value));
+        columns.put(name, trim(held.emplace_back(std::move(value))));
     });
-    std::string scratch, text;
+    std::string scratch;
     for (const ElementChild& child : row.children()) {
         if (!child.leaf) continue;
-        leaf_text(child, element, encoding, text);
-        columns.put(xml::utf8_name(child.name, encoding, scratch), trimmed(text));
+        leaf_text(child, element, encoding, held.emplace_back());
+        columns.put(xml::utf8_name(child.name, encoding, scratch), trim(held.back()));
     }
 }
 
@@ -232,7 +251,8 @@ class RowColumns {
 
     // A row whose plain cells the walk found: all its cells; false on an
     // ambiguous path.
-    bool read(std::string_view row, const std::vector<FoundCell>& found, Table& table) {
+    bool read(std::string_view row, const PlainCells& cells, Table& table) {
+        const std::vector<FoundCell>& found = cells.cells();
         for (std::size_t k = 0; k < plain_.size(); ++k) {
             Column& column = table.columns[plain_at_[k]];
             if (found[k].found)
@@ -281,30 +301,65 @@ bool rows_in_one_walk(const path::CompiledPath& rows) {
     return rows.steps.back().selector != path::Selector::EachCount;
 }
 
-// The table in one walk over the UTF-8 `document`: the machine finds the
-// rows and a RowWalk beside it their plain cells. Nothing when a row was
+// The rows of the UTF-8 `document` in one walk: the machine finds them and
+// a RowWalk beside it reads `cells`, which `on_row` takes from each row. The
+// error, if the rows' path is ambiguous; `whole` false when a row was
 // matched other than at its own end (a filter above the rows decided at its
 // ancestor's end): the caller then reads the rows again.
-std::optional<TableOutcome> read_in_one_walk(std::string_view document,
-                                             const path::CompiledPath& rows, RowColumns& reader) {
-    Table table;
-    reader.start(table);
+struct WalkedRows {
+    bool whole = true;
+    std::optional<AmbiguousPath> error;
+};
+
+template <class Cells, class OnRow>
+WalkedRows walk_rows(std::string_view document, const path::CompiledPath& rows, Cells& cells,
+                     OnRow on_row, ValidationReport& structure) {
     Matches matches;
     xml::StructureCheck check;
     Answers answers(document, xml::Encoding::Utf8,
                     {scan_path(rows, &matches, path::FinalCapture::Span)}, true);
     Machine machine(answers, document, 0);
     machine.start_document();
-    auto on_row = [&](std::string_view row, const std::vector<FoundCell>& found) {
+    RowWalk<Cells, OnRow> walk(machine, matches, document, rows.steps.back(), rows.steps.size(),
+                               cells, on_row);
+    walk_document(machine, walk, document, xml::Encoding::Utf8, &check);
+    WalkedRows walked{walk.rows_taken() == walk.rows_matched(), answers.conclude()};
+    structure = report_of(check, document, xml::Encoding::Utf8);
+    return walked;
+}
+
+// The table of plain columns and others in one walk; nothing when the rows
+// must be read again.
+std::optional<TableOutcome> read_in_one_walk(std::string_view document,
+                                             const path::CompiledPath& rows, RowColumns& reader) {
+    Table table;
+    reader.start(table);
+    PlainCells cells(reader.plain());
+    auto on_row = [&](std::string_view row, const PlainCells& found) {
         return reader.read(row, found, table);
     };
-    RowWalk walk(machine, matches, document, rows.steps.back(), rows.steps.size(), reader.plain(),
-                 on_row);
-    walk_document(machine, walk, document, xml::Encoding::Utf8, &check);
+    WalkedRows walked = walk_rows(document, rows, cells, on_row, table.structure);
     if (reader.error()) return TableOutcome{std::move(*reader.error())};
-    if (auto ambiguous = answers.conclude()) return TableOutcome{std::move(*ambiguous)};
-    if (walk.rows_taken() != walk.rows_matched()) return std::nullopt;
-    table.structure = report_of(check, document, xml::Encoding::Utf8);
+    if (walked.error) return TableOutcome{std::move(*walked.error)};
+    if (!walked.whole) return std::nullopt;
+    return TableOutcome{std::move(table)};
+}
+
+// The table of the rows' attributes and leaf children in one walk; nothing
+// when the rows must be read again.
+std::optional<TableOutcome> read_children_in_one_walk(std::string_view document,
+                                                      const path::CompiledPath& rows) {
+    Table table;
+    ColumnsByName columns(table);
+    NamedCells cells;
+    auto on_row = [&](std::string_view, const NamedCells& named) {
+        for (std::size_t i = 0; i < named.size(); ++i) columns.put(named[i].name, named[i].text);
+        columns.end_row();
+        return true;
+    };
+    WalkedRows walked = walk_rows(document, rows, cells, on_row, table.structure);
+    if (walked.error) return TableOutcome{std::move(*walked.error)};
+    if (!walked.whole) return std::nullopt;
     return TableOutcome{std::move(table)};
 }
 
@@ -335,18 +390,22 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
 }
 
 TableOutcome read_table_of_children(std::string_view document, xml::Encoding encoding,
-                                    const path::CompiledPath& rows) {
+                                    const path::CompiledPath& rows, bool one_walk) {
+    if (one_walk && encoding == xml::Encoding::Utf8 && rows_in_one_walk(rows))
+        if (auto table = read_children_in_one_walk(document, rows)) return std::move(*table);
     Matches row_matches;
     Table table;
     auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     ColumnsByName columns(table);
     ElementChildren row;
+    std::deque<std::string> held;
     xml::ProgressBudget progress;
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
         if (!progress.go_on(element.size())) break;  // what was read is dropped
-        read_children(element, encoding, row, columns);
+        read_children(element, encoding, row, columns, held);
         columns.end_row();
+        held.clear();
     }
     return table;
 }

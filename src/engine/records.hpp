@@ -32,7 +32,9 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
 // The same, with a column for each attribute and each leaf child (an element
 // with no element inside) any row has, named as written; a row's last
 // attribute or child of a name fills its column, as pandas.read_xml has it.
+// Without `one_walk` each row is read again after the walk that found it
+// (tests compare the two ways).
 TableOutcome read_table_of_children(std::string_view document, xml::Encoding encoding,
-                                    const path::CompiledPath& rows);
+                                    const path::CompiledPath& rows, bool one_walk = true);
 
 }  // namespace quorbix::engine

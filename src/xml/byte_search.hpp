@@ -129,7 +129,7 @@ inline bool short_tag(const char* p, const char* end, const char*& gt, const cha
 
 // Whether two byte strings are equal. Names are short, so an inline loop
 // beats a call into memcmp.
-inline bool same_bytes(std::string_view a, std::string_view b) {
+[[gnu::always_inline]] inline bool same_bytes(std::string_view a, std::string_view b) {
     std::size_t n = a.size();
     if (n != b.size()) return false;
     const char* p = a.data();

@@ -90,7 +90,7 @@ class RowWalk {
             if (row_open_) open_row(event, lt);
         } else if (row_open_ && depth_ == row_depth_) {
             child_open_ = cells_.open_child(event.name());
-            child_ = {child_.bytes, event.name(), lt, end, 0, 0, true, true};
+            if (child_open_) child_ = {child_.bytes, event.name(), lt, end, 0, 0, true, true};
         } else {
             child_.leaf = child_.plain = false;  // an element inside the child
         }

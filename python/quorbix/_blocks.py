@@ -129,19 +129,23 @@ def _tag_end(head: bytes, at: int) -> int | None:
     return None
 
 
-def row_start(file: IO[bytes], offset: int, row: bytes) -> int | None:
-    """The offset of the first `<row` start tag at or after `offset`."""
+def row_start(file: IO[bytes], offset: int, row: bytes, before: int | None = None) -> int | None:
+    """The offset of the first `<row` start tag at or after `offset`, and
+    before `before` when given: a block looks for its first row no further
+    than its own end, so that the blocks past the last row do not each read
+    the rest of the file."""
     pattern = re.compile(b"<" + re.escape(row) + rb"[\s/>]")
     file.seek(offset)
     carried, base = b"", offset
     while True:
         data = file.read(_SEARCH)
-        if not data:
+        if not data or (before is not None and base >= before):
             return None
         window = carried + data
         found = pattern.search(window)
         if found is not None:
-            return base + found.start()
+            at = base + found.start()
+            return at if before is None or at < before else None
         keep = len(row) + 1
         carried, base = window[-keep:], base + len(window) - keep
 

@@ -74,7 +74,7 @@ class _Partition:
         two apart here, so it does not apply)."""
         with block.file as opened:
             found = block.start if block.first else _blocks.row_start(
-                opened, block.start, block.layout.row)
+                opened, block.start, block.layout.row, block.end)
             end: int | None
             if found is None or (block.end is not None and found >= block.end):
                 start = end = 0  # no row begins here: the rows of no bytes

@@ -58,7 +58,7 @@ class _Partition:
         if unknown:
             raise ValueError(f"{part.path}: column {unknown[0]!r} is not in the first file, "
                              "whose columns the frame has; name every column with columns=")
-        return conform(pandas, found, _frame(found, _Options(None, None, None)),
+        return conform(pandas, found, _frame(found, _Options()),
                        {name: self.dtypes[name] for name in names}, part.path)
 
     def _table(self, part: Any, asked: dict[str, str | Path] | None) -> Table:
@@ -76,7 +76,7 @@ class _Partition:
             found = block.start if block.first else _blocks.row_start(
                 opened, block.start, block.layout.row, block.end)
             end: int | None
-            if found is None or (block.end is not None and found >= block.end):
+            if found is None:
                 start = end = 0  # no row begins here: the rows of no bytes
             else:
                 start = found
@@ -135,8 +135,10 @@ def read_xml(
         if size < 1:
             raise ValueError("blocksize must be at least one byte")
         parts = [block for file in files for block in _split(fsspec, file, rows, size)]
-    partition = _Partition(rows, paths, {}, recover)
-    first = _first_frame(parts[0], rows, paths, recover, partition)
+    # The frame's columns and their types come from the first file's frame,
+    # or the first block's, typed as pandas would type it.
+    first = _frame(_Partition(rows, paths, {}, recover)._table(parts[0], paths),
+                   _Options())
     dtypes = {name: _declared(dtype, name) for name in first}
     dtypes = {name: _nullable(pandas, first[name]) if kind is None else kind
               for name, kind in dtypes.items()}
@@ -144,13 +146,6 @@ def read_xml(
     partition = _Partition(rows, paths, dtypes, recover)
     return dd.from_map(partition, parts, meta=meta,  # type: ignore[no-untyped-call, unused-ignore]
                        enforce_metadata=False)
-
-
-def _first_frame(part: Any, rows: str | Path, paths: dict[str, str | Path] | None,
-                 recover: bool, partition: _Partition) -> Any:
-    """The first file's frame, or the first block's, as pandas would type
-    it: the frame's columns and their types come from it."""
-    return _frame(partition._table(part, paths), _Options(None, None, None))
 
 
 def _split(fsspec: Any, file: Any, rows: str | Path, blocksize: int) -> list[Any]:

@@ -103,8 +103,8 @@ def read_xml(
 class _Options:
     """What read_xml was asked for, beside the rows and the columns."""
 
-    def __init__(self, dtype: Any, parse_dates: Sequence[str] | None,
-                 dtype_backend: str | None) -> None:
+    def __init__(self, dtype: Any = None, parse_dates: Sequence[str] | None = None,
+                 dtype_backend: str | None = None) -> None:
         if dtype_backend not in (None, "numpy_nullable", "pyarrow"):
             raise ValueError("dtype_backend must be 'numpy_nullable' or 'pyarrow'")
         if isinstance(parse_dates, str):
@@ -268,14 +268,14 @@ def conform(pandas: Any, found: Table, frame: Any, dtypes: Mapping[str, Any], wh
         if name not in frame.columns:
             columns[name] = pandas.Series(None, index=frame.index, dtype=kind)
             continue
-        series = frame[name]
+        series, at = frame[name], names.index(name)
         if kind == object:
             columns[name] = series
             continue
         if pandas.api.types.is_string_dtype(kind) and not series.isna().all():
-            texts = pandas.Series(found.column(names.index(name)), index=frame.index, dtype=object)
+            texts = pandas.Series(found.column(at), index=frame.index, dtype=object)
             series = texts.where(series.notna(), None)
-        columns[name] = _cast(pandas, series, kind, lambda: found.column(names.index(name)),
+        columns[name] = _cast(pandas, series, kind, lambda: found.column(at),
                               f"{where}: row {{}} (from 0), column {name!r}", first_row)
     return pandas.DataFrame(columns, index=frame.index)
 
@@ -296,13 +296,18 @@ def _cast(pandas: Any, series: Any, kind: Any, texts: Callable[[], list[Any]], w
         except (ValueError, TypeError, OverflowError):
             pass
     for row, value in enumerate(series):
-        if value is None or pandas.isna(value):
+        if pandas.isna(value):
             continue
-        try:
-            if mismatched:
-                raise ValueError
-            pandas.Series([value], dtype=series.dtype).astype(kind)
-        except (ValueError, TypeError, OverflowError):
+        if mismatched or not _takes(pandas, value, series.dtype, kind):
             raise ValueError(f"{where.format(first_row + row)}: {texts()[row]!r} cannot be read as "
-                             f"{kind}") from None
+                             f"{kind}")
     raise ValueError(f"{where.format(first_row)}: cannot be read as {kind}")
+
+
+def _takes(pandas: Any, value: Any, dtype: Any, kind: Any) -> bool:
+    """Whether one cell of `dtype` can be cast to `kind`."""
+    try:
+        pandas.Series([value], dtype=dtype).astype(kind)
+    except (ValueError, TypeError, OverflowError):
+        return False
+    return True

@@ -250,16 +250,26 @@ Expected<PyRef> make_stream(PyObject* const* args, Py_ssize_t nargs, PyObject* k
     return new_instance<StreamObject>(stream_type(), std::move(fields));
 }
 
-// _text_codec(first): the codec that must decode the document whose first
-// bytes these are before the scan reads it, or None.
-Expected<PyRef> text_codec(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr const char* parameters[] = {"first"};
-    static constexpr Signature signature{"_text_codec()", parameters, 1};
+constexpr const char* first_only[] = {"first"};
+
+// The bytes of the one argument, `first`, of the two functions below: a
+// document's first bytes.
+Expected<std::string_view> first_bytes(const Signature& signature, PyObject* const* args,
+                                       Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* first;
     if (auto error = bind_arguments(signature, args, nargs, kwnames, &first))
         return std::move(*error);
     if (!is_bytes_document(first)) return argument_type_error("first", first, "bytes");
-    auto codec = transcoding_codec(read_bytes_document(first));
+    return read_bytes_document(first);
+}
+
+// _text_codec(first): the codec that must decode the document whose first
+// bytes these are before the scan reads it, or None.
+Expected<PyRef> text_codec(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"_text_codec()", first_only, 1};
+    auto first = first_bytes(signature, args, nargs, kwnames);
+    if (!first.ok()) return std::move(first.error());
+    auto codec = transcoding_codec(first.value());
     if (!codec.ok()) return std::move(codec.error());
     if (!codec.value()) return PyRef::borrow(Py_None);
     PyRef name(PyUnicode_FromString(codec.value()->c_str()));
@@ -270,13 +280,10 @@ Expected<PyRef> text_codec(PyObject* const* args, Py_ssize_t nargs, PyObject* kw
 // _start_known(first): whether the first bytes of a document say how its
 // text is encoded (a declaration at its start is read through its "?>").
 Expected<PyRef> start_known(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr const char* parameters[] = {"first"};
-    static constexpr Signature signature{"_start_known()", parameters, 1};
-    PyObject* first;
-    if (auto error = bind_arguments(signature, args, nargs, kwnames, &first))
-        return std::move(*error);
-    if (!is_bytes_document(first)) return argument_type_error("first", first, "bytes");
-    return PyRef(PyBool_FromLong(engine::document_start_known(read_bytes_document(first))));
+    static constexpr Signature signature{"_start_known()", first_only, 1};
+    auto first = first_bytes(signature, args, nargs, kwnames);
+    if (!first.ok()) return std::move(first.error());
+    return PyRef(PyBool_FromLong(engine::document_start_known(first.value())));
 }
 
 }  // namespace

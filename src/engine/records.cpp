@@ -1,19 +1,14 @@
 #include "engine/records.hpp"
 
-#include <deque>
 #include <unordered_map>
 
 #include "engine/columns/cell_text.hpp"
+#include "engine/columns/row_reread.hpp"
 #include "engine/columns/row_walk.hpp"
 #include "engine/driver/walk_document.hpp"
-#include "engine/element_text.hpp"
 #include "engine/evaluator.hpp"
 #include "engine/machine/answers.hpp"
-#include "engine/name_test.hpp"
-#include "engine/reads/element_children.hpp"
 #include "engine/scan_path.hpp"
-#include "text/white_space.hpp"
-#include "xml/character_data.hpp"
 #include "xml/scan_progress.hpp"
 
 namespace quorbix::engine {
@@ -24,10 +19,6 @@ std::string_view match_bytes(const EngineMatch& m, std::string_view bytes) {
         return bytes.substr(static_cast<std::size_t>(m.start),
                             static_cast<std::size_t>(m.end - m.start));
     return m.bytes;
-}
-
-std::string_view trim(std::string_view text) {
-    return text::trim_white_space(text);
 }
 
 // A row's cell of a column from the column's matches: the first match's
@@ -118,109 +109,16 @@ class ColumnsByName {
     std::size_t next_ = 0;
 };
 
-// The text of a leaf child of `element` into `out`: its one stretch of
-// text, else read again from the child's bytes.
-void leaf_text(const ElementChild& child, std::string_view element, xml::Encoding encoding,
-               std::string& out) {
-    out.clear();
-    if (child.text)
-        xml::append_character_data(*child.text, encoding, out);
-    else
-        out = item_text(element.substr(child.start, child.end - child.start), encoding);
-}
-
-// The row's attributes and leaf children into `columns`; their texts are
-// kept in `held` until the row ends.
-void read_children(std::string_view element, xml::Encoding encoding, ElementChildren& row,
-                   ColumnsByName& columns, std::deque<std::string>& held) {
-    if (!row.read(element, encoding)) return;
-    for_each_attribute(row.tag(), encoding, [&](std::string_view name, std::string value) {
-        columns.put(name, trim(held.emplace_back(std::move(value))));
-    });
-    std::string scratch;
-    for (const ElementChild& child : row.children()) {
-        if (!child.leaf) continue;
-        leaf_text(child, element, encoding, held.emplace_back());
-        columns.put(xml::utf8_name(child.name, encoding, scratch), trim(held.back()));
-    }
-}
-
-// A column of one plain step, an attribute of the row or its children of one
-// name, is read in one walk over the row's children shared by every such
-// column; other columns go through the evaluator. Names are compared as
-// bytes, so only UTF-8 rows are read this way.
+// A column of one plain step, an attribute of the row or its first child of
+// one name, is read from the row's tags (row_cells.hpp); other columns go
+// through the evaluator. Names are compared as bytes, so only UTF-8 rows are
+// read this way.
 bool reads_directly(const path::CompiledPath& column) {
     if (column.steps.size() != 1 || !column.modifiers.empty()) return false;
     const path::PathStep& step = column.steps.front();
     return step.selector == path::Selector::None && !step.recursive &&
            (step.kind == path::StepKind::ElementExact || step.kind == path::StepKind::Attribute);
 }
-
-// The cells of the columns that `reads_directly`, for one row: attributes
-// from its start tag, children from one walk over the row, which takes each
-// direct child whole.
-class DirectRead {
-  public:
-    explicit DirectRead(const std::vector<const path::CompiledPath*>& columns) {
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            if (reads_directly(*columns[i])) {
-                const path::PathStep& step = columns[i]->steps.front();
-                (step.kind == path::StepKind::Attribute ? attributes_ : children_)
-                    .push_back({i, &step});
-            }
-        found_.resize(columns.size());
-    }
-
-    // Reads `row` (UTF-8) into its cell of each column it reads.
-    void read(std::string_view row, std::vector<Column>& columns) {
-        if (attributes_.empty() && children_.empty()) return;
-        if (!row_.read(row, xml::Encoding::Utf8, !children_.empty())) {
-            for (const auto* group : {&attributes_, &children_})
-                for (const Wanted& w : *group) columns[w.column].append_none();
-            return;
-        }
-        for (const Wanted& a : attributes_) {
-            if (attribute_value(row_.tag(), a.step->name, xml::Encoding::Utf8, scratch_))
-                columns[a.column].append(trim(scratch_));
-            else
-                columns[a.column].append_none();
-        }
-        if (children_.empty()) return;
-        find_children();
-        for (const Wanted& c : children_) {
-            const ElementChild* first = found_[c.column];
-            if (first == nullptr) {
-                columns[c.column].append_none();
-            } else if (first->leaf) {
-                leaf_text(*first, row, xml::Encoding::Utf8, scratch_);
-                columns[c.column].append(trim(scratch_));
-            } else {
-                EngineMatch m = EngineMatch::range(first->start, first->end);
-                columns[c.column].append(cell_text(m, row, xml::Encoding::Utf8, scratch_));
-            }
-        }
-    }
-
-  private:
-    struct Wanted {
-        std::size_t column;
-        const path::PathStep* step;
-    };
-
-    // Each column's first child of the row.
-    void find_children() {
-        for (const Wanted& c : children_) found_[c.column] = nullptr;
-        for (const ElementChild& child : row_.children())
-            for (const Wanted& c : children_)
-                if (found_[c.column] == nullptr && name_matches(*c.step, child.name))
-                    found_[c.column] = &child;
-    }
-
-    std::vector<Wanted> attributes_, children_;
-    std::vector<const ElementChild*> found_;
-    ElementChildren row_;
-    std::string scratch_;
-};
 
 // The columns of a table, split into the plain ones (`reads_directly`),
 // read by a walk over the row or beside the one that finds the rows, and the
@@ -291,6 +189,12 @@ class RowColumns {
     std::optional<AmbiguousPath> error_;
 };
 
+// A row's named cells into the table's columns by name.
+void take_named(const NamedCells& named, ColumnsByName& columns) {
+    for (std::size_t i = 0; i < named.size(); ++i) columns.put(named[i].name, named[i].text);
+    columns.end_row();
+}
+
 // Whether the rows' path lets their plain cells be read in the walk that
 // finds them: element steps without `**`, so that every row stands at the
 // path's length, each row its own match, and no modifier reorders them.
@@ -353,8 +257,7 @@ std::optional<TableOutcome> read_children_in_one_walk(std::string_view document,
     ColumnsByName columns(table);
     NamedCells cells;
     auto on_row = [&](std::string_view, const NamedCells& named) {
-        for (std::size_t i = 0; i < named.size(); ++i) columns.put(named[i].name, named[i].text);
-        columns.end_row();
+        take_named(named, columns);
         return true;
     };
     WalkedRows walked = walk_rows(document, rows, cells, on_row, table.structure);
@@ -379,12 +282,13 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
     auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     reader.start(table);
-    DirectRead plain(columns);
+    PlainCells cells(reader.plain());
+    RowReread<PlainCells> reread(cells, encoding);
     xml::ProgressBudget progress;
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
         if (!progress.go_on(element.size())) break;  // what was read is dropped
-        if (direct) plain.read(element, table.columns);
-        if (!reader.read_others(element, table)) return std::move(*reader.error());
+        if (!reader.plain().empty()) reread.read(element);
+        if (!reader.read(element, cells, table)) return std::move(*reader.error());
     }
     return table;
 }
@@ -398,14 +302,13 @@ TableOutcome read_table_of_children(std::string_view document, xml::Encoding enc
     auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     ColumnsByName columns(table);
-    ElementChildren row;
-    std::deque<std::string> held;
+    NamedCells cells(encoding);
+    RowReread<NamedCells> reread(cells, encoding);
     xml::ProgressBudget progress;
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
         if (!progress.go_on(element.size())) break;  // what was read is dropped
-        read_children(element, encoding, row, columns, held);
-        columns.end_row();
-        held.clear();
+        reread.read(element);
+        take_named(cells, columns);
     }
     return table;
 }

@@ -4,7 +4,8 @@
 // columns (every attribute of the row and each leaf child, by name). Each
 // hears of the row's start tag, of its children's names, and of each child
 // it wanted when the child ends; the caller takes the cells when the row
-// proves to be one. Bytes are UTF-8.
+// proves to be one. The walk beside the machine reads UTF-8; a row read
+// again (row_reread.hpp) may be in any encoding.
 #pragma once
 
 #include <cstddef>
@@ -32,15 +33,16 @@ struct ChildRead {
     std::size_t start = 0, content = 0, lt = 0, end = 0;
     bool leaf = true;   // no element inside
     bool plain = true;  // nothing but text inside: no element, comment, CDATA or PI
+    xml::Encoding encoding = xml::Encoding::Utf8;
 
     // The text its cell holds, trimmed (to_str() of the child); it may live
     // in `scratch`.
     std::string_view text(std::string& scratch) const {
         std::string_view raw(bytes.data() + content, lt - content);
-        if (!plain)
-            return cell_text(EngineMatch::range(start, end), bytes, xml::Encoding::Utf8, scratch);
-        if (xml::text_as_written(raw)) return text::trim_white_space(raw);
-        return leaf_cell_text(raw, xml::Encoding::Utf8, scratch);
+        if (!plain) return cell_text(EngineMatch::range(start, end), bytes, encoding, scratch);
+        if (encoding == xml::Encoding::Utf8 && xml::text_as_written(raw))
+            return text::trim_white_space(raw);
+        return leaf_cell_text(raw, encoding, scratch);
     }
 };
 
@@ -67,10 +69,15 @@ class PlainCells {
     }
 
     const std::vector<FoundCell>& cells() const { return cells_; }
+    bool reads_children() const { return !child_columns_.empty(); }
+
+    void clear() {
+        for (FoundCell& cell : cells_) cell.found = false;
+    }
 
     void start_row(const xml::XmlEvent& tag) {
+        clear();
         for (std::size_t i = 0; i < columns_.size(); ++i) {
-            cells_[i].found = false;
             const path::PathStep& step = *columns_[i].step;
             if (step.kind != path::StepKind::Attribute) continue;
             auto raw = xml::find_attribute(tag, step.name, xml::Encoding::Utf8);
@@ -138,22 +145,27 @@ class NamedCells {
         std::string own_name, own_text;  // their room, kept from row to row
     };
 
+    explicit NamedCells(xml::Encoding encoding = xml::Encoding::Utf8) : encoding_(encoding) {}
+
     std::size_t size() const { return count_; }
     const Named& operator[](std::size_t i) const { return cells_[i]; }
+    bool reads_children() const { return true; }
+
+    void clear() { count_ = 0; }
 
     void start_row(const xml::XmlEvent& tag) {
-        count_ = 0;
+        clear();
         xml::AttributeIter attributes = xml::attributes(tag);
         xml::Attribute attribute;
         while (attributes.next(attribute)) {
             if (!attribute.ok) continue;
             Named& cell = next(attribute.key);
-            if (xml::value_as_written(attribute.value)) {
+            if (encoding_ == xml::Encoding::Utf8 && xml::value_as_written(attribute.value)) {
                 cell.text = text::trim_white_space(attribute.value);
                 continue;
             }
             cell.own_text.clear();
-            xml::append_attribute_value(attribute.value, xml::Encoding::Utf8, cell.own_text);
+            xml::append_attribute_value(attribute.value, encoding_, cell.own_text);
             cell.text = text::trim_white_space(cell.own_text);
         }
     }
@@ -175,7 +187,7 @@ class NamedCells {
     Named& next(std::string_view raw_name) {
         if (count_ == cells_.size()) cells_.emplace_back();
         Named& cell = cells_[count_++];
-        cell.name = xml::utf8_name(raw_name, xml::Encoding::Utf8, cell.own_name);
+        cell.name = xml::utf8_name(raw_name, encoding_, cell.own_name);
         return cell;
     }
 
@@ -183,6 +195,7 @@ class NamedCells {
     // so that adding one moves none: views into their room stay good.
     std::deque<Named> cells_;
     std::size_t count_ = 0;
+    xml::Encoding encoding_;
 };
 
 }  // namespace quorbix::engine

@@ -7,6 +7,7 @@
 #include "xml/attribute_search.hpp"
 #include "xml/character_data.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/qualified_name.hpp"
 
 namespace quorbix::engine {
 
@@ -61,6 +62,31 @@ bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encod
     value.clear();
     xml::append_attribute_value(*found, encoding, value);
     return true;
+}
+
+bool attribute_value(const xml::XmlEvent& tag, const path::PathStep& step, xml::Encoding encoding,
+                     const xml::NamespaceScope* scope, std::string& value) {
+    if (!step.by_uri) [[likely]]
+        return attribute_value(tag, step.name, encoding, value);
+    xml::AttributeIter it = xml::attributes(tag);
+    xml::Attribute attribute;
+    std::string scratch;
+    while (it.next(attribute)) {
+        if (!attribute.ok) continue;
+        std::string_view key = xml::utf8_name(attribute.key, encoding, scratch);
+        if (key == "xmlns" || key.starts_with("xmlns:")) continue;  // declarations, not attributes
+        if (xml::local_name(key) != step.name) continue;
+        xml::NameNamespace ns;
+        if (key.size() != step.name.size()) {  // prefixed
+            if (scope == nullptr) continue;
+            ns = scope->attribute_namespace(key);
+        }
+        if (!ns.known || ns.uri != step.uri) continue;
+        value.clear();
+        xml::append_attribute_value(attribute.value, encoding, value);
+        return true;
+    }
+    return false;
 }
 
 std::string self_closing_bytes(const xml::XmlEvent& tag) {

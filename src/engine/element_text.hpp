@@ -7,8 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "path/compiled_path.hpp"
 #include "xml/attributes.hpp"
 #include "xml/character_data.hpp"
+#include "xml/namespace_scope.hpp"
 #include "xml/xml_event.hpp"
 
 namespace quorbix::engine {
@@ -23,6 +25,13 @@ std::string item_text(std::string_view bytes, xml::Encoding encoding);
 // reads it. False when absent.
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
                      std::string& value);
+
+// The value of the attribute an attribute step names: by name as above, or,
+// for a step bound to a namespace, the first attribute in that namespace
+// (an unprefixed one is in none) with that local name, its prefix read in
+// `scope` (null where the scan keeps none: only unprefixed ones match).
+bool attribute_value(const xml::XmlEvent& tag, const path::PathStep& step, xml::Encoding encoding,
+                     const xml::NamespaceScope* scope, std::string& value);
 
 // Calls `each(name, value)` for each well-formed attribute of `tag`, in
 // order: the name as written, in UTF-8; the value as

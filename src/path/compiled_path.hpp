@@ -56,6 +56,11 @@ struct PathStep {
     // Element steps whose name holds a ':' test the qualified name, the rest
     // the local name; decided once here rather than per element.
     bool qualified = false;
+    // Compiled with a namespace mapping, a step whose prefix it binds (or an
+    // unprefixed one, when it names a default) tests the namespace a name is
+    // in: `uri` (empty: no namespace) and the local name in `name`.
+    bool by_uri = false;
+    std::string uri;
 
     bool is_element() const {
         return kind == StepKind::ElementExact || kind == StepKind::ElementGlob;
@@ -83,6 +88,8 @@ struct CompiledPath {
     std::vector<Modifier> modifiers;
     FinalCapture final_capture = FinalCapture::Span;
     AnswerShape answer_shape = AnswerShape::Single;  // derived from steps and modifiers
+    // Some step tests namespaces: a scan keeps the declarations in scope.
+    bool by_uri = false;
 };
 
 using CompiledPathRef = std::shared_ptr<const CompiledPath>;

@@ -164,7 +164,8 @@ std::variant<std::vector<PathStep>, PathError> compile_body(std::string_view bod
     return join(read.tokens, filters);
 }
 
-std::variant<CompiledPathRef, PathError> compile(std::string_view text) {
+std::variant<CompiledPathRef, PathError> compile(std::string_view text,
+                                                 const NamespaceMap* namespaces) {
     auto cut = cut_top_level(text);
     if (auto* e = std::get_if<PathError>(&cut)) return std::move(*e);
     auto& pieces = std::get<std::vector<std::string_view>>(cut);
@@ -181,6 +182,8 @@ std::variant<CompiledPathRef, PathError> compile(std::string_view text) {
     }
     path->final_capture = final_capture_of(*path);
     path->answer_shape = answer_shape_of(*path);
+    if (namespaces != nullptr)
+        if (auto error = bind_namespaces(*path, *namespaces)) return std::move(*error);
     return CompiledPathRef(std::move(path));
 }
 
@@ -191,8 +194,9 @@ std::variant<std::vector<PathStep>, PathError> parse_steps(std::string_view text
     return compile_body(text, filter_depth, false);
 }
 
-std::variant<CompiledPathRef, std::string> compile_path(std::string_view text) {
-    auto compiled = compile(text);
+std::variant<CompiledPathRef, std::string> compile_path(std::string_view text,
+                                                        const NamespaceMap* namespaces) {
+    auto compiled = compile(text, namespaces);
     if (auto* e = std::get_if<PathError>(&compiled)) return error_message(*e, text);
     return std::move(std::get<CompiledPathRef>(compiled));
 }

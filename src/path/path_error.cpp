@@ -47,6 +47,8 @@ std::optional<std::size_t> caret_position(const PathError& error, std::string_vi
         case PathErrorKind::RecursiveWithoutName:
         case PathErrorKind::RecursiveWithSelector:
             return find(text, "**");
+        case PathErrorKind::UnboundPrefix:
+            return find(text, error.payload + ":");
         default:
             return std::nullopt;
     }
@@ -82,6 +84,8 @@ std::string error_text(const PathError& error) {
             return "** must be followed by an element name";
         case PathErrorKind::RecursiveWithSelector:
             return "** does not accept an explicit selector (no index/#/filter)";
+        case PathErrorKind::UnboundPrefix:
+            return "prefix not in namespaces: " + error.payload;
     }
     return "invalid path";
 }

@@ -20,11 +20,12 @@ enum class PathErrorKind {
     EmptyModifierName,
     RecursiveWithoutName,
     RecursiveWithSelector,
+    UnboundPrefix,
 };
 
 struct PathError {
     PathErrorKind kind;
-    std::string payload;  // BadIndex, MissingOperator, UnknownModifier
+    std::string payload;  // BadIndex, MissingOperator, UnknownModifier, UnboundPrefix
 };
 
 // The error's own text: "bad index: 99999999999999999999".

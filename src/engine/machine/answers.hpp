@@ -66,6 +66,8 @@ class Answers {
     }
     // Element names are decoded to UTF-8 before their test.
     bool decodes_names() const { return decode_names_; }
+    // Some path tests namespaces: its walks keep the declarations in scope.
+    bool scoped() const { return scoped_; }
 
     bool finished(std::uint32_t p) const { return progress_[p].finished; }
     std::uint64_t emitted(std::uint32_t p) const { return progress_[p].emitted; }
@@ -121,6 +123,7 @@ class Answers {
     xml::Encoding encoding_;
     bool range_mode_;
     bool decode_names_;
+    bool scoped_ = false;
     std::vector<ScanPath> paths_;
     alignas(std::max_align_t) std::byte first_room_[1024];  // for the two below, first
     std::pmr::monotonic_buffer_resource room_{first_room_, sizeof first_room_};

@@ -95,7 +95,7 @@ void Machine::filter(std::uint32_t state, const XmlEvent& event, bool single, St
     const ComponentPlan& plan = *states_[state].plan;
     const path::FilterExpr& f = *plan.step->filter;
     if (plan.filter == FilterStrategy::StartTag) {  // decided on the live tag
-        bool holds = attribute_value(event, f.lhs[0].name, answers_.encoding(), scratch_) &&
+        bool holds = attribute_value(event, f.lhs[0], answers_.encoding(), scope(), scratch_) &&
                      path::filter_compare(scratch_, f.op, f.value);
         if (holds) select(state, event, single, stop);
         return;
@@ -146,7 +146,7 @@ void Machine::decide_streamed(const Action& action, std::uint64_t start, std::ui
             s.path, [&] { return leaf ? this->leaf(start, end, leaf_text) : element(start, end); },
             [&] { return text_of(bytes, leaf_text, leaf); });
     } else if (holds && s.plan->next_ask == NextAsk::Attribute) {
-        if (attribute_value(start_tag_at(start, end), s.plan->next->name, answers_.encoding(),
+        if (attribute_value(start_tag_at(start, end), *s.plan->next, answers_.encoding(), scope(),
                             scratch_))
             answers_.emit(s.path, EngineMatch::scalar(scratch_));
     }
@@ -210,7 +210,7 @@ bool Machine::filter_holds(std::string_view element, const path::FilterExpr& fil
     std::string text;
     if (filter.shape == path::FilterShape::OwnText) {
         text = item_text(element, encoding);
-    } else if (filter.shape == path::FilterShape::OneChild) {
+    } else if (filter.shape == path::FilterShape::OneChild && !scoped_) {
         // One plain child: the first of that name is read, nothing is built.
         if (!first_child_text(element, encoding, filter.lhs[0], text)) return false;
     } else {  // an attribute of a self-closing element, or a path
@@ -220,6 +220,7 @@ bool Machine::filter_holds(std::string_view element, const path::FilterExpr& fil
         Matches found;
         Answers left(element, encoding, {ScanPath{&filter.lhs, &found}}, true);
         Machine machine(left, element, 0, depth_of_walks_ + 1);
+        if (scoped_) machine.inherit(scope_.inherited());
         machine.start_relative(0, left.first_plan(0), StopScope::Path);
         drive(machine, element, encoding);
         if (auto ambiguous = left.conclude()) {
@@ -254,8 +255,9 @@ constexpr std::uint32_t max_nested_walks = 16;
 // selection done.
 void Machine::rest_on_bytes(std::uint32_t state, std::size_t start, std::size_t end, bool selects) {
     const State& s = states_[state];
-    RestWalk walk{s.path, s.plan + 1, base_ + start, base_ + end,
-                  selects && s.stop == StopScope::Path};
+    RestWalk walk{
+        s.path, s.plan + 1, base_ + start, base_ + end, selects && s.stop == StopScope::Path,
+        nullptr};
     if (depth_of_walks_ + 1 >= max_nested_walks) {
         // The selection is done now, for the candidates still to come; its
         // path, if it ends with it, ends once the walk has run.
@@ -264,10 +266,12 @@ void Machine::rest_on_bytes(std::uint32_t state, std::size_t start, std::size_t 
             states_[state].done = true;
             answers_.changed();
         }
+        if (scoped_) walk.scope = std::make_shared<xml::NamespaceScope>(scope_.inherited());
         return deferred_.push_back(walk);
     }
     std::string_view element = bytes_.substr(start, end - start);
     Machine rest(answers_, element, walk.start, depth_of_walks_ + 1);
+    if (scoped_) rest.inherit(scope_.inherited());
     rest.start_relative(walk.path, walk.plan, StopScope::Bytes);
     drive(rest, element, answers_.encoding());
     if (!rest.deferred_.empty()) run_deferred(std::move(rest.deferred_));
@@ -290,9 +294,10 @@ void Machine::run_deferred(std::vector<RestWalk> walks) {
         if (answers_.finished(walk.path)) continue;
         std::string_view element = answers_.bytes_at(walk.start, walk.end);
         Machine rest(answers_, element, walk.start, max_nested_walks);
+        if (walk.scope) rest.inherit(*walk.scope);
         rest.start_relative(walk.path, walk.plan, StopScope::Bytes);
         drive(rest, element, answers_.encoding());
-        if (walk.finishes_path) stack.push_back({walk.path, nullptr, 0, 0, false});
+        if (walk.finishes_path) stack.push_back({walk.path, nullptr, 0, 0, false, nullptr});
         stack.insert(stack.end(), rest.deferred_.rbegin(), rest.deferred_.rend());
     }
 }

@@ -14,7 +14,11 @@ using xml::EventKind;
 using xml::XmlEvent;
 
 Machine::Machine(Answers& answers, std::string_view bytes, std::uint64_t base, std::uint32_t depth)
-    : answers_(answers), bytes_(bytes), base_(base), depth_of_walks_(depth) {
+    : answers_(answers),
+      bytes_(bytes),
+      base_(base),
+      depth_of_walks_(depth),
+      scoped_(answers.scoped()) {
     // Room for a few levels at once, rather than growing step by step.
     frames_.reserve(8);
     states_.reserve(16);
@@ -68,6 +72,8 @@ std::size_t Machine::first_needed() const {
 // A start or self-closing tag at the depth whose children the top level
 // tests.
 bool Machine::on_child(const XmlEvent& event, std::size_t lt, std::size_t end) {
+    if (scoped_) [[unlikely]]
+        scope_.enter(event, depth_, answers_.encoding());
     if (relative_ && !root_seen_)
         on_root(event, lt, end);
     else if (event.kind == EventKind::Empty)
@@ -137,7 +143,7 @@ bool Machine::on_start(const XmlEvent& event, std::size_t lt, std::size_t end) {
     for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
         if (!active(states_[i])) continue;
         const PathStep& step = *states_[i].step;
-        if (name_matches(step, name)) {
+        if (name_matches(step, name, scope())) {
             act_on_start(event, lt, end, name, std::min(i, first_search));
             return true;
         }
@@ -162,11 +168,11 @@ void Machine::act_on_start(const XmlEvent& event, std::size_t lt, std::size_t en
         if (!active(states_[i])) continue;
         const PathStep& step = *states_[i].step;
         if (states_[i].is_probe()) {  // the first child it names gives the value
-            if (name_matches(step, name))
+            if (name_matches(step, name, scope()))
                 actions_.push_back({ActionKind::ProbeChild, false, i, states_[i].probe, 0});
             continue;
         }
-        if (!name_matches(step, name)) {
+        if (!name_matches(step, name, scope())) {
             if (step.recursive)  // searched on inside, as a level of its own
                 push_state(states_[i].path, states_[i].plan, StopScope::Level);
             continue;
@@ -226,7 +232,7 @@ void Machine::on_empty(const XmlEvent& event, std::size_t lt, std::size_t end) {
     for (std::uint32_t i = begin; i < level_end; ++i) {
         if (!active(states_[i])) continue;
         const PathStep& step = *states_[i].step;
-        if (!name_matches(step, name)) continue;
+        if (!name_matches(step, name, scope())) continue;
         State& s = states_[i];
         if (s.is_probe()) {  // a self-closing child: the value is empty
             probes_[s.probe].found = true;
@@ -275,6 +281,9 @@ void Machine::on_root(const XmlEvent& event, std::size_t lt, std::size_t end) {
 // The top frame's element ends with the end tag at [lt, end).
 void Machine::close_frame(std::size_t lt, std::size_t end) {
     const Frame& f = frames_.back();
+    // What its actions read of it is read in the declarations of its own
+    // start tag and its ancestors'.
+    if (scoped_) scope_.leave(f.depth - 1);
     emit_counts(f);
     states_.resize(f.states_begin);
     std::uint32_t probes_begin = f.probes_begin;

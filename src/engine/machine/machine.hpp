@@ -65,6 +65,7 @@
 #include "engine/machine/selection.hpp"
 #include "engine/machine/states.hpp"
 #include "xml/character_data.hpp"
+#include "xml/namespace_scope.hpp"
 #include "xml/xml_event.hpp"
 
 namespace quorbix::engine {
@@ -83,6 +84,9 @@ class Machine {
     // children are tested against the component (a terminal reads the
     // element itself, and past the last component it is the match).
     void start_relative(std::uint32_t path, const ComponentPlan* plan, StopScope stop);
+    // A walk over an element's bytes, whose names are read in the scope of
+    // the declarations around the element.
+    void inherit(xml::NamespaceScope scope) { scope_ = std::move(scope); }
 
     // The walk's visitor (xml/tag_walker.hpp): false once nothing more can
     // be answered here. Most tags concern no state: those inside an element
@@ -191,6 +195,9 @@ class Machine {
         s.stop = stop;
         return s;
     }
+    // The declarations in scope, for the name tests; null when no path
+    // tests namespaces.
+    const xml::NamespaceScope* scope() const { return scoped_ ? &scope_ : nullptr; }
     // An element's name as the name test reads it: UTF-8.
     std::string_view tested_name(std::string_view raw) {
         if (!answers_.decodes_names()) return raw;
@@ -236,6 +243,10 @@ class Machine {
     std::vector<Gathered> gathered_;  // for the streamed filters of open candidates
     std::string scratch_;
     std::string name_scratch_;
+    // Kept only while some path tests namespaces: every element a level
+    // tests is entered, so the declarations of its ancestors are all there.
+    bool scoped_;
+    xml::NamespaceScope scope_;
 };
 
 }  // namespace quorbix::engine

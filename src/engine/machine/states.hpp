@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/engine_match.hpp"
 #include "engine/machine/plan.hpp"
 #include "path/compiled_path.hpp"
+#include "xml/namespace_scope.hpp"
 
 namespace quorbix::engine {
 
@@ -47,6 +49,9 @@ struct RestWalk {
     const ComponentPlan* plan;
     std::uint64_t start, end;
     bool finishes_path;  // the path ends once this walk (and those it defers) ran
+    // The declarations around the element, when its names are tested by
+    // namespace.
+    std::shared_ptr<const xml::NamespaceScope> scope;
 };
 
 // A match that waits for a streamed filter to decide.

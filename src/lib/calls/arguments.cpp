@@ -56,7 +56,7 @@ std::optional<PendingError> bind_arguments(const Signature& signature, PyObject*
     }
 
     std::vector<std::string> missing;
-    for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t i = 0; i + signature.optional < n; ++i)
         if (bound[i] == nullptr) missing.push_back(signature.parameters[i]);
     if (!missing.empty()) {
         return type_error(
@@ -94,7 +94,7 @@ std::optional<PendingError> check_document_kind(PyObject* data, DocumentKind kin
 
 std::optional<PendingError> bind_document_call(const Signature& signature, DocumentKind kind,
                                                PyObject* const* args, Py_ssize_t nargs,
-                                               PyObject* kwnames, PyObject* (&bound)[2]) {
+                                               PyObject* kwnames, PyObject** bound) {
     if (auto error = bind_arguments(signature, args, nargs, kwnames, bound)) return error;
     return check_document_kind(bound[0], kind);
 }

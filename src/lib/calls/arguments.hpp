@@ -15,11 +15,13 @@
 namespace quorbix::lib {
 
 // A callable's name as messages show it ("get()", "Path.get()") and its
-// parameters, each positional-or-keyword and required.
+// parameters, each positional-or-keyword; the last `optional` of them may be
+// left out (bound as null), the others are required.
 struct Signature {
     const char* display_name;
     const char* const* parameters;
     std::size_t parameter_count;
+    std::size_t optional = 0;
 };
 
 // Fills `bound` (borrowed references, one per parameter) from a fast call's
@@ -39,7 +41,7 @@ PendingError argument_type_error(const char* name, PyObject* object, const char*
 // and checks the kind of `data` (str and bytes entries only).
 std::optional<PendingError> bind_document_call(const Signature& signature, DocumentKind kind,
                                                PyObject* const* args, Py_ssize_t nargs,
-                                               PyObject* kwnames, PyObject* (&bound)[2]);
+                                               PyObject* kwnames, PyObject** bound);
 
 // The TypeError for a document of the wrong kind (str and bytes entries);
 // nothing when `data` is of the kind.

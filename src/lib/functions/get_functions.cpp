@@ -9,11 +9,11 @@
 namespace quorbix::lib {
 namespace {
 
-constexpr const char* data_and_path[] = {"data", "path"};
+constexpr const char* data_and_path[] = {"data", "path", "namespaces"};
 
-constexpr Signature get_signature{"get()", data_and_path, 2};
-constexpr Signature get_bytes_signature{"get_bytes()", data_and_path, 2};
-constexpr Signature get_buffer_signature{"get_buffer()", data_and_path, 2};
+constexpr Signature get_signature{"get()", data_and_path, 3, 1};
+constexpr Signature get_bytes_signature{"get_bytes()", data_and_path, 3, 1};
+constexpr Signature get_buffer_signature{"get_buffer()", data_and_path, 3, 1};
 
 // parse(data): checks that the document can be read, then holds it whole;
 // nothing is scanned until the Result is used.
@@ -39,15 +39,15 @@ PyObject* parse(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
 
 }  // namespace
 
-PyMethodDef get_function = {"get",
-                            method<query_entry<single_path, get_signature, DocumentKind::Str>>(),
-                            METH_FASTCALL | METH_KEYWORDS, "get(data, path)\n--\n\n"};
+PyMethodDef get_function = {
+    "get", method<query_entry<single_path, get_signature, DocumentKind::Str>>(),
+    METH_FASTCALL | METH_KEYWORDS, "get(data, path, namespaces=None)\n--\n\n"};
 PyMethodDef get_bytes_function = {
     "get_bytes", method<query_entry<single_path, get_bytes_signature, DocumentKind::Bytes>>(),
-    METH_FASTCALL | METH_KEYWORDS, "get_bytes(data, path)\n--\n\n"};
+    METH_FASTCALL | METH_KEYWORDS, "get_bytes(data, path, namespaces=None)\n--\n\n"};
 PyMethodDef get_buffer_function = {
     "get_buffer", method<query_entry<single_path, get_buffer_signature, DocumentKind::Buffer>>(),
-    METH_FASTCALL | METH_KEYWORDS, "get_buffer(data, path)\n--\n\n"};
+    METH_FASTCALL | METH_KEYWORDS, "get_buffer(data, path, namespaces=None)\n--\n\n"};
 PyMethodDef parse_function = {"parse", method<parse>(), METH_FASTCALL | METH_KEYWORDS,
                               "parse(data)\n--\n\n"};
 

@@ -13,7 +13,7 @@
 
 namespace quorbix::lib {
 
-Expected<PathEntries> path_entries(PyObject* list) {
+Expected<PathEntries> path_entries(PyObject* list, const path::NamespaceMap* namespaces) {
     PathEntries entries;
     Py_ssize_t count = PyList_Size(list);
     entries.reserve(static_cast<std::size_t>(count));
@@ -28,7 +28,7 @@ Expected<PathEntries> path_entries(PyObject* list) {
                     entries.emplace_back();
                     continue;
                 }
-                auto compiled = compile_text(text);
+                auto compiled = compile_text(text, namespaces);
                 if (!compiled.ok()) return std::move(compiled.error());
                 entries.push_back(std::move(compiled.value()));
                 continue;
@@ -94,37 +94,40 @@ Expected<PyRef> answer(PyObject* data, DocumentKind kind, const PathEntries& ent
     return outcome_results(std::move(outcome.value()), entries, document, text.encoding);
 }
 
-constexpr const char* data_and_paths[] = {"data", "paths"};
+constexpr const char* data_and_paths[] = {"data", "paths", "namespaces"};
 
 // bind; check the document's kind (str and bytes entries only); convert the
 // entries; answer the empty list at once; scan.
 Expected<PyRef> many_paths(const Signature& signature, DocumentKind kind, PyObject* const* args,
                            Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* bound[2];
+    PyObject* bound[3];
     if (auto error = bind_document_call(signature, kind, args, nargs, kwnames, bound))
         return std::move(*error);
     if (!PyList_Check(bound[1])) return argument_type_error("paths", bound[1], "list");
-    auto entries = path_entries(bound[1]);
+    auto namespaces = namespaces_argument(bound[2]);
+    if (!namespaces.ok()) return std::move(namespaces.error());
+    const auto& mapping = namespaces.value();
+    auto entries = path_entries(bound[1], mapping ? &*mapping : nullptr);
     if (!entries.ok()) return std::move(entries.error());
     return answer(bound[0], kind, entries.value());
 }
 
-constexpr Signature get_many_signature{"get_many()", data_and_paths, 2};
-constexpr Signature get_many_bytes_signature{"get_many_bytes()", data_and_paths, 2};
-constexpr Signature get_many_buffer_signature{"get_many_buffer()", data_and_paths, 2};
+constexpr Signature get_many_signature{"get_many()", data_and_paths, 3, 1};
+constexpr Signature get_many_bytes_signature{"get_many_bytes()", data_and_paths, 3, 1};
+constexpr Signature get_many_buffer_signature{"get_many_buffer()", data_and_paths, 3, 1};
 
 }  // namespace
 
 PyMethodDef get_many_function = {
     "get_many", method<query_entry<many_paths, get_many_signature, DocumentKind::Str>>(),
-    METH_FASTCALL | METH_KEYWORDS, "get_many(data, paths)\n--\n\n"};
+    METH_FASTCALL | METH_KEYWORDS, "get_many(data, paths, namespaces=None)\n--\n\n"};
 PyMethodDef get_many_bytes_function = {
     "get_many_bytes",
     method<query_entry<many_paths, get_many_bytes_signature, DocumentKind::Bytes>>(),
-    METH_FASTCALL | METH_KEYWORDS, "get_many_bytes(data, paths)\n--\n\n"};
+    METH_FASTCALL | METH_KEYWORDS, "get_many_bytes(data, paths, namespaces=None)\n--\n\n"};
 PyMethodDef get_many_buffer_function = {
     "get_many_buffer",
     method<query_entry<many_paths, get_many_buffer_signature, DocumentKind::Buffer>>(),
-    METH_FASTCALL | METH_KEYWORDS, "get_many_buffer(data, paths)\n--\n\n"};
+    METH_FASTCALL | METH_KEYWORDS, "get_many_buffer(data, paths, namespaces=None)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -11,6 +11,7 @@
 #include "lib/result/item.hpp"
 #include "lib/support/pending_error.hpp"
 #include "path/compiled_path.hpp"
+#include "path/namespace_map.hpp"
 
 namespace quorbix::lib {
 
@@ -18,9 +19,10 @@ namespace quorbix::lib {
 using PathEntries = std::vector<path::CompiledPathRef>;
 
 // The entries of a list of str and Path objects, in order: a str is compiled
-// through the cache (a malformed one fails the call at once), a Path shares
-// its compiled path. Anything else is a TypeError.
-Expected<PathEntries> path_entries(PyObject* list);
+// through the cache, under `namespaces` when given (a malformed one fails the
+// call at once), a Path shares its compiled path, compiled under its own
+// mapping. Anything else is a TypeError.
+Expected<PathEntries> path_entries(PyObject* list, const path::NamespaceMap* namespaces = nullptr);
 
 // The compiled paths of the entries that have one, in entry order.
 std::vector<const path::CompiledPath*> compiled_of(const PathEntries& entries);

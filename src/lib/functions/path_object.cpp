@@ -1,5 +1,6 @@
 #include "lib/functions/path_object.hpp"
 
+#include <optional>
 #include <string>
 
 #include "lib/calls/arguments.hpp"
@@ -15,6 +16,7 @@ namespace {
 struct PathFields {
     std::string text;  // the path as given to compile
     path::CompiledPathRef compiled;
+    std::optional<path::NamespaceMap> namespaces;  // as given to compile
 };
 
 struct PathObject {
@@ -60,6 +62,22 @@ PyObject* path_get_buffer(PyObject* self, PyObject* const* args, Py_ssize_t narg
     return finish(query(self, signature, DocumentKind::Buffer, args, nargs, kwnames));
 }
 
+// The mapping a Path was compiled under, as a dict; None without one.
+Expected<PyRef> namespaces_object(const std::optional<path::NamespaceMap>& namespaces) {
+    if (!namespaces) return PyRef::borrow(Py_None);
+    PyRef dict(PyDict_New());
+    if (!dict) return PendingError::fetch();
+    for (const auto& [prefix, uri] : namespaces->bindings()) {
+        PyRef value(PyUnicode_FromStringAndSize(uri.data(), static_cast<Py_ssize_t>(uri.size())));
+        if (!value) return PendingError::fetch();
+        PyRef key(
+            PyUnicode_FromStringAndSize(prefix.data(), static_cast<Py_ssize_t>(prefix.size())));
+        if (!key || PyDict_SetItem(dict.get(), key.get(), value.get()) != 0)
+            return PendingError::fetch();
+    }
+    return dict;
+}
+
 // A Path pickles as its text: unpickling compiles it again (through the
 // path cache), so a Path travels to worker processes as a short string.
 Expected<PyRef> path_reduce(PyObject* self, PyObject*) {
@@ -67,11 +85,14 @@ Expected<PyRef> path_reduce(PyObject* self, PyObject*) {
     if (!module) return PendingError::fetch();
     PyRef compile(PyObject_GetAttrString(module.get(), "compile"));
     if (!compile) return PendingError::fetch();
-    const std::string& text = as_path(self).text;
+    const PathFields& fields = as_path(self);
+    const std::string& text = fields.text;
     PyRef text_object(
         PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
     if (!text_object) return PendingError::fetch();
-    PyRef arguments(PyTuple_Pack(1, text_object.get()));
+    auto mapping = namespaces_object(fields.namespaces);
+    if (!mapping.ok()) return std::move(mapping.error());
+    PyRef arguments(PyTuple_Pack(2, text_object.get(), mapping.value().get()));
     if (!arguments) return PendingError::fetch();
     PyRef reduced(PyTuple_Pack(2, compile.get(), arguments.get()));
     if (!reduced) return PendingError::fetch();
@@ -142,9 +163,10 @@ PyObject* path_type() {
     return type;
 }
 
-Expected<PyRef> make_path(std::string_view text, path::CompiledPathRef compiled) {
-    return new_instance<PathObject>(path_type(),
-                                    PathFields{std::string(text), std::move(compiled)});
+Expected<PyRef> make_path(std::string_view text, path::CompiledPathRef compiled,
+                          std::optional<path::NamespaceMap> namespaces) {
+    return new_instance<PathObject>(
+        path_type(), PathFields{std::string(text), std::move(compiled), std::move(namespaces)});
 }
 
 bool is_path(PyObject* object) {

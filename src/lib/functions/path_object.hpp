@@ -3,8 +3,11 @@
 
 #include <Python.h>
 
+#include <optional>
+
 #include "lib/support/pending_error.hpp"
 #include "path/compiled_path.hpp"
+#include "path/namespace_map.hpp"
 
 namespace quorbix::lib {
 
@@ -13,7 +16,8 @@ namespace quorbix::lib {
 PyObject* path_type();
 
 // A new Path holding `text` and its compiled form.
-Expected<PyRef> make_path(std::string_view text, path::CompiledPathRef compiled);
+Expected<PyRef> make_path(std::string_view text, path::CompiledPathRef compiled,
+                          std::optional<path::NamespaceMap> namespaces = std::nullopt);
 
 // Whether `object` is a Path (the class is final, so exactly one).
 bool is_path(PyObject* object);

@@ -39,13 +39,16 @@ Expected<PyRef> query_document(PyObject* data, DocumentKind kind, const path::Co
 // path; answer the empty path at once; compile; scan.
 Expected<PyRef> single_path(const Signature& signature, DocumentKind kind, PyObject* const* args,
                             Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* bound[2];
+    PyObject* bound[3];
     if (auto error = bind_document_call(signature, kind, args, nargs, kwnames, bound))
         return std::move(*error);
     auto text = str_argument(bound[1], "path");
     if (!text.ok()) return std::move(text.error());
+    auto namespaces = namespaces_argument(bound[2]);
+    if (!namespaces.ok()) return std::move(namespaces.error());
     if (text.value().empty()) return empty_result();  // nothing compiled, the document unread
-    auto compiled = compile_text(text.value());
+    const auto& mapping = namespaces.value();
+    auto compiled = compile_text(text.value(), mapping ? &*mapping : nullptr);
     if (!compiled.ok()) return std::move(compiled.error());
     return query_document(bound[0], kind, *compiled.value());
 }

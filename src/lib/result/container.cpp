@@ -181,40 +181,47 @@ Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path)
                         text.encoding, path);
 }
 
-constexpr const char* path_only[] = {"path"};
-constexpr const char* paths_only[] = {"paths"};
+constexpr const char* path_only[] = {"path", "namespaces"};
+constexpr const char* paths_only[] = {"paths", "namespaces"};
 
 Expected<PyRef> get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr Signature signature{"Result.get()", path_only, 1};
-    PyObject* path;
-    if (auto error = bind_arguments(signature, args, nargs, kwnames, &path))
+    static constexpr Signature signature{"Result.get()", path_only, 2, 1};
+    PyObject* bound[2];
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, bound))
         return std::move(*error);
-    auto text = str_argument(path, "path");
+    auto text = str_argument(bound[0], "path");
     if (!text.ok()) return std::move(text.error());
+    auto namespaces = namespaces_argument(bound[1]);
+    if (!namespaces.ok()) return std::move(namespaces.error());
+    const auto& mapping = namespaces.value();
     const PyItems& items = items_of(self);
     if (items.size() > 1 || is_list(self))
         return PendingError(PyExc_ValueError,
                             "Result.get(path) is not supported on a multi-element Result; "
                             "iterate the Result or pick an index first");
     if (text.value().empty()) return make_result({});
-    auto compiled = compile_text(text.value());
+    auto compiled = compile_text(text.value(), mapping ? &*mapping : nullptr);
     if (!compiled.ok()) return std::move(compiled.error());
     return nested_get(items, *compiled.value());
 }
 
 Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) {
-    static constexpr Signature signature{"Result.get_many()", paths_only, 1};
-    PyObject* paths;
-    if (auto error = bind_arguments(signature, args, nargs, kwnames, &paths))
+    static constexpr Signature signature{"Result.get_many()", paths_only, 2, 1};
+    PyObject* bound[2];
+    if (auto error = bind_arguments(signature, args, nargs, kwnames, bound))
         return std::move(*error);
+    PyObject* paths = bound[0];
     if (!PyList_Check(paths)) return argument_type_error("paths", paths, "list");
+    auto namespaces = namespaces_argument(bound[1]);
+    if (!namespaces.ok()) return std::move(namespaces.error());
+    const auto& mapping = namespaces.value();
     const PyItems& items = items_of(self);
     if (items.size() > 1 || is_list(self))
         return PendingError(PyExc_ValueError,
                             "Result.get_many(paths) is not supported on a multi-element Result; "
                             "iterate the Result or pick an index first");
-    auto entries = path_entries(paths);
+    auto entries = path_entries(paths, mapping ? &*mapping : nullptr);
     if (!entries.ok()) return std::move(entries.error());
     auto compiled = compiled_of(entries.value());
     if (compiled.empty() || items.empty() || !items.front().is_element())

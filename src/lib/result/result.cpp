@@ -68,9 +68,9 @@ PyMethodDef result_methods[] = {
     {"to_strs", method<result_slots::to_strs>(), METH_NOARGS,
      "to_strs($self)\n--\n\nEach match's to_str(), in document order, as one list."},
     {"get", method<result_slots::nested_get>(), METH_FASTCALL | METH_KEYWORDS,
-     "get($self, path)\n--\n\n"},
+     "get($self, path, namespaces=None)\n--\n\n"},
     {"get_many", method<result_slots::nested_get_many>(), METH_FASTCALL | METH_KEYWORDS,
-     "get_many($self, paths)\n--\n\n"},
+     "get_many($self, paths, namespaces=None)\n--\n\n"},
     {"keys", method<result_slots::keys>(), METH_NOARGS,
      "keys($self)\n--\n\nReturn a view of the dict-mode Result's child element keys (unique,\n"
      "first-occurrence order). Errors with `TypeError` for non-dict modes."},

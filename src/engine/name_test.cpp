@@ -1,0 +1,19 @@
+#include "engine/name_test.hpp"
+
+namespace quorbix::engine {
+
+bool name_and_namespace_match(const path::PathStep& step, std::string_view qualified,
+                              const xml::NamespaceScope& scope) {
+    std::string_view local = xml::local_name(qualified);
+    if (step.kind == path::StepKind::ElementExact) {
+        if (!xml::same_bytes(local, step.name)) return false;
+    } else {
+        std::string scratch;
+        if (!path::glob_match(step.name, xml::utf8_text(local, xml::Encoding::Utf8, scratch)))
+            return false;
+    }
+    xml::NameNamespace ns = scope.element_namespace(qualified);
+    return ns.known && ns.uri == step.uri;
+}
+
+}  // namespace quorbix::engine

@@ -118,7 +118,8 @@ bool is_plain(std::string_view text) {
 }
 
 template <Read read>
-void append_read(std::string_view raw, Encoding encoding, std::string& out) {
+void append_read(std::string_view raw, Encoding encoding, std::string& out,
+                 const Entities* entities) {
     bool extends_ascii = encoding != Encoding::Iso2022Jp && ascii_as_it_is({}, encoding, false);
     if (extends_ascii && is_plain<read>(raw)) {
         out.append(raw);
@@ -126,19 +127,22 @@ void append_read(std::string_view raw, Encoding encoding, std::string& out) {
     }
     std::string decoded, spaced;
     std::string_view text = utf8_text(raw, encoding, decoded);
+    constexpr ReferenceIn in = read == Read::Text ? ReferenceIn::Text : ReferenceIn::AttributeValue;
     append_unescaped(
-        read == Read::Text ? lf_line_ends(text, spaced) : spaces_for_white_space(text, spaced),
-        out);
+        read == Read::Text ? lf_line_ends(text, spaced) : spaces_for_white_space(text, spaced), out,
+        entities, in);
 }
 
 }  // namespace
 
-void append_character_data(std::string_view raw, Encoding encoding, std::string& out) {
-    append_read<Read::Text>(raw, encoding, out);
+void append_character_data(std::string_view raw, Encoding encoding, std::string& out,
+                           const Entities* entities) {
+    append_read<Read::Text>(raw, encoding, out, entities);
 }
 
-void append_attribute_value(std::string_view raw, Encoding encoding, std::string& out) {
-    append_read<Read::AttributeValue>(raw, encoding, out);
+void append_attribute_value(std::string_view raw, Encoding encoding, std::string& out,
+                            const Entities* entities) {
+    append_read<Read::AttributeValue>(raw, encoding, out, entities);
 }
 
 bool text_as_written(std::string_view raw) {

@@ -12,13 +12,19 @@
 
 namespace quorbix::xml {
 
-// Text between markup, appended to `out`.
-void append_character_data(std::string_view raw, Encoding encoding, std::string& out);
+class Entities;
+
+// Text between markup, appended to `out`; given `entities`, the general
+// entities the document declares are read in place of their references.
+void append_character_data(std::string_view raw, Encoding encoding, std::string& out,
+                           const Entities* entities = nullptr);
 
 // An attribute value, appended to `out`: read as text is, but each line end,
 // tab and line feed written in it reads as one space, as XML normalizes a
-// value it knows no type for; the characters references name are kept.
-void append_attribute_value(std::string_view raw, Encoding encoding, std::string& out);
+// value it knows no type for; the characters references name are kept. The
+// white space an entity's replacement text holds reads as spaces too.
+void append_attribute_value(std::string_view raw, Encoding encoding, std::string& out,
+                            const Entities* entities = nullptr);
 
 // Whether text between markup, or an attribute value, reads as it stands in
 // UTF-8: plain ASCII without a reference or what line ends and white space

@@ -20,10 +20,11 @@ unsigned digit_value(char c) {
     return (c | 0x20) - 'a' + 10;
 }
 
-// A character reference at `p` (just past "&#"): the code point it names and
-// the byte past its ';', or nothing. Leading zeros are allowed; the value
-// stops counting past the last code point, so the digits cannot overflow.
-const char* character_reference(const char* p, const char* end, std::uint32_t& cp) {
+}  // namespace
+
+// Leading zeros are allowed; the value stops counting past the last code
+// point, so the digits cannot overflow.
+const char* read_character_reference(const char* p, const char* end, std::uint32_t& cp) {
     bool hex = p < end && *p == 'x';
     if (hex) ++p;
     const char* digits = p;
@@ -37,8 +38,7 @@ const char* character_reference(const char* p, const char* end, std::uint32_t& c
     return p + 1;
 }
 
-// One of the five predefined entities at `p` (just past '&'), with its ';'.
-const char* predefined_entity(const char* p, const char* end, char& c) {
+const char* read_predefined_entity(const char* p, const char* end, char& c) {
     static constexpr struct {
         std::string_view spelling;
         char character;
@@ -54,9 +54,8 @@ const char* predefined_entity(const char* p, const char* end, char& c) {
     return nullptr;
 }
 
-}  // namespace
-
-void append_unescaped(std::string_view text, std::string& out) {
+void append_unescaped(std::string_view text, std::string& out, const Entities* entities,
+                      ReferenceIn in) {
     if (text.empty()) return;  // it may have no address, which memchr must not see
     const char* p = text.data();
     const char* end = p + text.size();
@@ -69,12 +68,16 @@ void append_unescaped(std::string_view text, std::string& out) {
         const char* after = nullptr;
         if (amp + 1 < end && amp[1] == '#') {
             std::uint32_t cp = 0;
-            after = character_reference(amp + 2, end, cp);
+            after = read_character_reference(amp + 2, end, cp);
             if (after != nullptr) append_utf8(out, cp);
         } else {
             char c = 0;
-            after = predefined_entity(amp + 1, end, c);
-            if (after != nullptr) out.push_back(c);
+            after = read_predefined_entity(amp + 1, end, c);
+            if (after != nullptr) {
+                out.push_back(c);
+            } else if (entities != nullptr) {  // predefined names keep their meaning
+                after = entities->expand_reference(amp + 1, end, out, in);
+            }
         }
         if (after == nullptr) {  // not a reference we resolve: kept as written
             out.push_back('&');

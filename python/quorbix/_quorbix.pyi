@@ -31,49 +31,49 @@ __all__ = [
     "ResultChildrenView",
 ]
 
-def get(data: str, path: str) -> Result:
+def get(data: str, path: str, namespaces: dict[str, str] | None = None) -> Result:
     """Answer `path` over the XML text `data` in one pass; the Result refers
     back into `data`. Malformed paths raise ValueError."""
 
-def get_bytes(data: bytes, path: str) -> Result:
+def get_bytes(data: bytes, path: str, namespaces: dict[str, str] | None = None) -> Result:
     """Answer `path` over the XML bytes `data` (encoding from its byte-order
     mark or declaration); the Result refers back into `data`."""
 
-def get_buffer(data: ReadableBuffer, path: str) -> Result:
+def get_buffer(data: ReadableBuffer, path: str, namespaces: dict[str, str] | None = None) -> Result:
     """Answer `path` over a buffer (bytearray, memoryview, mmap); the view is
     held for the scan only and the Result owns copies of its matches."""
 
 # Each takes a list of texts, of Paths, or of both: a list[str] is no
 # list[str | Path] to a type checker, so each kind of list has an overload.
 @overload
-def get_many(data: str, paths: list[str | Path]) -> list[Result]:
+def get_many(data: str, paths: list[str | Path], namespaces: dict[str, str] | None = None) -> list[Result]:
     """Answer every path over `data` in one pass: one Result per entry."""
 
 @overload
-def get_many(data: str, paths: list[str]) -> list[Result]: ...
+def get_many(data: str, paths: list[str], namespaces: dict[str, str] | None = None) -> list[Result]: ...
 @overload
-def get_many(data: str, paths: list[Path]) -> list[Result]: ...
+def get_many(data: str, paths: list[Path], namespaces: dict[str, str] | None = None) -> list[Result]: ...
 @overload
-def get_many_bytes(data: bytes, paths: list[str | Path]) -> list[Result]:
+def get_many_bytes(data: bytes, paths: list[str | Path], namespaces: dict[str, str] | None = None) -> list[Result]:
     """Answer every path over the bytes `data` in one pass."""
 
 @overload
-def get_many_bytes(data: bytes, paths: list[str]) -> list[Result]: ...
+def get_many_bytes(data: bytes, paths: list[str], namespaces: dict[str, str] | None = None) -> list[Result]: ...
 @overload
-def get_many_bytes(data: bytes, paths: list[Path]) -> list[Result]: ...
+def get_many_bytes(data: bytes, paths: list[Path], namespaces: dict[str, str] | None = None) -> list[Result]: ...
 @overload
-def get_many_buffer(data: ReadableBuffer, paths: list[str | Path]) -> list[Result]:
+def get_many_buffer(data: ReadableBuffer, paths: list[str | Path], namespaces: dict[str, str] | None = None) -> list[Result]:
     """Answer every path over a buffer in one pass; the Results own copies."""
 
 @overload
-def get_many_buffer(data: ReadableBuffer, paths: list[str]) -> list[Result]: ...
+def get_many_buffer(data: ReadableBuffer, paths: list[str], namespaces: dict[str, str] | None = None) -> list[Result]: ...
 @overload
-def get_many_buffer(data: ReadableBuffer, paths: list[Path]) -> list[Result]: ...
+def get_many_buffer(data: ReadableBuffer, paths: list[Path], namespaces: dict[str, str] | None = None) -> list[Result]: ...
 
 def parse(data: str | ReadableBuffer) -> Result:
     """A Result standing for the whole document; nothing is read until it is used."""
 
-def compile(path: str) -> Path:
+def compile(path: str, namespaces: dict[str, str] | None = None) -> Path:
     """Compile `path` once for many queries; malformed paths raise ValueError."""
 
 def validate(data: str | ReadableBuffer) -> bool:
@@ -219,17 +219,17 @@ class Result:
         """The match in its natural type: None, int, float, str,
         list[Result] or dict[str, Result]."""
 
-    def get(self, path: str) -> Result:
+    def get(self, path: str, namespaces: dict[str, str] | None = None) -> Result:
         """Answer `path` relative to this element (its children first)."""
 
     @overload
-    def get_many(self, paths: list[str | Path]) -> list[Result]:
+    def get_many(self, paths: list[str | Path], namespaces: dict[str, str] | None = None) -> list[Result]:
         """Answer every path relative to this element in one pass."""
 
     @overload
-    def get_many(self, paths: list[str]) -> list[Result]: ...
+    def get_many(self, paths: list[str], namespaces: dict[str, str] | None = None) -> list[Result]: ...
     @overload
-    def get_many(self, paths: list[Path]) -> list[Result]: ...
+    def get_many(self, paths: list[Path], namespaces: dict[str, str] | None = None) -> list[Result]: ...
 
     def keys(self) -> ResultKeysView:
         """The unique child names of a dict-like Result."""

@@ -13,9 +13,11 @@ namespace {
 // first element; the error, if a path is ambiguous.
 std::optional<AmbiguousPath> walk(std::string_view bytes, xml::Encoding encoding,
                                   std::vector<ScanPath> paths, bool range_mode, bool relative,
-                                  xml::StructureCheck* check) {
+                                  xml::StructureCheck* check, std::string_view declarations) {
     Answers answers(bytes, encoding, std::move(paths), range_mode);
     Machine machine(answers, bytes, 0);
+    if (!declarations.empty() && answers.scoped())
+        machine.inherit(xml::NamespaceScope::declared(declarations));
     if (relative) {
         for (std::uint32_t p = 0; p < answers.path_count(); ++p)
             machine.start_relative(p, answers.first_plan(p), StopScope::Path);
@@ -29,13 +31,15 @@ std::optional<AmbiguousPath> walk(std::string_view bytes, xml::Encoding encoding
 // The paths' lists after one pass, relative or at document level.
 MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
                        const std::vector<const path::CompiledPath*>& paths, bool range_mode,
-                       bool relative, xml::StructureCheck* check = nullptr) {
+                       bool relative, xml::StructureCheck* check = nullptr,
+                       std::string_view declarations = {}) {
     std::vector<Matches> lists(paths.size());
     std::vector<ScanPath> scan_paths;
     scan_paths.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i)
         scan_paths.push_back(scan_path(*paths[i], &lists[i], paths[i]->final_capture));
-    if (auto ambiguous = walk(bytes, encoding, std::move(scan_paths), range_mode, relative, check))
+    if (auto ambiguous =
+            walk(bytes, encoding, std::move(scan_paths), range_mode, relative, check, declarations))
         return std::move(*ambiguous);
     for (std::size_t i = 0; i < paths.size(); ++i)
         apply_modifiers(modifiers_after_scan(*paths[i]), lists[i], bytes, encoding);
@@ -45,10 +49,12 @@ MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
 // One path, recorded as the single-path evaluator records it: every element
 // match as itself.
 EvalOutcome run_path(std::string_view bytes, xml::Encoding encoding, const path::CompiledPath& path,
-                     bool range_mode, bool relative, xml::StructureCheck* check = nullptr) {
+                     bool range_mode, bool relative, xml::StructureCheck* check = nullptr,
+                     std::string_view declarations = {}) {
     Matches matches;
     std::vector<ScanPath> one{scan_path(path, &matches, path::FinalCapture::Span)};
-    if (auto ambiguous = walk(bytes, encoding, std::move(one), range_mode, relative, check))
+    if (auto ambiguous =
+            walk(bytes, encoding, std::move(one), range_mode, relative, check, declarations))
         return std::move(*ambiguous);
     apply_modifiers(modifiers_after_scan(path), matches, bytes, encoding);
     return matches;
@@ -63,8 +69,9 @@ EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
 }
 
 EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding encoding,
-                                     const path::CompiledPath& path) {
-    return run_path(element, encoding, path, false, true);
+                                     const path::CompiledPath& path,
+                                     std::string_view declarations) {
+    return run_path(element, encoding, path, false, true, nullptr, declarations);
 }
 
 MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
@@ -74,8 +81,9 @@ MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
 }
 
 MultiOutcome evaluate_paths_in_element(std::string_view element, xml::Encoding encoding,
-                                       const std::vector<const path::CompiledPath*>& paths) {
-    return run_paths(element, encoding, paths, false, true);
+                                       const std::vector<const path::CompiledPath*>& paths,
+                                       std::string_view declarations) {
+    return run_paths(element, encoding, paths, false, true, nullptr, declarations);
 }
 
 }  // namespace quorbix::engine

@@ -26,9 +26,12 @@ EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
 
 // The same, relative to the first element in `element`: its children are
 // tested against the first component (a terminal reads the element itself);
-// every match is copied.
+// every match is copied. Its names are read in the namespace declarations
+// `declarations` makes (start-tag attributes: those in scope where the
+// element was found, which its bytes do not hold).
 EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding encoding,
-                                     const path::CompiledPath& path);
+                                     const path::CompiledPath& path,
+                                     std::string_view declarations = {});
 
 // Several paths over one document in one pass: one list of matches per path,
 // in the order of `paths`, each after its own modifiers; or AmbiguousPath
@@ -42,6 +45,7 @@ MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
 // The same, relative to the first element in `element` (its children are
 // tested against each path's first component), every match copied.
 MultiOutcome evaluate_paths_in_element(std::string_view element, xml::Encoding encoding,
-                                       const std::vector<const path::CompiledPath*>& paths);
+                                       const std::vector<const path::CompiledPath*>& paths,
+                                       std::string_view declarations = {});
 
 }  // namespace quorbix::engine

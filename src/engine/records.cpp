@@ -199,7 +199,8 @@ void take_named(const NamedCells& named, ColumnsByName& columns) {
 // finds them: element steps without `**`, so that every row stands at the
 // path's length, each row its own match, and no modifier reorders them.
 bool rows_in_one_walk(const path::CompiledPath& rows) {
-    if (!rows.modifiers.empty() || rows.final_capture != path::FinalCapture::Span) return false;
+    if (!rows.modifiers.empty() || rows.final_capture != path::FinalCapture::Span || rows.by_uri)
+        return false;
     for (const path::PathStep& step : rows.steps)
         if (!step.is_element() || step.recursive) return false;
     return rows.steps.back().selector != path::Selector::EachCount;
@@ -271,7 +272,11 @@ std::optional<TableOutcome> read_children_in_one_walk(std::string_view document,
 TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const path::CompiledPath& rows,
                         const std::vector<const path::CompiledPath*>& columns, bool direct_reads) {
-    bool direct = encoding == xml::Encoding::Utf8 && direct_reads;
+    // Names tested by namespace need the declarations in scope, which only
+    // the evaluator keeps.
+    bool scoped = rows.by_uri;
+    for (const path::CompiledPath* column : columns) scoped = scoped || column->by_uri;
+    bool direct = encoding == xml::Encoding::Utf8 && direct_reads && !scoped;
     if (direct && rows_in_one_walk(rows)) {
         RowColumns reader(columns, true, encoding);
         if (auto table = read_in_one_walk(document, rows, reader)) return std::move(*table);

@@ -51,6 +51,42 @@ NameNamespace NamespaceScope::attribute_namespace(std::string_view qualified) co
     return uri_of(qualified.substr(0, colon));
 }
 
+std::string NamespaceScope::declarations(const XmlEvent& own) const {
+    NamespaceScope its_own;
+    its_own.enter(own, 0, Encoding::Utf8);
+    std::string out;
+    for (std::size_t i = 0; i < bindings_.size(); ++i) {
+        const Binding& b = bindings_[i];
+        bool shadowed = its_own.declares(b.prefix);
+        for (std::size_t j = i + 1; j < bindings_.size() && !shadowed; ++j)
+            shadowed = bindings_[j].prefix == b.prefix;
+        if (shadowed) continue;
+        out += b.prefix.empty() ? " xmlns=\"" : " xmlns:" + b.prefix + "=\"";
+        for (char c : b.uri) {
+            if (c == '&')
+                out += "&amp;";
+            else if (c == '<')
+                out += "&lt;";
+            else if (c == '"')
+                out += "&quot;";
+            else
+                out += c;
+        }
+        out += '"';
+    }
+    return out;
+}
+
+NamespaceScope NamespaceScope::declared(std::string_view declarations) {
+    NamespaceScope scope;
+    std::string tag(1, '_');
+    tag.append(declarations);
+    XmlEvent event{EventKind::Start, tag, 1};
+    scope.enter(event, 0, Encoding::Utf8);
+    for (Binding& b : scope.bindings_) b.depth = 0;
+    return scope;
+}
+
 NamespaceScope NamespaceScope::inherited() const {
     NamespaceScope scope;
     scope.bindings_.reserve(bindings_.size());

@@ -49,6 +49,14 @@ class NamespaceScope {
 
     bool empty() const { return bindings_.empty(); }
 
+    // The declarations in effect, the innermost of each prefix, as the
+    // attributes of a start tag would declare them, but for those the
+    // element's own start tag `own` makes: what a match keeps of the scope
+    // it was found in, to be read again with it.
+    std::string declarations(const XmlEvent& own) const;
+    // The scope such attributes declare, for a walk that starts inside it.
+    static NamespaceScope declared(std::string_view declarations);
+
   private:
     struct Binding {
         std::string prefix;  // empty: the default namespace
@@ -56,6 +64,11 @@ class NamespaceScope {
         std::size_t depth;   // one past the declaring element's; 0 for what a walk inherits
     };
     NameNamespace uri_of(std::string_view prefix) const;
+    bool declares(std::string_view prefix) const {
+        for (const Binding& b : bindings_)
+            if (b.prefix == prefix) return true;
+        return false;
+    }
     void declare(std::string_view key, std::string_view raw_value, std::size_t depth,
                  Encoding encoding);
 

@@ -69,7 +69,7 @@ def test_argument_errors():
     assert str(info.value) == "compile() missing 1 required positional argument: 'path'"
     with pytest.raises(UnicodeEncodeError):
         compile("a\ud800")
-    assert str(inspect.signature(compile)) == "(path)"
+    assert str(inspect.signature(compile)) == "(path, namespaces=None)"
 
 
 def test_huge_path_texts_compile_or_fail():

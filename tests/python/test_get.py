@@ -51,7 +51,8 @@ def test_argument_checks_and_messages():
         (lambda: get(None, "a"), TypeError, "argument 'data': 'None' is not an instance of 'str'"),
         (lambda: get("<a/>", compile("a")), TypeError, "argument 'path': 'Path' object is not an instance of 'str'"),
         (lambda: get(123, ""), TypeError, "argument 'data': 'int' object is not an instance of 'str'"),
-        (lambda: get("<a/>", "a", "b"), TypeError, "get() takes 2 positional arguments but 3 were given"),
+        (lambda: get("<a/>", "a", None, 1), TypeError, "get() takes 3 positional arguments but 4 were given"),
+        (lambda: get("<a/>", "a", "b"), TypeError, "argument 'namespaces': 'str' object is not an instance of 'dict'"),
         (lambda: get("<a/>"), TypeError, "get() missing 1 required positional argument: 'path'"),
         (lambda: get(), TypeError, "get() missing 2 required positional arguments: 'data' and 'path'"),
         (lambda: get("<a/>", "a", path="a"), TypeError, "get() got multiple values for argument 'path'"),
@@ -81,7 +82,7 @@ def test_empty_path_answers_at_once():
 
 
 def test_signatures():
-    assert str(inspect.signature(get)) == "(data, path)"
+    assert str(inspect.signature(get)) == "(data, path, namespaces=None)"
     assert str(inspect.signature(parse)) == "(data)"
     assert str(inspect.signature(compile("a").get)) == "(data)"
 

@@ -73,8 +73,8 @@ def test_signatures_and_all():
     import quorbix
     assert quorbix.__all__[:9] == ["get", "get_bytes", "get_buffer", "get_many", "get_many_bytes",
                                    "get_many_buffer", "parse", "compile", "validate"]
-    assert get_many.__text_signature__ == "(data, paths)"
-    assert get_many_buffer.__text_signature__ == "(data, paths)"
+    assert get_many.__text_signature__ == "(data, paths, namespaces=None)"
+    assert get_many_buffer.__text_signature__ == "(data, paths, namespaces=None)"
 
 
 def test_list_subclasses_and_path_objects_are_shared():

@@ -5,6 +5,7 @@
 #include "engine/element_text.hpp"
 #include "engine/machine/selection.hpp"
 #include "engine/name_test.hpp"
+#include "xml/char_class.hpp"
 
 namespace quorbix::engine {
 
@@ -408,15 +409,34 @@ void Machine::selection_done(std::uint32_t state) {
 }
 
 EngineMatch Machine::element(std::uint64_t start, std::uint64_t end) const {
+    if (scoped_ && !scope_.empty()) [[unlikely]]
+        return scoped_copy(start, end);
     if (answers_.range_mode()) return EngineMatch::range(base_ + start, base_ + end);
     return EngineMatch::owned(bytes_.substr(start, end - start));
 }
 
 EngineMatch Machine::leaf(std::uint64_t start, std::uint64_t end, std::string_view text) const {
-    if (!answers_.range_mode()) return element(start, end);
+    if (!answers_.range_mode() || (scoped_ && !scope_.empty())) return element(start, end);
     auto text_begin = static_cast<std::uint64_t>(text.data() - bytes_.data());
     return EngineMatch::leaf(base_ + start, base_ + end, base_ + text_begin,
                              base_ + text_begin + text.size());
+}
+
+// An element found where declarations are in scope is read again later (its
+// text, a query relative to it, a table's cells) in them: it is copied with
+// them written into its start tag, as a document of its own would declare
+// them.
+EngineMatch Machine::scoped_copy(std::size_t start, std::size_t end) const {
+    std::string declarations = scope_.declarations(start_tag_at(start, end));
+    std::string_view bytes = bytes_.substr(start, end - start);
+    std::size_t name_end = 1;  // past the name: a space, the '>' or the "/>"
+    while (name_end < bytes.size() && !xml::is_space(bytes[name_end]) && bytes[name_end] != '>' &&
+           bytes[name_end] != '/')
+        ++name_end;
+    EngineMatch m = EngineMatch::owned(bytes.substr(0, name_end));
+    m.bytes += declarations;
+    m.bytes += bytes.substr(name_end);
+    return m;
 }
 
 std::string Machine::text_of(std::string_view bytes, std::string_view leaf_text, bool leaf) const {

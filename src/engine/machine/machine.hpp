@@ -183,6 +183,7 @@ class Machine {
     // Records an element of the bytes, [start, end), as a path's match.
     EngineMatch element(std::uint64_t start, std::uint64_t end) const;
     EngineMatch leaf(std::uint64_t start, std::uint64_t end, std::string_view text) const;
+    EngineMatch scoped_copy(std::size_t start, std::size_t end) const;
     std::string text_of(std::string_view bytes, std::string_view leaf_text, bool leaf) const;
 
     Frame& top() { return frames_.back(); }

@@ -161,24 +161,35 @@ Expected<PyRef> ambiguous_or(Expected<engine::EvalOutcome> scanned, xml::Encodin
         items_from_matches(std::move(std::get<engine::Matches>(outcome)), nullptr, encoding), path);
 }
 
+// The declarations a query by namespace relative to `item` reads its names
+// in, beside those its bytes hold; nothing for a query that tests none.
+Expected<std::string> scope_of(const PyItem& item, bool by_uri) {
+    if (!by_uri) return std::string();
+    DocumentHold hold;
+    return declarations_around(item, hold);
+}
+
 // A query relative to the Result's single element, or over the whole
 // document for a Result made by parse; every match is copied out.
 Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path) {
     if (items.empty() || !items.front().is_element()) return make_answer({}, path);
     const PyItem& item = items.front();
+    auto declarations = scope_of(item, path.by_uri);
+    if (!declarations.ok()) return std::move(declarations.error());
     DocumentHold hold;
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
-    return ambiguous_or(scan_unlocked(hold, text.bytes.size(),
-                                      [&] {
-                                          return whole ? engine::evaluate_path(
-                                                             text.bytes, text.encoding, path, false)
-                                                       : engine::evaluate_path_in_element(
-                                                             text.bytes, text.encoding, path);
-                                      }),
-                        text.encoding, path);
+    return ambiguous_or(
+        scan_unlocked(hold, text.bytes.size(),
+                      [&] {
+                          return whole
+                                     ? engine::evaluate_path(text.bytes, text.encoding, path, false)
+                                     : engine::evaluate_path_in_element(text.bytes, text.encoding,
+                                                                        path, declarations.value());
+                      }),
+        text.encoding, path);
 }
 
 constexpr const char* path_only[] = {"path", "namespaces"};
@@ -228,6 +239,10 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
         return results_of(entries.value(), std::vector<engine::Matches>(compiled.size()), nullptr,
                           xml::Encoding::Utf8);
     const PyItem& item = items.front();
+    bool by_uri = false;
+    for (const path::CompiledPath* p : compiled) by_uri = by_uri || p->by_uri;
+    auto declarations = scope_of(item, by_uri);
+    if (!declarations.ok()) return std::move(declarations.error());
     DocumentHold hold;
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
@@ -235,7 +250,8 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     bool whole = item.source() == PyItem::Source::WholeDocument;
     auto scanned = scan_unlocked(hold, text.bytes.size(), [&] {
         return whole ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false)
-                     : engine::evaluate_paths_in_element(text.bytes, text.encoding, compiled);
+                     : engine::evaluate_paths_in_element(text.bytes, text.encoding, compiled,
+                                                         declarations.value());
     });
     if (!scanned.ok()) return std::move(scanned.error());
     engine::MultiOutcome& outcome = scanned.value();

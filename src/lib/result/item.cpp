@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/element_text.hpp"
+#include "engine/reads/declarations_around.hpp"
 #include "lib/document/unlocked_scan.hpp"
 #include "lib/support/internal_error.hpp"
 #include "text/white_space.hpp"
@@ -137,6 +138,16 @@ Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
     if (ref.start > ref.end || ref.end > bytes.size())
         return internal_error("DocumentSlice range lies outside its document");
     return DocumentText{bytes.substr(ref.start, ref.end - ref.start), ref.encoding, false};
+}
+
+Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold) {
+    const auto* ref = std::get_if<PyItem::DocumentRef>(&item.value_);
+    if (ref == nullptr || ref->whole) return std::string();
+    auto whole = read_any_document(ref->document.get(), hold.view);
+    if (!whole.ok()) return std::move(whole.error());
+    return scan_unlocked(hold, ref->start, [&] {
+        return engine::declarations_around(whole.value(), ref->start, ref->encoding);
+    });
 }
 
 void ItemText::trim() {

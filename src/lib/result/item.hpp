@@ -55,6 +55,7 @@ class PyItem {
 
   private:
     friend Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
+    friend Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold);
     friend Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold,
                                                 std::string& scratch);
 
@@ -97,6 +98,11 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::E
 // The element's bytes and their encoding, valid while `hold` is held; a
 // ValueError when the document object can no longer be read.
 Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
+
+// The namespace declarations in scope around a slice's element, found by
+// walking its document up to it (a scan by namespace copies the elements it
+// finds with them instead); nothing for other items.
+Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold);
 
 // An item's text: a view of a scalar's own text, or the text read out of an
 // element, owned here. A text is copied only on its way into a str.

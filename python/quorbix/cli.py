@@ -60,6 +60,7 @@ class Options:
     quiet: bool = False  # -q: the exit status only
     list_files: bool = False  # -l: the names of the files that matched
     nul: bool = False  # -0: a NUL after each value instead of a newline
+    namespaces: dict[str, str] | None = None  # -N: the paths' prefixes by namespace URI
 
 
 @dataclass
@@ -169,7 +170,10 @@ def answer(name: str, source: Any, options: Options) -> FileOutcome:
 
 
 def _streamed_text(outcome: FileOutcome, source: Any, options: Options) -> Iterator[str]:
-    paths = [p + "|@count" for p in options.paths] if options.mode == "count" else options.paths
+    texts = [p + "|@count" for p in options.paths] if options.mode == "count" else options.paths
+    paths: list[str | quorbix.Path] = list(texts)
+    if options.namespaces is not None:
+        paths = [quorbix.compile(p, options.namespaces) if p else p for p in texts]
     problems: list[ValidationProblem] = []
     held: list[list[quorbix.Result]] = [[] for _ in paths]
     scan = streams.scan(source, list(paths), True, streams.PIECE_SIZE, problems=problems)
@@ -491,6 +495,11 @@ def parser() -> argparse.ArgumentParser:
                        help="prefix each line with the file name (the default for several files)")
     names.add_argument("-h", "--no-filename", dest="names", action="store_const", const=False,
                        help="never prefix lines with the file name")
+    p.add_argument("-N", "--namespace", dest="namespaces", action="append", default=[],
+                   metavar="PREFIX=URI",
+                   help="the paths' PREFIX stands for the namespace URI, whatever prefix a "
+                        "document writes for it; `-N =URI` puts unprefixed steps in URI, "
+                        "`-N =` in no namespace")
     p.add_argument("-q", "--quiet", action="store_true",
                    help="print nothing; the exit status says whether anything matched")
     p.add_argument("-l", "--files-with-matches", dest="list_files", action="store_true",
@@ -529,16 +538,31 @@ def parse_options(argv: Sequence[str] | None) -> tuple[Options, list[str], int] 
             raise UsageError("no path given (quorbix PATH [FILE ...], or -e PATH)")
         paths.append(rest.pop(0))
     files = rest or ["-"]
+    namespaces = _namespaces(args.namespaces)
     for text in paths:
         try:
-            quorbix.compile(text)
+            quorbix.compile(text, namespaces)
         except ValueError as error:
             raise UsageError(str(error)) from None
     if args.jobs < 1:
         raise UsageError("--jobs must be at least 1")
     names = args.names if args.names is not None else len(files) > 1
-    options = Options(paths, mode, names, args.quiet, args.list_files, args.nul)
+    options = Options(paths, mode, names, args.quiet, args.list_files, args.nul, namespaces)
     return options, files, args.jobs
+
+
+def _namespaces(given: list[str]) -> dict[str, str] | None:
+    """The -N PREFIX=URI options as a mapping; `-N =URI` names the namespace
+    of unprefixed steps, `-N =` no namespace."""
+    if not given:
+        return None
+    mapping = {}
+    for binding in given:
+        prefix, equals, uri = binding.partition("=")
+        if not equals:
+            raise UsageError(f"-N takes PREFIX=URI, not {binding!r}")
+        mapping[prefix] = uri
+    return mapping
 
 
 def guide() -> str:

@@ -20,7 +20,7 @@ from . import _blocks
 from ._quorbix import Path, Table
 from ._sources import document
 from .malformed import MalformedError
-from .tables import _declared, _frame, _nullable, _Options, _read, conform
+from .tables import _declared, _frame, _nullable, _Options, _read, bind, conform
 
 
 @dataclass(frozen=True)
@@ -104,6 +104,7 @@ def read_xml(
     *,
     recover: bool = False,
     blocksize: int | str | None = None,
+    namespaces: Mapping[str, str] | None = None,
 ) -> Any:  # a dask.dataframe.DataFrame: Dask is an optional extra
     """One partition per file of `urlpath` (a glob, a list, or any URL fsspec
     opens, compressed files by their suffix or their first bytes). A file that
@@ -117,7 +118,12 @@ def read_xml(
     `rows` must be plain names (`osm.node`); a split that falls inside markup
     (a row-like tag in a comment or CDATA, rows within rows) raises an error
     that names its offset. A compressed or UTF-16 file, or other rows, is one
-    partition."""
+    partition. `namespaces` maps the paths' prefixes to namespace URIs, as
+    in quorbix.get; with it each file is one partition, as the rows' start
+    tags may be written with any prefix."""
+    rows, columns = bind(rows, columns, namespaces)
+    if namespaces is not None:
+        blocksize = None
     try:
         import dask.dataframe as dd  # type: ignore[import-untyped, import-not-found, unused-ignore]
         import fsspec  # type: ignore[import-untyped, import-not-found, unused-ignore]

@@ -91,7 +91,8 @@ def scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_siz
 
 
 def stream(source: Source | Any, path: str | Path, *, recover: bool = False,
-           piece_size: int = PIECE_SIZE) -> Iterator[Result]:
+           piece_size: int = PIECE_SIZE, namespaces: Mapping[str, str] | None = None
+           ) -> Iterator[Result]:
     """Yields the matches of `path` in the document `source` as they are
     found, each a Result that owns its bytes, reading the document a piece at
     a time: what is held is a piece or two and the elements being matched,
@@ -101,18 +102,25 @@ def stream(source: Source | Any, path: str | Path, *, recover: bool = False,
     the reading. A path whose modifiers need every match (`|@sort`,
     `|@count`, ...) yields them once the document ended. A document that is
     not well formed raises MalformedError once the matches before its fault
-    were yielded; with `recover=True` the scan reads on, as `get` does."""
+    were yielded; with `recover=True` the scan reads on, as `get` does.
+    `namespaces` maps the path's prefixes to namespace URIs, as in
+    quorbix.get."""
+    from .tables import bind
+
+    path, _ = bind(path, None, namespaces)
     for lists, _ in scan(source, [path], recover, piece_size):
         yield from lists[0]
 
 
 def stream_records(source: Source | Any, rows: str | Path,
                    columns: Mapping[str, str | Path] | None = None, *, recover: bool = False,
-                   piece_size: int = PIECE_SIZE) -> Iterator[dict[str, Any]]:
+                   piece_size: int = PIECE_SIZE, namespaces: Mapping[str, str] | None = None
+                   ) -> Iterator[dict[str, Any]]:
     """Yields the records of `quorbix.records` one at a time, as the rows are
     found, reading the document as `stream` does."""
-    from .tables import _records
+    from .tables import _records, bind
 
+    rows, columns = bind(rows, columns, namespaces)
     for table in row_tables(source, rows, columns, recover, piece_size):
         yield from _records(table)
 

@@ -6,11 +6,30 @@ from __future__ import annotations
 from collections.abc import Callable, Iterator, Mapping, Sequence
 from typing import Any
 
-from ._quorbix import Path, Table, _table
+from ._quorbix import Path, Table, _table, compile
 from ._sources import Source, document
 from .malformed import MalformedError, _problem
 
 Columns = Mapping[str, "str | Path"]
+Namespaces = Mapping[str, str]
+
+
+def bind(rows: str | Path, columns: Columns | None, namespaces: Namespaces | None
+         ) -> tuple[str | Path, Columns | None]:
+    """The rows' path and the columns' compiled under `namespaces`, when
+    given (a Path keeps the mapping it was compiled with)."""
+    if namespaces is None:
+        return rows, columns
+    if not isinstance(namespaces, Mapping):
+        raise TypeError("namespaces must be a mapping of prefixes to namespace URIs")
+    mapping = dict(namespaces)
+
+    def bound(path: str | Path) -> str | Path:
+        return compile(path, mapping) if isinstance(path, str) and path else path
+
+    if columns is not None and not isinstance(columns, Mapping):
+        raise TypeError("columns must be a mapping of column names to paths")
+    return bound(rows), None if columns is None else {n: bound(p) for n, p in columns.items()}
 
 
 def _read(data: Any, rows: str | Path, columns: Columns | None, recover: bool) -> Table:
@@ -29,13 +48,15 @@ def _read(data: Any, rows: str | Path, columns: Columns | None, recover: bool) -
 
 
 def table(source: Source | Any, rows: str | Path, columns: Columns | None = None, *,
-          recover: bool = False) -> Table:
+          recover: bool = False, namespaces: Namespaces | None = None) -> Table:
     """The table of `records` as a quorbix.Table: its columns typed in the
     core as pandas' parser types them (int64, float64, bool, text; a column
     whose path goes on from each match, `tag.#.#text`, a list of texts), for
     pyarrow.table(t), polars.DataFrame(t) or DuckDB to read without a copy.
     A document that is not well formed raises MalformedError, unless
-    `recover=True` takes the rows found."""
+    `recover=True` takes the rows found. `namespaces` maps the paths'
+    prefixes to namespace URIs, as in quorbix.get."""
+    rows, columns = bind(rows, columns, namespaces)
     return _read(document(source), rows, columns, recover)
 
 
@@ -45,13 +66,16 @@ def records(
     columns: Columns | None = None,
     *,
     recover: bool = False,
+    namespaces: Namespaces | None = None,
 ) -> list[dict[str, Any]]:
     """One dict per element that `rows` matches, in document order; `source`
     is what read_xml takes. A cell is the text of the column's first match,
     or None; a list of texts for a path that goes on from each match. A
     document that is not well formed raises MalformedError (a ValueError)
     naming the line, the column and the fault; `recover=True` returns the
-    rows found instead."""
+    rows found instead. `namespaces` maps the paths' prefixes to namespace
+    URIs, as in quorbix.get."""
+    rows, columns = bind(rows, columns, namespaces)
     return _records(_read(document(source), rows, columns, recover))
 
 
@@ -79,6 +103,7 @@ def read_xml(
     dtype_backend: str | None = None,
     recover: bool = False,
     chunksize: int | None = None,
+    namespaces: Namespaces | None = None,
 ) -> Any:  # a pandas.DataFrame: pandas is an optional extra
     """A pandas DataFrame of `records`, its columns typed as pandas.read_xml
     types them, built from the columns of `table` (through pyarrow when it is
@@ -91,7 +116,10 @@ def read_xml(
     whatever its size. The chunks share one set of column types, from `dtype`
     and the first chunk, in pandas' nullable types: an integer column becomes
     Float64 when a later chunk holds fractions, and a cell that cannot take
-    its column's type is an error naming the column, the row and the text."""
+    its column's type is an error naming the column, the row and the text.
+    `namespaces` maps the paths' prefixes to namespace URIs, as in
+    quorbix.get (pandas.read_xml's `namespaces`)."""
+    rows, columns = bind(rows, columns, namespaces)
     options = _Options(dtype, parse_dates, dtype_backend)
     if chunksize is None:
         return _frame(_read(document(source), rows, columns, recover), options)

@@ -74,13 +74,26 @@ std::size_t Machine::first_needed() const {
 // tests.
 bool Machine::on_child(const XmlEvent& event, std::size_t lt, std::size_t end) {
     if (scoped_) [[unlikely]]
-        scope_.enter(event, depth_, answers_.encoding());
+        return on_scoped_child(event, lt, end);
     if (relative_ && !root_seen_)
         on_root(event, lt, end);
     else if (event.kind == EventKind::Empty)
         on_empty(event, lt, end);
     else if (!on_start(event, lt, end))
         return true;  // no state acted on it: nothing changed
+    return settle();
+}
+
+// A child where names are tested by namespace: its declarations are in
+// scope for its own name and attributes, and for those inside it.
+bool Machine::on_scoped_child(const XmlEvent& event, std::size_t lt, std::size_t end) {
+    scope_.enter(event, depth_, answers_.encoding());
+    if (relative_ && !root_seen_)
+        on_root(event, lt, end);
+    else if (event.kind == EventKind::Empty)
+        on_empty(event, lt, end);
+    else if (!on_start(event, lt, end))
+        return true;
     return settle();
 }
 

@@ -133,6 +133,8 @@ class Machine {
   private:
     // Tags (machine.cpp).
     bool on_child(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
+    [[gnu::noinline]] bool on_scoped_child(const xml::XmlEvent& event, std::size_t lt,
+                                           std::size_t end);
     bool on_frame_end(std::size_t lt, std::size_t end);
     bool on_start(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
     void on_empty(const xml::XmlEvent& event, std::size_t lt, std::size_t end);

@@ -4,7 +4,6 @@
 #include "xml/char_class.hpp"
 
 namespace quorbix::xml {
-namespace {
 
 // Past one piece of markup of the subset, from its '<': a comment, a
 // processing instruction, or a markup declaration (<!ELEMENT, <!ATTLIST,
@@ -22,6 +21,8 @@ const char* past_subset_markup(const char* lt, const char* end) {
     const char* gt = find_tag_end(lt + 1, end);
     return gt == nullptr ? nullptr : gt + 1;
 }
+
+namespace {
 
 // The ']' that closes the internal subset opened just before `p`. Between
 // pieces of markup stand only white space and parameter-entity references

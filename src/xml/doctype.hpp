@@ -9,6 +9,11 @@
 
 namespace quorbix::xml {
 
+// Past one piece of markup of an internal subset, from its '<': a comment,
+// a processing instruction, or a markup declaration, which ends at its
+// first '>' outside quoted literals. Nullptr when the input ends first.
+const char* past_subset_markup(const char* lt, const char* end);
+
 // The '>' that ends a DOCTYPE whose content (after the keyword) starts at `p`,
 // or nullptr when the input ends first.
 const char* find_doctype_end(const char* p, const char* end);

@@ -1,5 +1,7 @@
 #include "xml/entities.hpp"
 
+#include "xml/doctype.hpp"
+
 #include <algorithm>
 #include <limits>
 #include <tuple>
@@ -85,22 +87,6 @@ std::string replacement_of(std::string_view literal) {
     return text;
 }
 
-// Past a comment or processing instruction of the subset, from its '<', or
-// past any other markup declaration at its first '>' outside quoted
-// literals; nullptr when the DOCTYPE ends first.
-const char* past_markup(const char* lt, const char* end) {
-    if (starts_with(lt, end, "<!--")) {
-        const char* close = find_terminator(lt + 4, end, "-->");
-        return close == nullptr ? nullptr : close + 3;
-    }
-    if (starts_with(lt, end, "<?")) {
-        const char* close = find_terminator(lt + 2, end, "?>");
-        return close == nullptr ? nullptr : close + 2;
-    }
-    const char* gt = find_tag_end(lt + 1, end);
-    return gt == nullptr ? nullptr : gt + 1;
-}
-
 // The byte past the '[' that opens the DOCTYPE's internal subset, or nullptr
 // when it has none. The quoted literals of its external identifier may hold
 // '[' and '>'.
@@ -150,7 +136,7 @@ void Entities::read_subset(std::string_view doctype) {
             continue;
         }
         const char* lt = p;
-        p = past_markup(lt, end);
+        p = past_subset_markup(lt, end);
         bool entity = starts_with(lt, end, "<!ENTITY") && end - lt > 8 && is_space(lt[8]);
         if (p != nullptr && entity && reading)
             read_declaration({lt + 8, static_cast<std::size_t>(p - 1 - (lt + 8))},

@@ -7,7 +7,9 @@
 // the document read in: the baseline instruction counts subtract), a path, or
 // "many:" and paths separated by ";;", answered in one pass, or "table:" and
 // the rows' path then the columns' paths, separated by ";;" (as read_xml reads;
-// the rows' path alone: their attributes and leaf children by name).
+// the rows' path alone: their attributes and leaf children by name). A
+// question that starts with "{PREFIX=URI,...}" compiles its paths under that
+// namespace mapping: "{d=http://purl.org/dc/elements/1.1/}catalog.book.#.d:title".
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,9 +30,12 @@ namespace {
 
 using namespace quorbix;
 
+// The namespace mapping the question being prepared is compiled under.
+std::optional<path::NamespaceMap> mapping;
+
 // The path `text` compiled; nothing, and a message, when it is malformed.
 std::optional<path::CompiledPathRef> compile_one(const std::string& text) {
-    auto compiled = path::compile_path(text);
+    auto compiled = path::compile_path(text, mapping ? &*mapping : nullptr);
     if (auto* message = std::get_if<std::string>(&compiled)) {
         std::fprintf(stderr, "%s\n", message->c_str());
         return std::nullopt;
@@ -58,8 +63,27 @@ struct Question {
     std::vector<path::CompiledPathRef> paths;
 };
 
-std::optional<Question> prepare(const std::string& text) {
+// "{p=URI,q=URI}" before a question: its mapping, and the question after it.
+std::string read_mapping(const std::string& text) {
+    mapping.reset();
+    std::size_t close = text.find('}');
+    if (text.empty() || text[0] != '{' || close == std::string::npos) return text;
+    std::vector<std::pair<std::string, std::string>> bindings;
+    for (std::size_t from = 1; from < close;) {
+        std::size_t to = std::min(text.find(',', from), close);
+        std::string binding = text.substr(from, to - from);
+        std::size_t equals = binding.find('=');
+        bindings.emplace_back(binding.substr(0, equals),
+                              equals == std::string::npos ? "" : binding.substr(equals + 1));
+        from = to + 1;
+    }
+    mapping.emplace(std::move(bindings));
+    return text.substr(close + 1);
+}
+
+std::optional<Question> prepare(const std::string& asked) {
     using Kind = Question::Kind;
+    std::string text = read_mapping(asked);
     if (text == "none") return Question{Kind::None, {}};
     if (text == "validate") return Question{Kind::Validate, {}};
     if (text == "read") return Question{Kind::Read, {}};

@@ -132,7 +132,7 @@ def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str
     are held as their markup until it is full, then read as one table."""
     from .tables import _rows_table
 
-    waiting: list[bytes] = []
+    waiting: list[bytes | tuple[bytes, bytes]] = []
     for lists, encoding in scan(source, [rows], recover, piece_size, raw=True):
         waiting += lists[0]
         if chunksize is None:

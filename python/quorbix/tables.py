@@ -86,11 +86,24 @@ def _records(found: Table) -> list[dict[str, Any]]:
     return [dict(zip(names, row)) for row in zip(*(found.column(i) for i in range(len(names))))]
 
 
-def _rows_table(rows: list[bytes], encoding: str, columns: Columns | None) -> Table:
+def _rows_table(rows: list[bytes | tuple[bytes, bytes]], encoding: str, columns: Columns | None
+                ) -> Table:
     """The table of rows a stream found, each an element's markup in
-    `encoding`: the rows read as the children of a document of their own."""
+    `encoding`, or that and the namespace declarations in scope around it:
+    the rows read as the grandchildren of a document of their own, in an
+    element that makes those declarations."""
     declaration = b"" if encoding == "UTF-8" else f'<?xml version="1.0" encoding="{encoding}"?>'.encode()
-    return _read(declaration + b"<_>" + b"".join(rows) + b"</_>", "_.*", columns, False)
+    parts = [declaration, b"<_>"]
+    scope = None
+    for row in rows:
+        markup, declared = row if isinstance(row, tuple) else (row, b"")
+        if declared != scope:
+            parts.append(b"" if scope is None else b"</_>")
+            parts += [b"<_", declared, b">"]
+            scope = declared
+        parts.append(markup)
+    parts.append(b"</_></_>" if scope is not None else b"</_>")
+    return _read(b"".join(parts), "_._.#.*", columns, False)
 
 
 def read_xml(

@@ -25,9 +25,9 @@ struct EngineMatch {
     std::uint32_t leaf_text_length = no_leaf_text;
     std::string bytes;
     // 64-bit offsets, so that documents of 4 GiB and more are answered in
-    // range mode too.
+    // range mode too. An owned element found by a scan that keeps namespace
+    // declarations has its `start` too, where match_scopes.hpp finds them.
     std::uint64_t start = 0, end = 0;
-
     static constexpr std::uint32_t no_leaf_text = ~std::uint32_t{0};
 
     static EngineMatch owned(std::string_view element) {

@@ -13,8 +13,10 @@ namespace {
 // first element; the error, if a path is ambiguous.
 std::optional<AmbiguousPath> walk(std::string_view bytes, xml::Encoding encoding,
                                   std::vector<ScanPath> paths, bool range_mode, bool relative,
-                                  xml::StructureCheck* check, std::string_view declarations) {
+                                  xml::StructureCheck* check, std::string_view declarations,
+                                  MatchScopes* scopes) {
     Answers answers(bytes, encoding, std::move(paths), range_mode);
+    answers.keep_scopes_in(scopes);
     Machine machine(answers, bytes, 0);
     if (!declarations.empty() && answers.scoped())
         machine.inherit(xml::NamespaceScope::declared(declarations));
@@ -32,14 +34,14 @@ std::optional<AmbiguousPath> walk(std::string_view bytes, xml::Encoding encoding
 MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
                        const std::vector<const path::CompiledPath*>& paths, bool range_mode,
                        bool relative, xml::StructureCheck* check = nullptr,
-                       std::string_view declarations = {}) {
+                       std::string_view declarations = {}, MatchScopes* scopes = nullptr) {
     std::vector<Matches> lists(paths.size());
     std::vector<ScanPath> scan_paths;
     scan_paths.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i)
         scan_paths.push_back(scan_path(*paths[i], &lists[i], paths[i]->final_capture));
-    if (auto ambiguous =
-            walk(bytes, encoding, std::move(scan_paths), range_mode, relative, check, declarations))
+    if (auto ambiguous = walk(bytes, encoding, std::move(scan_paths), range_mode, relative, check,
+                              declarations, scopes))
         return std::move(*ambiguous);
     for (std::size_t i = 0; i < paths.size(); ++i)
         apply_modifiers(modifiers_after_scan(*paths[i]), lists[i], bytes, encoding);
@@ -50,11 +52,11 @@ MultiOutcome run_paths(std::string_view bytes, xml::Encoding encoding,
 // match as itself.
 EvalOutcome run_path(std::string_view bytes, xml::Encoding encoding, const path::CompiledPath& path,
                      bool range_mode, bool relative, xml::StructureCheck* check = nullptr,
-                     std::string_view declarations = {}) {
+                     std::string_view declarations = {}, MatchScopes* scopes = nullptr) {
     Matches matches;
     std::vector<ScanPath> one{scan_path(path, &matches, path::FinalCapture::Span)};
-    if (auto ambiguous =
-            walk(bytes, encoding, std::move(one), range_mode, relative, check, declarations))
+    if (auto ambiguous = walk(bytes, encoding, std::move(one), range_mode, relative, check,
+                              declarations, scopes))
         return std::move(*ambiguous);
     apply_modifiers(modifiers_after_scan(path), matches, bytes, encoding);
     return matches;
@@ -64,26 +66,26 @@ EvalOutcome run_path(std::string_view bytes, xml::Encoding encoding, const path:
 
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
                           const path::CompiledPath& path, bool range_mode,
-                          xml::StructureCheck* check) {
-    return run_path(document, encoding, path, range_mode, false, check);
+                          xml::StructureCheck* check, MatchScopes* scopes) {
+    return run_path(document, encoding, path, range_mode, false, check, {}, scopes);
 }
 
 EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding encoding,
-                                     const path::CompiledPath& path,
-                                     std::string_view declarations) {
-    return run_path(element, encoding, path, false, true, nullptr, declarations);
+                                     const path::CompiledPath& path, std::string_view declarations,
+                                     MatchScopes* scopes) {
+    return run_path(element, encoding, path, false, true, nullptr, declarations, scopes);
 }
 
 MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
                             const std::vector<const path::CompiledPath*>& paths, bool range_mode,
-                            xml::StructureCheck* check) {
-    return run_paths(document, encoding, paths, range_mode, false, check);
+                            xml::StructureCheck* check, MatchScopes* scopes) {
+    return run_paths(document, encoding, paths, range_mode, false, check, {}, scopes);
 }
 
 MultiOutcome evaluate_paths_in_element(std::string_view element, xml::Encoding encoding,
                                        const std::vector<const path::CompiledPath*>& paths,
-                                       std::string_view declarations) {
-    return run_paths(element, encoding, paths, false, true, nullptr, declarations);
+                                       std::string_view declarations, MatchScopes* scopes) {
+    return run_paths(element, encoding, paths, false, true, nullptr, declarations, scopes);
 }
 
 }  // namespace quorbix::engine

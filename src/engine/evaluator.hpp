@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/engine_match.hpp"
+#include "engine/match_scopes.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/encoding/encoding.hpp"
 #include "xml/structure_check.hpp"
@@ -19,10 +20,12 @@ namespace quorbix::engine {
 // range mode elements with an end tag are reported as byte ranges of
 // `document`; otherwise every element is copied. A `check`, when given, is
 // fed every tag of the document (xml::StructureCheck), read by the scan
-// itself as far as it goes.
+// itself as far as it goes. `scopes`, when given, takes the namespace
+// declarations in scope around the element matches of a path compiled
+// under a namespace mapping.
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
                           const path::CompiledPath& path, bool range_mode,
-                          xml::StructureCheck* check = nullptr);
+                          xml::StructureCheck* check = nullptr, MatchScopes* scopes = nullptr);
 
 // The same, relative to the first element in `element`: its children are
 // tested against the first component (a terminal reads the element itself);
@@ -31,7 +34,8 @@ EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
 // element was found, which its bytes do not hold).
 EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding encoding,
                                      const path::CompiledPath& path,
-                                     std::string_view declarations = {});
+                                     std::string_view declarations = {},
+                                     MatchScopes* scopes = nullptr);
 
 // Several paths over one document in one pass: one list of matches per path,
 // in the order of `paths`, each after its own modifiers; or AmbiguousPath
@@ -40,12 +44,13 @@ EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding enc
 using MultiOutcome = std::variant<std::vector<Matches>, AmbiguousPath>;
 MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
                             const std::vector<const path::CompiledPath*>& paths, bool range_mode,
-                            xml::StructureCheck* check = nullptr);
+                            xml::StructureCheck* check = nullptr, MatchScopes* scopes = nullptr);
 
 // The same, relative to the first element in `element` (its children are
 // tested against each path's first component), every match copied.
 MultiOutcome evaluate_paths_in_element(std::string_view element, xml::Encoding encoding,
                                        const std::vector<const path::CompiledPath*>& paths,
-                                       std::string_view declarations = {});
+                                       std::string_view declarations = {},
+                                       MatchScopes* scopes = nullptr);
 
 }  // namespace quorbix::engine

@@ -4,11 +4,9 @@ namespace quorbix::engine {
 
 bool name_and_namespace_match(const path::PathStep& step, std::string_view qualified,
                               const xml::NamespaceScope& scope) {
-    std::string_view local = xml::local_name(qualified);
-    if (step.kind == path::StepKind::ElementExact) {
-        if (!xml::same_bytes(local, step.name)) return false;
-    } else {
+    if (step.glob) {  // an exact local name was tested already
         std::string scratch;
+        std::string_view local = xml::local_name(qualified);
         if (!path::glob_match(step.name, xml::utf8_text(local, xml::Encoding::Utf8, scratch)))
             return false;
     }

@@ -39,9 +39,9 @@ void put_matches(const Matches& matches, std::string_view row, xml::Encoding enc
 // that finds them also checks the document's structure into `structure`.
 std::variant<std::vector<std::string_view>, AmbiguousPath> row_elements(
     std::string_view document, xml::Encoding encoding, const path::CompiledPath& rows,
-    Matches& matches, ValidationReport& structure) {
+    Matches& matches, ValidationReport& structure, MatchScopes* scopes = nullptr) {
     xml::StructureCheck check;
-    EvalOutcome outcome = evaluate_path(document, encoding, rows, true, &check);
+    EvalOutcome outcome = evaluate_path(document, encoding, rows, true, &check, scopes);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome)) return std::move(*ambiguous);
     structure = report_of(check, document, encoding);
     matches = std::move(std::get<Matches>(outcome));
@@ -149,7 +149,8 @@ class RowColumns {
 
     // A row whose plain cells the walk found: all its cells; false on an
     // ambiguous path.
-    bool read(std::string_view row, const PlainCells& cells, Table& table) {
+    bool read(std::string_view row, const PlainCells& cells, Table& table,
+              std::string_view scope = {}) {
         const std::vector<FoundCell>& found = cells.cells();
         for (std::size_t k = 0; k < plain_.size(); ++k) {
             Column& column = table.columns[plain_at_[k]];
@@ -158,13 +159,14 @@ class RowColumns {
             else
                 column.append_none();
         }
-        return read_others(row, table);
+        return read_others(row, table, scope);
     }
 
-    // The cells of the columns the evaluator answers, and the row counted.
-    bool read_others(std::string_view row, Table& table) {
+    // The cells of the columns the evaluator answers, and the row counted;
+    // `scope`, the declarations in scope around the row.
+    bool read_others(std::string_view row, Table& table, std::string_view scope) {
         if (!others_.empty()) {
-            MultiOutcome outcome = evaluate_paths_in_element(row, encoding_, others_);
+            MultiOutcome outcome = evaluate_paths_in_element(row, encoding_, others_, scope);
             if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome)) {
                 error_ = std::move(*ambiguous);
                 return false;
@@ -199,7 +201,8 @@ void take_named(const NamedCells& named, ColumnsByName& columns) {
 // finds them: element steps without `**`, so that every row stands at the
 // path's length, each row its own match, and no modifier reorders them.
 bool rows_in_one_walk(const path::CompiledPath& rows) {
-    if (!rows.modifiers.empty() || rows.final_capture != path::FinalCapture::Span || rows.by_uri)
+    if (!rows.modifiers.empty() || rows.final_capture != path::FinalCapture::Span ||
+        rows.namespaced)
         return false;
     for (const path::PathStep& step : rows.steps)
         if (!step.is_element() || step.recursive) return false;
@@ -274,8 +277,8 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const std::vector<const path::CompiledPath*>& columns, bool direct_reads) {
     // Names tested by namespace need the declarations in scope, which only
     // the evaluator keeps.
-    bool scoped = rows.by_uri;
-    for (const path::CompiledPath* column : columns) scoped = scoped || column->by_uri;
+    bool scoped = rows.namespaced;
+    for (const path::CompiledPath* column : columns) scoped = scoped || column->namespaced;
     bool direct = encoding == xml::Encoding::Utf8 && direct_reads && !scoped;
     if (direct && rows_in_one_walk(rows)) {
         RowColumns reader(columns, true, encoding);
@@ -284,16 +287,30 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
     RowColumns reader(columns, direct, encoding);
     Matches row_matches;
     Table table;
-    auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
+    // Columns by namespace read each row in the declarations around it, which
+    // the scan that finds the rows keeps.
+    path::CompiledPath scoped_rows;
+    if (scoped && !rows.namespaced) {
+        scoped_rows = rows;
+        scoped_rows.namespaced = true;
+    }
+    const path::CompiledPath& found_by = scoped_rows.namespaced ? scoped_rows : rows;
+    MatchScopes scopes;
+    auto elements =
+        row_elements(document, encoding, found_by, row_matches, table.structure, &scopes);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     reader.start(table);
     PlainCells cells(reader.plain());
     RowReread<PlainCells> reread(cells, encoding);
     xml::ProgressBudget progress;
+    std::size_t row = 0;
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
         if (!progress.go_on(element.size())) break;  // what was read is dropped
         if (!reader.plain().empty()) reread.read(element);
-        if (!reader.read(element, cells, table)) return std::move(*reader.error());
+        while (row_matches[row].kind == EngineMatch::Kind::ScalarText) ++row;
+        std::string_view scope = scoped ? scopes.text_of(row_matches[row].start) : "";
+        ++row;
+        if (!reader.read(element, cells, table, scope)) return std::move(*reader.error());
     }
     return table;
 }

@@ -23,6 +23,7 @@ inline ScanPath scan_path(const path::CompiledPath& path, Matches* out,
                   first_modifier_is(path, path::Modifier::Count)};
     if (!path.modifiers.empty() && folds_numbers(path.modifiers.front()))
         scan.fold = path.modifiers.front();
+    scan.scoped = path.namespaced;
     return scan;
 }
 

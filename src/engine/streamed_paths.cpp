@@ -26,6 +26,7 @@ StreamedPaths::StreamedPaths(std::vector<const path::CompiledPath*> paths, xml::
         scan_paths.push_back(scan_path(*paths_[i], &found_[i], paths_[i]->final_capture));
     answers_ =
         std::make_unique<Answers>(std::string_view{}, encoding_, std::move(scan_paths), false);
+    answers_->keep_scopes_in(&scopes_);
     machine_ = std::make_unique<Machine>(*answers_, std::string_view{}, 0);
     machine_->start_document();
     driver_ = std::make_unique<PieceDriver>(*machine_, start,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/engine_match.hpp"
+#include "engine/match_scopes.hpp"
 #include "engine/validate.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/structure_check.hpp"
@@ -53,6 +54,9 @@ class StreamedPaths {
     // pieces; the others' lists are complete only after `end`, when their
     // modifiers have ordered or cut them.
     std::vector<Matches>& found() { return found_; }
+    // The namespace declarations in scope around element matches, for paths
+    // compiled under a mapping; the taker forgets those it took.
+    MatchScopes& scopes() { return scopes_; }
     bool streams(std::size_t p) const;
     bool ended() const { return ended_; }
     // An ambiguous path stops the scan; this says which.
@@ -71,6 +75,7 @@ class StreamedPaths {
   private:
     std::vector<const path::CompiledPath*> paths_;
     std::vector<Matches> found_;
+    MatchScopes scopes_;
     xml::Encoding encoding_;
     xml::StructureCheck check_;
     std::unique_ptr<Answers> answers_;

@@ -11,7 +11,16 @@
 
 namespace quorbix::path {
 
-enum class StepKind : std::uint8_t { ElementExact, ElementGlob, Attribute, Text };
+// ElementInNamespace: a step compiled under a namespace mapping that tests
+// the namespace a name is in (`uri`) and its local name (`name`, a pattern
+// when `glob`).
+enum class StepKind : std::uint8_t {
+    ElementExact,
+    ElementGlob,
+    ElementInNamespace,
+    Attribute,
+    Text
+};
 
 enum class Selector : std::uint8_t { None, Index, EachCount, EachAll, FilterFirst, FilterAll };
 
@@ -60,10 +69,12 @@ struct PathStep {
     // unprefixed one, when it names a default) tests the namespace a name is
     // in: `uri` (empty: no namespace) and the local name in `name`.
     bool by_uri = false;
+    bool glob = false;  // ElementInNamespace: `name` is a pattern
     std::string uri;
 
     bool is_element() const {
-        return kind == StepKind::ElementExact || kind == StepKind::ElementGlob;
+        return kind == StepKind::ElementExact || kind == StepKind::ElementGlob ||
+               kind == StepKind::ElementInNamespace;
     }
 };
 
@@ -88,8 +99,9 @@ struct CompiledPath {
     std::vector<Modifier> modifiers;
     FinalCapture final_capture = FinalCapture::Span;
     AnswerShape answer_shape = AnswerShape::Single;  // derived from steps and modifiers
-    // Some step tests namespaces: a scan keeps the declarations in scope.
-    bool by_uri = false;
+    // Compiled under a namespace mapping: its scans keep the declarations in
+    // scope, and its matches carry them for every later read.
+    bool namespaced = false;
 };
 
 using CompiledPathRef = std::shared_ptr<const CompiledPath>;

@@ -8,6 +8,15 @@ namespace {
 
 const std::string xml_prefix_uri = "http://www.w3.org/XML/1998/namespace";
 
+// `step` tests the namespace `uri` as well as its local name.
+void in_namespace(PathStep& step, std::string uri) {
+    step.by_uri = true;
+    step.uri = std::move(uri);
+    if (!step.is_element()) return;
+    step.glob = step.kind == StepKind::ElementGlob;
+    step.kind = StepKind::ElementInNamespace;
+}
+
 // A step's name split at its prefix; `*` as a prefix tests the local name
 // in any namespace.
 std::optional<PathError> bind_step(PathStep& step, const NamespaceMap& map) {
@@ -19,8 +28,7 @@ std::optional<PathError> bind_step(PathStep& step, const NamespaceMap& map) {
         // step is in the mapping's default, if it names one.
         const std::string* uri = element ? map.uri_of("") : nullptr;
         if (element && uri == nullptr) return std::nullopt;
-        step.by_uri = true;
-        step.uri = uri != nullptr ? *uri : std::string();
+        in_namespace(step, uri != nullptr ? *uri : std::string());
         return std::nullopt;
     }
     std::string prefix = step.name.substr(0, colon);
@@ -33,8 +41,7 @@ std::optional<PathError> bind_step(PathStep& step, const NamespaceMap& map) {
     if (uri == nullptr) return PathError{PathErrorKind::UnboundPrefix, std::move(prefix)};
     step.name.erase(0, colon + 1);
     step.qualified = false;
-    step.by_uri = true;
-    step.uri = *uri;
+    in_namespace(step, *uri);
     return std::nullopt;
 }
 
@@ -81,7 +88,7 @@ bool needs_scope(const std::vector<PathStep>& steps) {
 
 std::optional<PathError> bind_namespaces(CompiledPath& path, const NamespaceMap& map) {
     if (auto error = bind_steps(path.steps, map)) return error;
-    path.by_uri = needs_scope(path.steps);
+    path.namespaced = true;
     return std::nullopt;
 }
 

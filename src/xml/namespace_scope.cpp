@@ -5,12 +5,9 @@
 
 namespace quorbix::xml {
 
-void NamespaceScope::enter(const XmlEvent& tag, std::size_t depth, Encoding encoding) {
-    while (!bindings_.empty() && bindings_.back().depth > depth) bindings_.pop_back();
-    std::string_view text = tag.attribute_text();
-    // Most tags declare nothing: one search says so without reading them.
-    if (text.find("xmlns") == std::string_view::npos) return;
-    AttributeIter it(text);
+void NamespaceScope::declare_all(std::string_view attributes, std::size_t depth,
+                                 Encoding encoding) {
+    AttributeIter it(attributes);
     Attribute attribute;
     while (it.next(attribute)) {
         if (!attribute.ok) continue;
@@ -22,6 +19,7 @@ void NamespaceScope::enter(const XmlEvent& tag, std::size_t depth, Encoding enco
 
 void NamespaceScope::declare(std::string_view key, std::string_view raw_value, std::size_t depth,
                              Encoding encoding) {
+    ++changes_;
     Binding& b = bindings_.emplace_back();
     b.prefix = key.size() > 5 ? key.substr(6) : std::string_view{};
     b.depth = depth;
@@ -29,6 +27,14 @@ void NamespaceScope::declare(std::string_view key, std::string_view raw_value, s
 }
 
 NameNamespace NamespaceScope::uri_of(std::string_view prefix) const {
+    if (found_at_ == changes_ && prefix == looked_up_) return found_;
+    found_ = search(prefix);
+    looked_up_ = prefix;
+    found_at_ = changes_;
+    return found_;
+}
+
+NameNamespace NamespaceScope::search(std::string_view prefix) const {
     if (prefix == "xml") return {xml_namespace};
     for (auto b = bindings_.rbegin(); b != bindings_.rend(); ++b) {
         if (b->prefix != prefix) continue;
@@ -51,13 +57,11 @@ NameNamespace NamespaceScope::attribute_namespace(std::string_view qualified) co
     return uri_of(qualified.substr(0, colon));
 }
 
-std::string NamespaceScope::declarations(const XmlEvent& own) const {
-    NamespaceScope its_own;
-    its_own.enter(own, 0, Encoding::Utf8);
+std::string NamespaceScope::declarations() const {
     std::string out;
     for (std::size_t i = 0; i < bindings_.size(); ++i) {
         const Binding& b = bindings_[i];
-        bool shadowed = its_own.declares(b.prefix);
+        bool shadowed = false;
         for (std::size_t j = i + 1; j < bindings_.size() && !shadowed; ++j)
             shadowed = bindings_[j].prefix == b.prefix;
         if (shadowed) continue;

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "xml/byte_search.hpp"
 #include "xml/encoding/encoding.hpp"
 #include "xml/xml_event.hpp"
 
@@ -31,7 +33,11 @@ class NamespaceScope {
     // The element whose tag `tag` is opens at `depth` (0 for the first one
     // the scan hears of): the declarations of elements at `depth` or below
     // have ended, and its own begin.
-    void enter(const XmlEvent& tag, std::size_t depth, Encoding encoding);
+    void enter(const XmlEvent& tag, std::size_t depth, Encoding encoding) {
+        while (!bindings_.empty() && bindings_.back().depth > depth) drop();
+        std::string_view text = tag.attribute_text();
+        if (names_xmlns(text)) declare_all(text, depth, encoding);
+    }
 
     // The namespace of an element named `qualified`, or of an attribute: an
     // unprefixed attribute is in no namespace, whatever the default.
@@ -40,8 +46,10 @@ class NamespaceScope {
 
     // The elements below `depth` have ended: their declarations go.
     void leave(std::size_t depth) {
-        while (!bindings_.empty() && bindings_.back().depth > depth + 1) bindings_.pop_back();
+        while (!bindings_.empty() && bindings_.back().depth > depth + 1) drop();
     }
+    // Moves whenever a declaration comes or goes.
+    std::uint64_t changes() const { return changes_; }
 
     // What a walk over the bytes of the element last entered or left starts
     // from: the declarations in scope there, which that walk never drops.
@@ -50,29 +58,46 @@ class NamespaceScope {
     bool empty() const { return bindings_.empty(); }
 
     // The declarations in effect, the innermost of each prefix, as the
-    // attributes of a start tag would declare them, but for those the
-    // element's own start tag `own` makes: what a match keeps of the scope
-    // it was found in, to be read again with it.
-    std::string declarations(const XmlEvent& own) const;
+    // attributes of a start tag would declare them: what a match keeps of the
+    // scope it was found in, to be read again with it.
+    std::string declarations() const;
     // The scope such attributes declare, for a walk that starts inside it.
     static NamespaceScope declared(std::string_view declarations);
 
   private:
+    // Whether attributes may declare: most tags declare nothing, which an
+    // inline search for "xmlns" says without reading them.
+    static bool names_xmlns(std::string_view text) {
+        const char* end = text.data() + text.size();
+        for (const char* p = text.data(); end - p > 5; ++p) {
+            if ((p = find_byte(p, end, 'x')) == nullptr) return false;
+            if (starts_with(p, end, "xmlns")) return true;
+        }
+        return false;
+    }
+
     struct Binding {
         std::string prefix;  // empty: the default namespace
         std::string uri;     // empty: undeclared (xmlns="" or, in XML 1.1, xmlns:p="")
         std::size_t depth;   // one past the declaring element's; 0 for what a walk inherits
     };
     NameNamespace uri_of(std::string_view prefix) const;
-    bool declares(std::string_view prefix) const {
-        for (const Binding& b : bindings_)
-            if (b.prefix == prefix) return true;
-        return false;
+    NameNamespace search(std::string_view prefix) const;
+    void drop() {
+        bindings_.pop_back();
+        ++changes_;
     }
+    void declare_all(std::string_view attributes, std::size_t depth, Encoding encoding);
     void declare(std::string_view key, std::string_view raw_value, std::size_t depth,
                  Encoding encoding);
 
     std::vector<Binding> bindings_;  // innermost last
+    std::uint64_t changes_ = 0;
+    // The prefix last looked up and what it stood for, while no declaration
+    // came or went: the elements a path matches mostly share one.
+    mutable std::string looked_up_;
+    mutable NameNamespace found_;
+    mutable std::uint64_t found_at_ = ~std::uint64_t{0};
 };
 
 }  // namespace quorbix::xml

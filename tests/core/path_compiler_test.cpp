@@ -27,6 +27,9 @@ std::string render_step(const PathStep& s) {
         case StepKind::ElementExact:
             out = s.name;
             break;
+        case StepKind::ElementInNamespace:
+            out = "{" + s.uri + "}" + (s.glob ? "~" : "") + s.name;
+            break;
     }
     if (s.recursive) out.insert(0, "**");
     switch (s.selector) {

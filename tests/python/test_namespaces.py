@@ -146,7 +146,7 @@ def test_generated_documents_answer_as_lxml_does(seed):
     assert [answer(r, w) for r, w in zip(many, wants)] == wants, (doc, ns)
 
     # Relative to each item, found with the mapping (by every road) and without one. The
-    # rows' path names a namespace (rows whose every step is lenient: see the xfail below).
+    # rows' path names a namespace (rows whose every step is lenient are tested below).
     (r, xr), (i, xi), (v, xv), (k, xk), (g, xg), (a, xa) = steps(rng, ns, made.fav)
     items = tree.xpath(f"/{xr}/{xi}", namespaces={p: u for p, u in ns.items() if p})
     inner = [(v, xv), (a, xa), (f"{g}.#.{v}", f"{xg}/{xv}"), (f"{k}.#", f"count({xk})"),
@@ -312,13 +312,11 @@ def test_command_line_binds_prefixes(tmp_path):
 
 
 # Elements found by a path under a mapping whose every step is unprefixed (and no "" key)
-# are not read with the declarations their ancestors make, wherever the reading happens
-# after the scan: table columns, and Results that own copies of what they matched.
+# are read with the declarations their ancestors make, wherever the reading happens after
+# the scan: table columns, and Results that own copies of what they matched.
 LENIENT, COLUMNS = '<r xmlns:b="urn:u"><i b:x="1"><b:v>2</b:v></i></r>', {"x": "@p:x", "v": "p:v"}
 
 
-@pytest.mark.xfail(strict=True, raises=AssertionError, reason="rows found by unprefixed steps under "
-                   "a mapping lose the declarations made on their ancestors (the cells read None)")
 @pytest.mark.parametrize("read", [
     lambda ns: quorbix.records(LENIENT, "r.i", COLUMNS, namespaces=ns)[0],
     lambda ns: next(quorbix.stream_records(LENIENT, "r.i", COLUMNS, namespaces=ns)),
@@ -333,8 +331,6 @@ def test_rows_found_by_unprefixed_steps_keep_their_ancestors_declarations(read):
     assert read({"p": "urn:u"}) == {"x": "1", "v": "2"}
 
 
-@pytest.mark.xfail(strict=True, raises=AssertionError, reason="the declarations copied onto an "
-                   "element found under a mapping read as its attributes: columns xmlns, xmlns:xsi")
 def test_declarations_copied_onto_a_row_are_no_columns():
     pandas = pytest.importorskip("pandas")
     peer = pandas.read_xml(io.StringIO(POM_DOC), xpath="//m:dependency", namespaces={"m": POM})

@@ -36,7 +36,7 @@ Answers::Answers(std::string_view document, xml::Encoding encoding, std::vector<
         // equal a path's name only if they are UTF-8, unless the path names
         // U+FFFD.
         decode_names_ = decode_names_ || names_replacement_character(*path.steps);
-        scoped_ = scoped_ || path::needs_scope(*path.steps);
+        scoped_ = scoped_ || path.scoped || path::needs_scope(*path.steps);
         progress_[p].first_plan = static_cast<std::uint32_t>(plans_.size());
         plan_path(*path.steps, path.capture == path::FinalCapture::OwnedText, plans_);
     }

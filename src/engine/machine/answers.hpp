@@ -14,6 +14,7 @@
 
 #include "engine/engine_match.hpp"
 #include "engine/machine/plan.hpp"
+#include "engine/match_scopes.hpp"
 #include "engine/modifier_stage.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/encoding/encoding.hpp"
@@ -35,6 +36,9 @@ struct ScanPath {
     // matches are folded as they arrive, and the evaluation leaves the
     // result's text in `out`.
     std::optional<path::Modifier> fold = std::nullopt;
+    // Compiled under a namespace mapping: the scan keeps the declarations in
+    // scope, and element matches carry them.
+    bool scoped = false;
 };
 
 class Answers {
@@ -68,6 +72,10 @@ class Answers {
     bool decodes_names() const { return decode_names_; }
     // Some path tests namespaces: its walks keep the declarations in scope.
     bool scoped() const { return scoped_; }
+    // Where the declarations in scope around element matches go, if the
+    // caller reads its matches again; kept only by a scoped scan.
+    void keep_scopes_in(MatchScopes* scopes) { scopes_ = scopes; }
+    MatchScopes* scopes() const { return scopes_; }
 
     bool finished(std::uint32_t p) const { return progress_[p].finished; }
     std::uint64_t emitted(std::uint32_t p) const { return progress_[p].emitted; }
@@ -124,6 +132,7 @@ class Answers {
     bool range_mode_;
     bool decode_names_;
     bool scoped_ = false;
+    MatchScopes* scopes_ = nullptr;
     std::vector<ScanPath> paths_;
     alignas(std::max_align_t) std::byte first_room_[1024];  // for the two below, first
     std::pmr::monotonic_buffer_resource room_{first_room_, sizeof first_room_};

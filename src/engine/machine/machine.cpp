@@ -5,7 +5,6 @@
 #include "engine/element_text.hpp"
 #include "engine/machine/selection.hpp"
 #include "engine/name_test.hpp"
-#include "xml/char_class.hpp"
 
 namespace quorbix::engine {
 
@@ -19,7 +18,8 @@ Machine::Machine(Answers& answers, std::string_view bytes, std::uint64_t base, s
       bytes_(bytes),
       base_(base),
       depth_of_walks_(depth),
-      scoped_(answers.scoped()) {
+      scoped_(answers.scoped()),
+      unusual_(scoped_) {
     // Room for a few levels at once, rather than growing step by step.
     frames_.reserve(8);
     states_.reserve(16);
@@ -46,6 +46,7 @@ void Machine::start_document() {
 
 void Machine::start_relative(std::uint32_t path, const ComponentPlan* plan, StopScope stop) {
     relative_ = true;
+    unusual_ = true;
     push_state(path, plan, stop);
     level_depth_ = 0;  // the first element, whatever its name
 }
@@ -73,21 +74,20 @@ std::size_t Machine::first_needed() const {
 // A start or self-closing tag at the depth whose children the top level
 // tests.
 bool Machine::on_child(const XmlEvent& event, std::size_t lt, std::size_t end) {
-    if (scoped_) [[unlikely]]
-        return on_scoped_child(event, lt, end);
-    if (relative_ && !root_seen_)
-        on_root(event, lt, end);
-    else if (event.kind == EventKind::Empty)
+    if (unusual_) [[unlikely]]
+        return on_unusual_child(event, lt, end);
+    if (event.kind == EventKind::Empty)
         on_empty(event, lt, end);
     else if (!on_start(event, lt, end))
         return true;  // no state acted on it: nothing changed
     return settle();
 }
 
-// A child where names are tested by namespace: its declarations are in
-// scope for its own name and attributes, and for those inside it.
-bool Machine::on_scoped_child(const XmlEvent& event, std::size_t lt, std::size_t end) {
-    scope_.enter(event, depth_, answers_.encoding());
+// A child where names are tested by namespace (its declarations are in
+// scope for its own name and attributes, and for those inside it), or the
+// first element of a relative walk.
+bool Machine::on_unusual_child(const XmlEvent& event, std::size_t lt, std::size_t end) {
+    if (scoped_) scope_.enter(event, depth_, answers_.encoding());
     if (relative_ && !root_seen_)
         on_root(event, lt, end);
     else if (event.kind == EventKind::Empty)
@@ -157,7 +157,7 @@ bool Machine::on_start(const XmlEvent& event, std::size_t lt, std::size_t end) {
     for (std::uint32_t i = f.states_begin; i < f.states_end; ++i) {
         if (!active(states_[i])) continue;
         const PathStep& step = *states_[i].step;
-        if (name_matches(step, name, scope())) {
+        if (name_matches(step, name, &scope_)) {
             act_on_start(event, lt, end, name, std::min(i, first_search));
             return true;
         }
@@ -182,11 +182,11 @@ void Machine::act_on_start(const XmlEvent& event, std::size_t lt, std::size_t en
         if (!active(states_[i])) continue;
         const PathStep& step = *states_[i].step;
         if (states_[i].is_probe()) {  // the first child it names gives the value
-            if (name_matches(step, name, scope()))
+            if (name_matches(step, name, &scope_))
                 actions_.push_back({ActionKind::ProbeChild, false, i, states_[i].probe, 0});
             continue;
         }
-        if (!name_matches(step, name, scope())) {
+        if (!name_matches(step, name, &scope_)) {
             if (step.recursive)  // searched on inside, as a level of its own
                 push_state(states_[i].path, states_[i].plan, StopScope::Level);
             continue;
@@ -246,7 +246,7 @@ void Machine::on_empty(const XmlEvent& event, std::size_t lt, std::size_t end) {
     for (std::uint32_t i = begin; i < level_end; ++i) {
         if (!active(states_[i])) continue;
         const PathStep& step = *states_[i].step;
-        if (!name_matches(step, name, scope())) continue;
+        if (!name_matches(step, name, &scope_)) continue;
         State& s = states_[i];
         if (s.is_probe()) {  // a self-closing child: the value is empty
             probes_[s.probe].found = true;
@@ -269,6 +269,7 @@ void Machine::on_empty(const XmlEvent& event, std::size_t lt, std::size_t end) {
 // element steps read its children as a level.
 void Machine::on_root(const XmlEvent& event, std::size_t lt, std::size_t end) {
     root_seen_ = true;
+    unusual_ = scoped_;
     auto root_end = static_cast<std::uint32_t>(states_.size());
     for (std::uint32_t i = 0; i < root_end; ++i) {  // nothing left to run: the element itself
         State& s = states_[i];
@@ -295,13 +296,13 @@ void Machine::on_root(const XmlEvent& event, std::size_t lt, std::size_t end) {
 // The top frame's element ends with the end tag at [lt, end).
 void Machine::close_frame(std::size_t lt, std::size_t end) {
     const Frame& f = frames_.back();
-    // What its actions read of it is read in the declarations of its own
-    // start tag and its ancestors'.
-    if (scoped_) scope_.leave(f.depth - 1);
     emit_counts(f);
     states_.resize(f.states_begin);
     std::uint32_t probes_begin = f.probes_begin;
     if (f.actions_end > f.actions_begin) {
+        // What its actions read of it is read in the declarations of its
+        // own start tag and its ancestors'.
+        if (scoped_) scope_.leave(f.depth - 1);
         // Nothing but text stood between its tags: that text is the element's.
         bool leaf = last_end_ == f.content_start;
         std::string_view text = bytes_.substr(f.content_start, lt - f.content_start);
@@ -421,35 +422,17 @@ void Machine::selection_done(std::uint32_t state) {
     }
 }
 
-EngineMatch Machine::element(std::uint64_t start, std::uint64_t end) const {
-    if (scoped_ && !scope_.empty()) [[unlikely]]
-        return scoped_copy(start, end);
-    if (answers_.range_mode()) return EngineMatch::range(base_ + start, base_ + end);
-    return EngineMatch::owned(bytes_.substr(start, end - start));
-}
-
-EngineMatch Machine::leaf(std::uint64_t start, std::uint64_t end, std::string_view text) const {
-    if (!answers_.range_mode() || (scoped_ && !scope_.empty())) return element(start, end);
-    auto text_begin = static_cast<std::uint64_t>(text.data() - bytes_.data());
-    return EngineMatch::leaf(base_ + start, base_ + end, base_ + text_begin,
-                             base_ + text_begin + text.size());
-}
-
-// An element found where declarations are in scope is read again later (its
-// text, a query relative to it, a table's cells) in them: it is copied with
-// them written into its start tag, as a document of its own would declare
-// them.
-EngineMatch Machine::scoped_copy(std::size_t start, std::size_t end) const {
-    std::string declarations = scope_.declarations(start_tag_at(start, end));
-    std::string_view bytes = bytes_.substr(start, end - start);
-    std::size_t name_end = 1;  // past the name: a space, the '>' or the "/>"
-    while (name_end < bytes.size() && !xml::is_space(bytes[name_end]) && bytes[name_end] != '>' &&
-           bytes[name_end] != '/')
-        ++name_end;
-    EngineMatch m = EngineMatch::owned(bytes.substr(0, name_end));
-    m.bytes += declarations;
-    m.bytes += bytes.substr(name_end);
-    return m;
+// The declarations in scope where an element match at `start` was found, if
+// any, kept for the caller: the text is made again only when they changed,
+// so that the matches of one scope share one.
+void Machine::keep_scope(std::uint64_t start) const {
+    MatchScopes* scopes = answers_.scopes();
+    if (scopes == nullptr || scope_.empty()) return;
+    if (!scope_text_ || scope_text_changes_ != scope_.changes()) {
+        scope_text_ = std::make_shared<const std::string>(scope_.declarations());
+        scope_text_changes_ = scope_.changes();
+    }
+    scopes->keep(start, scope_text_);
 }
 
 std::string Machine::text_of(std::string_view bytes, std::string_view leaf_text, bool leaf) const {

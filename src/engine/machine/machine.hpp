@@ -55,6 +55,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <memory_resource>
 #include <string>
 #include <string_view>
@@ -133,8 +134,8 @@ class Machine {
   private:
     // Tags (machine.cpp).
     bool on_child(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
-    [[gnu::noinline]] bool on_scoped_child(const xml::XmlEvent& event, std::size_t lt,
-                                           std::size_t end);
+    [[gnu::noinline]] bool on_unusual_child(const xml::XmlEvent& event, std::size_t lt,
+                                            std::size_t end);
     bool on_frame_end(std::size_t lt, std::size_t end);
     bool on_start(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
     void on_empty(const xml::XmlEvent& event, std::size_t lt, std::size_t end);
@@ -182,10 +183,27 @@ class Machine {
             answers_.emit(s.path, std::move(match));
     }
     bool active(const State& s) const { return !s.done && !answers_.finished(s.path); }
-    // Records an element of the bytes, [start, end), as a path's match.
-    EngineMatch element(std::uint64_t start, std::uint64_t end) const;
-    EngineMatch leaf(std::uint64_t start, std::uint64_t end, std::string_view text) const;
-    EngineMatch scoped_copy(std::size_t start, std::size_t end) const;
+    // Records an element of the bytes, [start, end), as a path's match: a
+    // range of the document in range mode, else a copy; a leaf's range says
+    // where its text lies.
+    EngineMatch element(std::uint64_t start, std::uint64_t end) const {
+        if (scoped_) [[unlikely]]
+            keep_scope(base_ + start);
+        if (answers_.range_mode()) return EngineMatch::range(base_ + start, base_ + end);
+        EngineMatch m = EngineMatch::owned(bytes_.substr(start, end - start));
+        if (scoped_) [[unlikely]]
+            m.start = base_ + start;  // where its declarations are kept
+        return m;
+    }
+    EngineMatch leaf(std::uint64_t start, std::uint64_t end, std::string_view text) const {
+        if (!answers_.range_mode()) return element(start, end);
+        if (scoped_) [[unlikely]]
+            keep_scope(base_ + start);
+        auto text_begin = static_cast<std::uint64_t>(text.data() - bytes_.data());
+        return EngineMatch::leaf(base_ + start, base_ + end, base_ + text_begin,
+                                 base_ + text_begin + text.size());
+    }
+    [[gnu::noinline]] void keep_scope(std::uint64_t start) const;
     std::string text_of(std::string_view bytes, std::string_view leaf_text, bool leaf) const;
 
     Frame& top() { return frames_.back(); }
@@ -249,7 +267,13 @@ class Machine {
     // Kept only while some path tests namespaces: every element a level
     // tests is entered, so the declarations of its ancestors are all there.
     bool scoped_;
+    // The next child is read by on_unusual_child: the machine is scoped, or
+    // the first element of a relative walk is still to come.
+    bool unusual_;
     xml::NamespaceScope scope_;
+    // The text of `scope_` matches carry, as it stood at `scope_text_changes_`.
+    mutable std::shared_ptr<const std::string> scope_text_;
+    mutable std::uint64_t scope_text_changes_ = 0;
 };
 
 }  // namespace quorbix::engine

@@ -39,8 +39,7 @@ std::string declarations_around(std::string_view document, std::uint64_t offset,
     // it: its declarations have ended.
     if (until.depth == 0) return {};
     until.scope.leave(until.depth - 1);
-    xml::XmlEvent none{xml::EventKind::Start, "_", 1};
-    return until.scope.declarations(none);
+    return until.scope.declarations();
 }
 
 }  // namespace quorbix::engine

@@ -51,15 +51,16 @@ std::vector<const path::CompiledPath*> compiled_of(const PathEntries& entries) {
 }
 
 Expected<PyRef> results_of(const PathEntries& entries, std::vector<engine::Matches>&& lists,
-                           PyObject* document, xml::Encoding encoding) {
+                           PyObject* document, xml::Encoding encoding,
+                           const engine::MatchScopes* scopes) {
     PyRef out(PyList_New(0));
     if (!out) return PendingError::fetch();
     std::size_t next = 0;
     for (const auto& entry : entries) {
-        auto result =
-            entry ? make_answer(items_from_matches(std::move(lists[next++]), document, encoding),
-                                *entry)
-                  : empty_result();  // an empty path
+        auto result = entry ? make_answer(items_from_matches(std::move(lists[next++]), document,
+                                                             encoding, scopes),
+                                          *entry)
+                            : empty_result();  // an empty path
         if (!result.ok()) return std::move(result.error());
         if (PyList_Append(out.get(), result.value().get()) != 0) return PendingError::fetch();
     }
@@ -69,11 +70,12 @@ Expected<PyRef> results_of(const PathEntries& entries, std::vector<engine::Match
 namespace {
 
 Expected<PyRef> outcome_results(engine::MultiOutcome outcome, const PathEntries& entries,
-                                PyObject* document, xml::Encoding encoding) {
+                                PyObject* document, xml::Encoding encoding,
+                                const engine::MatchScopes& scopes) {
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
     return results_of(entries, std::move(std::get<std::vector<engine::Matches>>(outcome)), document,
-                      encoding);
+                      encoding, &scopes);
 }
 
 // Reads the document only when some entry needs a scan, and scans once:
@@ -81,17 +83,19 @@ Expected<PyRef> outcome_results(engine::MultiOutcome outcome, const PathEntries&
 // get_many_buffer in copy mode.
 Expected<PyRef> answer(PyObject* data, DocumentKind kind, const PathEntries& entries) {
     auto paths = compiled_of(entries);
-    if (paths.empty()) return results_of(entries, {}, nullptr, xml::Encoding::Utf8);
+    if (paths.empty()) return results_of(entries, {}, nullptr, xml::Encoding::Utf8, nullptr);
     DocumentHold hold;
     auto input = scan_input(data, kind, kind == DocumentKind::Bytes, hold);
     if (!input.ok()) return std::move(input.error());
     const auto& [text, document] = input.value();
+    engine::MatchScopes scopes;
     auto outcome = scan_unlocked(hold, text.bytes.size(), [&] {
-        return engine::evaluate_paths(text.bytes, text.encoding, paths, document != nullptr);
+        return engine::evaluate_paths(text.bytes, text.encoding, paths, document != nullptr,
+                                      nullptr, &scopes);
     });
     hold.view.release();  // the matches own their bytes; a buffer may change from here on
     if (!outcome.ok()) return std::move(outcome.error());
-    return outcome_results(std::move(outcome.value()), entries, document, text.encoding);
+    return outcome_results(std::move(outcome.value()), entries, document, text.encoding, scopes);
 }
 
 constexpr const char* data_and_paths[] = {"data", "paths", "namespaces"};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/engine_match.hpp"
+#include "engine/match_scopes.hpp"
 #include "lib/result/item.hpp"
 #include "lib/support/pending_error.hpp"
 #include "path/compiled_path.hpp"
@@ -29,8 +30,10 @@ std::vector<const path::CompiledPath*> compiled_of(const PathEntries& entries);
 
 // A new list of Results, one per entry: an empty Result for an empty text,
 // else the next list of `lists` as items (ranges become slices of
-// `document` when it is given).
+// `document` when it is given; elements carry the declarations `scopes`
+// kept around them).
 Expected<PyRef> results_of(const PathEntries& entries, std::vector<engine::Matches>&& lists,
-                           PyObject* document, xml::Encoding encoding);
+                           PyObject* document, xml::Encoding encoding,
+                           const engine::MatchScopes* scopes);
 
 }  // namespace quorbix::lib

@@ -12,12 +12,12 @@ namespace quorbix::lib {
 namespace {
 
 Expected<PyRef> result_of(engine::EvalOutcome outcome, PyObject* document, xml::Encoding encoding,
-                          const path::CompiledPath& path) {
+                          const path::CompiledPath& path, const engine::MatchScopes& scopes) {
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
-    return make_answer(
-        items_from_matches(std::move(std::get<engine::Matches>(outcome)), document, encoding),
-        path);
+    return make_answer(items_from_matches(std::move(std::get<engine::Matches>(outcome)), document,
+                                          encoding, &scopes),
+                       path);
 }
 
 }  // namespace
@@ -27,12 +27,14 @@ Expected<PyRef> query_document(PyObject* data, DocumentKind kind, const path::Co
     auto input = scan_input(data, kind, true, hold);
     if (!input.ok()) return std::move(input.error());
     const auto& [text, document] = input.value();
+    engine::MatchScopes scopes;
     auto outcome = scan_unlocked(hold, text.bytes.size(), [&] {
-        return engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr);
+        return engine::evaluate_path(text.bytes, text.encoding, path, document != nullptr, nullptr,
+                                     &scopes);
     });
     hold.view.release();  // the matches own their bytes; a buffer may change from here on
     if (!outcome.ok()) return std::move(outcome.error());
-    return result_of(std::move(outcome.value()), document, text.encoding, path);
+    return result_of(std::move(outcome.value()), document, text.encoding, path, scopes);
 }
 
 // bind; check the document's kind (str and bytes entries only); convert the

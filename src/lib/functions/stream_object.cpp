@@ -6,7 +6,9 @@
 //   take()       one list per path of the Results found since the last take,
 //                each owning its bytes: as they are found for a path whose
 //                matches stream, after end() for the others
-//   take_bytes() the same as bytes: an element's markup, a text's UTF-8
+//   take_bytes() the same as bytes: an element's markup, a text's UTF-8; an
+//                element found in the scope of namespace declarations as a
+//                pair of its markup and theirs (start-tag attributes)
 //   encoding()   the name of the encoding the elements' bytes are in
 //   report()     the first problem of the document's structure, once found,
 //                as _validation_report gives it
@@ -39,7 +41,8 @@ struct StreamFields {
     bool utf8 = false;
     std::string first;  // the document's first bytes, until they say how it is encoded
     std::unique_ptr<engine::StreamedPaths> scan;
-    bool busy = false;  // a feed is under way without the lock
+    bool busy = false;                        // a feed is under way without the lock
+    std::vector<std::uint64_t> taken_scopes;  // where the elements taken now start
 };
 
 struct StreamObject {
@@ -150,6 +153,10 @@ Expected<PyRef> take_each(PyObject* self, Make make) {
         }
         PyList_SetItem(lists.get(), static_cast<Py_ssize_t>(p), list.release());
     }
+    // What was taken holds the declarations around it now: the scan keeps
+    // no more than the matches it still holds.
+    for (std::uint64_t start : s.taken_scopes) s.scan->scopes().forget(start);
+    s.taken_scopes.clear();
     return lists;
 }
 
@@ -157,17 +164,31 @@ Expected<PyRef> take(PyObject* self, PyObject*) {
     return take_each(self, [](StreamFields& s, engine::EngineMatch match) {
         engine::Matches one;
         one.push_back(std::move(match));
-        PyItems items = items_from_matches(std::move(one), nullptr, s.scan->encoding());
+        if (one.front().kind != engine::EngineMatch::Kind::ScalarText)
+            s.taken_scopes.push_back(one.front().start);
+        PyItems items =
+            items_from_matches(std::move(one), nullptr, s.scan->encoding(), &s.scan->scopes());
         return single_result(items.front());
     });
 }
 
 Expected<PyRef> take_bytes(PyObject* self, PyObject*) {
-    return take_each(self, [](StreamFields&, engine::EngineMatch match) -> Expected<PyRef> {
+    return take_each(self, [](StreamFields& s, engine::EngineMatch match) -> Expected<PyRef> {
         PyRef bytes(PyBytes_FromStringAndSize(match.bytes.data(),
                                               static_cast<Py_ssize_t>(match.bytes.size())));
         if (!bytes) return PendingError::fetch();
-        return bytes;
+        auto found = match.kind == engine::EngineMatch::Kind::ScalarText
+                         ? nullptr
+                         : s.scan->scopes().of(match.start);
+        if (!found) return bytes;
+        s.taken_scopes.push_back(match.start);
+        const std::string& scope = *found;
+        PyRef declarations(
+            PyBytes_FromStringAndSize(scope.data(), static_cast<Py_ssize_t>(scope.size())));
+        if (!declarations) return PendingError::fetch();
+        PyRef pair(PyTuple_Pack(2, bytes.get(), declarations.get()));
+        if (!pair) return PendingError::fetch();
+        return pair;
     });
 }
 

@@ -152,19 +152,20 @@ Expected<PyRef> iterate(PyObject* self) {
 }
 
 Expected<PyRef> ambiguous_or(Expected<engine::EvalOutcome> scanned, xml::Encoding encoding,
-                             const path::CompiledPath& path) {
+                             const path::CompiledPath& path, const engine::MatchScopes& scopes) {
     if (!scanned.ok()) return std::move(scanned.error());
     engine::EvalOutcome& outcome = scanned.value();
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
-    return make_answer(
-        items_from_matches(std::move(std::get<engine::Matches>(outcome)), nullptr, encoding), path);
+    return make_answer(items_from_matches(std::move(std::get<engine::Matches>(outcome)), nullptr,
+                                          encoding, &scopes),
+                       path);
 }
 
 // The declarations a query by namespace relative to `item` reads its names
 // in, beside those its bytes hold; nothing for a query that tests none.
-Expected<std::string> scope_of(const PyItem& item, bool by_uri) {
-    if (!by_uri) return std::string();
+Expected<std::string> scope_of(const PyItem& item, bool namespaced) {
+    if (!namespaced) return std::string();
     DocumentHold hold;
     return declarations_around(item, hold);
 }
@@ -174,22 +175,24 @@ Expected<std::string> scope_of(const PyItem& item, bool by_uri) {
 Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path) {
     if (items.empty() || !items.front().is_element()) return make_answer({}, path);
     const PyItem& item = items.front();
-    auto declarations = scope_of(item, path.by_uri);
+    auto declarations = scope_of(item, path.namespaced);
     if (!declarations.ok()) return std::move(declarations.error());
     DocumentHold hold;
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
-    return ambiguous_or(
-        scan_unlocked(hold, text.bytes.size(),
-                      [&] {
-                          return whole
-                                     ? engine::evaluate_path(text.bytes, text.encoding, path, false)
-                                     : engine::evaluate_path_in_element(text.bytes, text.encoding,
-                                                                        path, declarations.value());
-                      }),
-        text.encoding, path);
+    engine::MatchScopes scopes;
+    return ambiguous_or(scan_unlocked(hold, text.bytes.size(),
+                                      [&] {
+                                          return whole ? engine::evaluate_path(
+                                                             text.bytes, text.encoding, path, false,
+                                                             nullptr, &scopes)
+                                                       : engine::evaluate_path_in_element(
+                                                             text.bytes, text.encoding, path,
+                                                             declarations.value(), &scopes);
+                                      }),
+                        text.encoding, path, scopes);
 }
 
 constexpr const char* path_only[] = {"path", "namespaces"};
@@ -237,28 +240,30 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     auto compiled = compiled_of(entries.value());
     if (compiled.empty() || items.empty() || !items.front().is_element())
         return results_of(entries.value(), std::vector<engine::Matches>(compiled.size()), nullptr,
-                          xml::Encoding::Utf8);
+                          xml::Encoding::Utf8, nullptr);
     const PyItem& item = items.front();
-    bool by_uri = false;
-    for (const path::CompiledPath* p : compiled) by_uri = by_uri || p->by_uri;
-    auto declarations = scope_of(item, by_uri);
+    bool namespaced = false;
+    for (const path::CompiledPath* p : compiled) namespaced = namespaced || p->namespaced;
+    auto declarations = scope_of(item, namespaced);
     if (!declarations.ok()) return std::move(declarations.error());
     DocumentHold hold;
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
+    engine::MatchScopes scopes;
     auto scanned = scan_unlocked(hold, text.bytes.size(), [&] {
-        return whole ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false)
+        return whole ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false, nullptr,
+                                              &scopes)
                      : engine::evaluate_paths_in_element(text.bytes, text.encoding, compiled,
-                                                         declarations.value());
+                                                         declarations.value(), &scopes);
     });
     if (!scanned.ok()) return std::move(scanned.error());
     engine::MultiOutcome& outcome = scanned.value();
     if (auto* ambiguous = std::get_if<engine::AmbiguousPath>(&outcome))
         return ambiguous_path_error(*ambiguous);
     return results_of(entries.value(), std::move(std::get<std::vector<engine::Matches>>(outcome)),
-                      nullptr, text.encoding);
+                      nullptr, text.encoding, &scopes);
 }
 
 }  // namespace

@@ -20,9 +20,12 @@ PyItem PyItem::text(std::string bytes) {
     return item;
 }
 
-PyItem PyItem::shared_element(std::string bytes, xml::Encoding encoding) {
+PyItem PyItem::shared_element(std::string bytes, xml::Encoding encoding,
+                              std::shared_ptr<const std::string> scope) {
     PyItem item;
-    item.value_ = SharedRef{std::make_shared<const std::string>(std::move(bytes)), encoding};
+    item.value_ = SharedRef{
+        std::make_shared<const SharedElement>(SharedElement{std::move(bytes), std::move(scope)}),
+        encoding};
     return item;
 }
 
@@ -93,18 +96,33 @@ void drop_references(PyItems& items) {
     dropped.swap(items);  // the Result is empty before any document goes
 }
 
-PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding) {
+PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding,
+                           const engine::MatchScopes* scopes) {
     PyItems items;
     items.reserve(matches.size());
     for (engine::EngineMatch& m : matches) {
+        std::shared_ptr<const std::string> scope;
+        if (scopes != nullptr && m.kind != engine::EngineMatch::Kind::ScalarText) [[unlikely]]
+            scope = scopes->of(m.start);
         switch (m.kind) {
             case engine::EngineMatch::Kind::ScalarText:
                 items.push_back(PyItem::text(std::move(m.bytes)));
                 break;
             case engine::EngineMatch::Kind::OwnedElement:
-                items.push_back(PyItem::shared_element(std::move(m.bytes), encoding));
+                items.push_back(
+                    PyItem::shared_element(std::move(m.bytes), encoding, std::move(scope)));
                 break;
             case engine::EngineMatch::Kind::ElementRange:
+                if (scope) [[unlikely]] {  // a slice cannot carry them: a copy does
+                    BufferView unused;     // a range is made only over bytes and str
+                    auto whole = read_any_document(document, unused);
+                    if (whole.ok()) {
+                        std::string bytes(whole.value().substr(m.start, m.end - m.start));
+                        items.push_back(
+                            PyItem::shared_element(std::move(bytes), encoding, std::move(scope)));
+                        break;
+                    }
+                }
                 items.push_back(m.has_leaf_text()
                                     ? PyItem::document_leaf(document, m.start, m.end,
                                                             m.leaf_text_offset, m.leaf_text_length,
@@ -118,7 +136,7 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::E
 
 Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
     if (const auto* shared = std::get_if<PyItem::SharedRef>(&item.value_))
-        return DocumentText{*shared->bytes, shared->encoding, false};
+        return DocumentText{shared->element->bytes, shared->encoding, false};
     const auto& ref = std::get<PyItem::DocumentRef>(item.value_);
     if (ref.whole) {
         // A buffer may change between two reads: the operation keeps its first.
@@ -141,6 +159,8 @@ Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
 }
 
 Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold) {
+    if (const auto* shared = std::get_if<PyItem::SharedRef>(&item.value_))
+        return shared->element->scope ? *shared->element->scope : std::string();
     const auto* ref = std::get_if<PyItem::DocumentRef>(&item.value_);
     if (ref == nullptr || ref->whole) return std::string();
     auto whole = read_any_document(ref->document.get(), hold.view);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/engine_match.hpp"
+#include "engine/match_scopes.hpp"
 #include "lib/document/document.hpp"
 #include "lib/support/pending_error.hpp"
 #include "lib/support/py_ref.hpp"
@@ -26,7 +27,10 @@ class PyItem {
     // An element carries the encoding of its document's text, so that every
     // later read of its bytes decodes as the scan did.
     static PyItem text(std::string bytes);
-    static PyItem shared_element(std::string bytes, xml::Encoding encoding);
+    // `scope`, when given: the namespace declarations in scope where the
+    // element was found (engine::EngineMatch::scope).
+    static PyItem shared_element(std::string bytes, xml::Encoding encoding,
+                                 std::shared_ptr<const std::string> scope = nullptr);
     static PyItem whole_document(PyObject* document);
     static PyItem document_slice(PyObject* document, std::uint64_t start, std::uint64_t end,
                                  xml::Encoding encoding);
@@ -72,9 +76,14 @@ class PyItem {
         std::uint16_t leaf_offset = 0;
         std::uint32_t leaf_length = no_leaf;
     };
-    // The bytes of a SharedBytes element, shared with an atomic count.
+    // The bytes of a SharedBytes element and the declarations in scope
+    // around it, shared with an atomic count.
+    struct SharedElement {
+        std::string bytes;
+        std::shared_ptr<const std::string> scope;
+    };
     struct SharedRef {
-        std::shared_ptr<const std::string> bytes;
+        std::shared_ptr<const SharedElement> element;
         xml::Encoding encoding = xml::Encoding::Utf8;
     };
     // Scalar text; SharedBytes; or a document reference.
@@ -92,16 +101,19 @@ bool may_be_in_cycles(const PyItems& items);
 void drop_references(PyItems& items);
 
 // Engine matches as items; ranges become slices of `document` (range mode).
-// Elements carry `encoding`, the encoding the scan read the document in.
-PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding);
+// Elements carry `encoding`, the encoding the scan read the document in, and
+// the namespace declarations `scopes` kept around them: an element with some
+// is a copy, which holds them.
+PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding,
+                           const engine::MatchScopes* scopes = nullptr);
 
 // The element's bytes and their encoding, valid while `hold` is held; a
 // ValueError when the document object can no longer be read.
 Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
 
-// The namespace declarations in scope around a slice's element, found by
-// walking its document up to it (a scan by namespace copies the elements it
-// finds with them instead); nothing for other items.
+// The namespace declarations in scope around an element: those its scan
+// kept, or, for a slice of a document found by a scan that kept none, those
+// a walk of its document up to it finds.
 Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold);
 
 // An item's text: a view of a scalar's own text, or the text read out of an

@@ -121,12 +121,13 @@ def stream_records(source: Source | Any, rows: str | Path,
     from .tables import _records, bind
 
     rows, columns = bind(rows, columns, namespaces)
-    for table in row_tables(source, rows, columns, recover, piece_size):
+    for table in row_tables(source, rows, columns, recover, piece_size, namespaces=namespaces):
         yield from _records(table)
 
 
 def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str | Path] | None,
-               recover: bool, piece_size: int, chunksize: int | None = None) -> Iterator[Table]:
+               recover: bool, piece_size: int, chunksize: int | None = None,
+               namespaces: Mapping[str, str] | None = None) -> Iterator[Table]:
     """The tables of the rows found in the document, `chunksize` rows each
     (the last may have fewer), or those each piece completed. A chunk's rows
     are held as their markup until it is full, then read as one table."""
@@ -137,11 +138,11 @@ def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str
         waiting += lists[0]
         if chunksize is None:
             if waiting:
-                yield _rows_table(waiting, encoding, columns)
+                yield _rows_table(waiting, encoding, columns, namespaces)
             waiting = []
             continue
         while len(waiting) >= chunksize:
-            yield _rows_table(waiting[:chunksize], encoding, columns)
+            yield _rows_table(waiting[:chunksize], encoding, columns, namespaces)
             del waiting[:chunksize]
     if waiting:
-        yield _rows_table(waiting, encoding, columns)
+        yield _rows_table(waiting, encoding, columns, namespaces)

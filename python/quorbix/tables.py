@@ -86,12 +86,13 @@ def _records(found: Table) -> list[dict[str, Any]]:
     return [dict(zip(names, row)) for row in zip(*(found.column(i) for i in range(len(names))))]
 
 
-def _rows_table(rows: list[bytes | tuple[bytes, bytes]], encoding: str, columns: Columns | None
-                ) -> Table:
+def _rows_table(rows: list[bytes | tuple[bytes, bytes]], encoding: str, columns: Columns | None,
+                namespaces: Namespaces | None = None) -> Table:
     """The table of rows a stream found, each an element's markup in
     `encoding`, or that and the namespace declarations in scope around it:
     the rows read as the grandchildren of a document of their own, in an
-    element that makes those declarations."""
+    element that makes those declarations. Under `namespaces`, the rows'
+    names are read by it (the wrapping elements in any namespace)."""
     declaration = b"" if encoding == "UTF-8" else f'<?xml version="1.0" encoding="{encoding}"?>'.encode()
     parts = [declaration, b"<_>"]
     scope = None
@@ -103,7 +104,9 @@ def _rows_table(rows: list[bytes | tuple[bytes, bytes]], encoding: str, columns:
             scope = declared
         parts.append(markup)
     parts.append(b"</_></_>" if scope is not None else b"</_>")
-    return _read(b"".join(parts), "_._.#.*", columns, False)
+    if namespaces is None:
+        return _read(b"".join(parts), "_._.#.*", columns, False)
+    return _read(b"".join(parts), compile("*:_.*:_.#.*:*", dict(namespaces)), columns, False)
 
 
 def read_xml(
@@ -138,7 +141,7 @@ def read_xml(
         return _frame(_read(document(source), rows, columns, recover), options)
     if not isinstance(chunksize, int) or isinstance(chunksize, bool) or chunksize < 1:
         raise ValueError("chunksize must be a positive int")
-    return _chunks(source, rows, columns, options, recover, chunksize)
+    return _chunks(source, rows, columns, options, recover, chunksize, namespaces)
 
 
 class _Options:
@@ -155,13 +158,14 @@ class _Options:
 
 
 def _chunks(source: Source, rows: str | Path, columns: Columns | None, options: _Options,
-            recover: bool, chunksize: int) -> Iterator[Any]:
+            recover: bool, chunksize: int, namespaces: Namespaces | None = None
+            ) -> Iterator[Any]:
     from .streams import PIECE_SIZE, row_tables
 
     pandas = _pandas()
     schema: dict[str, Any] | None = None
     start = 0
-    for found in row_tables(source, rows, columns, recover, PIECE_SIZE, chunksize):
+    for found in row_tables(source, rows, columns, recover, PIECE_SIZE, chunksize, namespaces):
         frame = _frame(found, options)
         if schema is None:
             schema = {name: _declared(options.dtype, name) or _nullable(pandas, frame[name],

@@ -321,13 +321,17 @@ TableOutcome read_table_of_children(std::string_view document, xml::Encoding enc
         if (auto table = read_children_in_one_walk(document, rows)) return std::move(*table);
     Matches row_matches;
     Table table;
-    auto elements = row_elements(document, encoding, rows, row_matches, table.structure);
+    MatchScopes scopes;
+    auto elements = row_elements(document, encoding, rows, row_matches, table.structure, &scopes);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     ColumnsByName columns(table);
-    NamedCells cells(encoding);
+    NamedCells cells(encoding, rows.namespaces.get());
     RowReread<NamedCells> reread(cells, encoding);
     xml::ProgressBudget progress;
+    std::size_t row = 0;
     for (std::string_view element : std::get<std::vector<std::string_view>>(elements)) {
+        while (row_matches[row].kind == EngineMatch::Kind::ScalarText) ++row;
+        cells.in_scope(scopes.text_of(row_matches[row++].start));
         if (!progress.go_on(element.size())) break;  // what was read is dropped
         reread.read(element);
         take_named(cells, columns);

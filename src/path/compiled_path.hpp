@@ -52,6 +52,7 @@ enum class AnswerShape : std::uint8_t { Single, List, Number };
 enum class FilterOp : std::uint8_t { Eq, Ne, Lt, Le, Gt, Ge, Like, NotLike };
 
 struct FilterExpr;
+class NamespaceMap;
 
 struct PathStep {
     StepKind kind = StepKind::ElementExact;
@@ -100,8 +101,10 @@ struct CompiledPath {
     FinalCapture final_capture = FinalCapture::Span;
     AnswerShape answer_shape = AnswerShape::Single;  // derived from steps and modifiers
     // Compiled under a namespace mapping: its scans keep the declarations in
-    // scope, and its matches carry them for every later read.
+    // scope, and its matches carry them for every later read. The mapping,
+    // by which a table names the columns it finds.
     bool namespaced = false;
+    std::shared_ptr<const NamespaceMap> namespaces;
 };
 
 using CompiledPathRef = std::shared_ptr<const CompiledPath>;

@@ -86,9 +86,16 @@ bool needs_scope(const std::vector<PathStep>& steps) {
     return false;
 }
 
+const std::string* NamespaceMap::prefix_of(std::string_view uri) const {
+    for (const auto& [prefix, bound] : bindings_)  // sorted: the empty prefix first
+        if (bound == uri) return &prefix;
+    return nullptr;
+}
+
 std::optional<PathError> bind_namespaces(CompiledPath& path, const NamespaceMap& map) {
     if (auto error = bind_steps(path.steps, map)) return error;
     path.namespaced = true;
+    path.namespaces = std::make_shared<const NamespaceMap>(map);
     return std::nullopt;
 }
 

@@ -24,6 +24,9 @@ class NamespaceMap {
     // the mapping says otherwise.
     const std::string* uri_of(std::string_view prefix) const;
     const std::vector<std::pair<std::string, std::string>>& bindings() const { return bindings_; }
+    // A prefix that stands for `uri` (the empty one first: a name in it is
+    // written unprefixed), or null.
+    const std::string* prefix_of(std::string_view uri) const;
     // The mapping as one text: the compiled-path cache keys on it.
     const std::string& key() const { return key_; }
 

@@ -331,8 +331,19 @@ def test_rows_found_by_unprefixed_steps_keep_their_ancestors_declarations(read):
     assert read({"p": "urn:u"}) == {"x": "1", "v": "2"}
 
 
-def test_declarations_copied_onto_a_row_are_no_columns():
+def test_columns_found_by_name_are_named_by_the_mapping():
+    # Declarations are no columns; a name in a namespace the mapping binds takes the
+    # mapping's prefix (none for its empty one, as pandas names them), however written.
     pandas = pytest.importorskip("pandas")
     peer = pandas.read_xml(io.StringIO(POM_DOC), xpath="//m:dependency", namespaces={"m": POM})
+    names = ["groupId", "artifactId", "version", "scope"]
+    frame = quorbix.read_xml(POM_DOC, "project.dependencies.dependency", namespaces={"": POM})
+    assert list(frame.columns) == list(peer.columns) == names
     frame = quorbix.read_xml(POM_DOC, "m:project.m:dependencies.m:dependency", namespaces={"m": POM})
-    assert list(frame.columns) == list(peer.columns) == ["groupId", "artifactId", "version", "scope"]
+    assert list(frame.columns) == ["m:" + name for name in names]
+    written = POM_DOC.replace("<dependency>", f'<q:dependency xmlns:q="{POM}">').replace(
+        "</dependency>", "</q:dependency>")
+    assert written != POM_DOC
+    streamed = quorbix.read_xml(written, "m:project.m:dependencies.m:dependency",
+                                namespaces={"m": POM}, chunksize=2)
+    assert list(next(streamed).columns) == ["m:" + name for name in names]

@@ -18,10 +18,12 @@
 #include "engine/element_text.hpp"
 #include "engine/name_test.hpp"
 #include "path/compiled_path.hpp"
+#include "path/namespace_map.hpp"
 #include "text/white_space.hpp"
 #include "xml/attribute_search.hpp"
 #include "xml/attributes.hpp"
 #include "xml/character_data.hpp"
+#include "xml/namespace_scope.hpp"
 
 namespace quorbix::engine {
 
@@ -92,16 +94,16 @@ class PlainCells {
     }
 
     // Whether a column still wants this child (its first of the name).
-    [[gnu::always_inline]] bool open_child(std::string_view name) {
+    [[gnu::always_inline]] bool open_child(const xml::XmlEvent& tag) {
         wanted_.clear();
         for (std::size_t i : child_columns_)
-            if (wants(i, name)) wanted_.push_back(i);
+            if (wants(i, tag.name())) wanted_.push_back(i);
         return !wanted_.empty();
     }
 
-    [[gnu::always_inline]] void empty_child(std::string_view name) {
+    [[gnu::always_inline]] void empty_child(const xml::XmlEvent& tag) {
         for (std::size_t i : child_columns_)
-            if (wants(i, name)) fill(i, {});
+            if (wants(i, tag.name())) fill(i, {});
     }
 
     void close_child(const ChildRead& child) {
@@ -137,7 +139,10 @@ class PlainCells {
 // A row's attributes and leaf children as (name, text) pairs, in document
 // order, names as written; the table's columns by name take a later pair of
 // a name over an earlier one, as pandas.read_xml does. Names and texts stay
-// views into the document where they read as written there.
+// views into the document where they read as written there. Under a
+// namespace mapping, a name in a namespace the mapping binds is written with
+// the mapping's prefix (unprefixed for its empty one), so that one element
+// written two ways is one column; namespace declarations are no columns.
 class NamedCells {
   public:
     struct Named {
@@ -145,7 +150,14 @@ class NamedCells {
         std::string own_name, own_text;  // their room, kept from row to row
     };
 
-    explicit NamedCells(xml::Encoding encoding = xml::Encoding::Utf8) : encoding_(encoding) {}
+    explicit NamedCells(xml::Encoding encoding = xml::Encoding::Utf8,
+                        const path::NamespaceMap* namespaces = nullptr)
+        : encoding_(encoding), namespaces_(namespaces) {}
+
+    // Under a mapping: the declarations in scope around the next row.
+    void in_scope(std::string_view declarations) {
+        if (namespaces_ != nullptr) around_ = declarations;
+    }
 
     std::size_t size() const { return count_; }
     const Named& operator[](std::size_t i) const { return cells_[i]; }
@@ -155,11 +167,16 @@ class NamedCells {
 
     void start_row(const xml::XmlEvent& tag) {
         clear();
+        if (namespaces_ != nullptr) {
+            scope_ = xml::NamespaceScope::declared(around_);
+            scope_.enter(tag, 1, encoding_);
+        }
         xml::AttributeIter attributes = xml::attributes(tag);
         xml::Attribute attribute;
         while (attributes.next(attribute)) {
             if (!attribute.ok) continue;
-            Named& cell = next(attribute.key);
+            if (namespaces_ != nullptr && declares(attribute.key)) continue;
+            Named& cell = next(attribute.key, true);
             if (encoding_ == xml::Encoding::Utf8 && xml::value_as_written(attribute.value)) {
                 cell.text = text::trim_white_space(attribute.value);
                 continue;
@@ -170,9 +187,15 @@ class NamedCells {
         }
     }
 
-    bool open_child(std::string_view) { return true; }
+    bool open_child(const xml::XmlEvent& tag) {
+        if (namespaces_ != nullptr) scope_.enter(tag, 2, encoding_);
+        return true;
+    }
 
-    void empty_child(std::string_view name) { next(name).text = {}; }
+    void empty_child(const xml::XmlEvent& tag) {
+        if (namespaces_ != nullptr) scope_.enter(tag, 2, encoding_);
+        next(tag.name()).text = {};
+    }
 
     void close_child(const ChildRead& child) {
         if (!child.leaf) return;  // an element with elements inside has no column
@@ -184,11 +207,32 @@ class NamedCells {
   private:
     // The next pair, its name set; a name that is not UTF-8 reads with
     // U+FFFD, in the pair's own room.
-    Named& next(std::string_view raw_name) {
+    Named& next(std::string_view raw_name, bool attribute = false) {
         if (count_ == cells_.size()) cells_.emplace_back();
         Named& cell = cells_[count_++];
         cell.name = xml::utf8_name(raw_name, encoding_, cell.own_name);
+        if (namespaces_ != nullptr) cell.name = mapped(cell.name, attribute, cell.own_name);
         return cell;
+    }
+
+    static bool declares(std::string_view key) {
+        return key == "xmlns" || key.starts_with("xmlns:");
+    }
+
+    // `name` with the mapping's prefix for its namespace; as written when
+    // the mapping binds none (or nothing declares its prefix).
+    std::string_view mapped(std::string_view name, bool attribute, std::string& room) const {
+        xml::NameNamespace ns =
+            attribute ? scope_.attribute_namespace(name) : scope_.element_namespace(name);
+        std::string_view local = xml::local_name(name);
+        if (!ns.known) return name;
+        if (ns.uri.empty()) return local;
+        const std::string* prefix = namespaces_->prefix_of(ns.uri);
+        if (prefix == nullptr) return name;
+        if (prefix->empty()) return local;
+        std::string written = *prefix + ":" + std::string(local);
+        room = std::move(written);
+        return room;
     }
 
     // The first `count_` are this row's; the rest keep their room. A deque,
@@ -196,6 +240,9 @@ class NamedCells {
     std::deque<Named> cells_;
     std::size_t count_ = 0;
     xml::Encoding encoding_;
+    const path::NamespaceMap* namespaces_;
+    std::string_view around_;
+    xml::NamespaceScope scope_;
 };
 
 }  // namespace quorbix::engine

@@ -32,7 +32,7 @@ class RowReread : public ElementVisitor {
             return cells_.reads_children();
         }
         if (depth == 1) {
-            child_open_ = cells_.open_child(tag.name());
+            child_open_ = cells_.open_child(tag);
             if (child_open_) child_ = {bytes_, tag.name(), lt, end, 0, 0, true, true, encoding_};
             stretches_ = 0;
         } else {
@@ -45,7 +45,7 @@ class RowReread : public ElementVisitor {
         if (depth == 0)
             cells_.start_row(tag);
         else if (depth == 1)
-            cells_.empty_child(tag.name());
+            cells_.empty_child(tag);
         else
             child_.leaf = child_.plain = false;
         return true;

@@ -89,7 +89,7 @@ class RowWalk {
             row_open_ = name_matches(row_step_, event.name());
             if (row_open_) open_row(event, lt);
         } else if (row_open_ && depth_ == row_depth_) {
-            child_open_ = cells_.open_child(event.name());
+            child_open_ = cells_.open_child(event);
             if (child_open_) child_ = {child_.bytes, event.name(), lt, end, 0, 0, true, true};
         } else {
             child_.leaf = child_.plain = false;  // an element inside the child
@@ -106,7 +106,7 @@ class RowWalk {
             return true;
         }
         if (row_open_ && depth_ == row_depth_)
-            cells_.empty_child(event.name());
+            cells_.empty_child(event);
         else
             child_.leaf = child_.plain = false;
         return false;

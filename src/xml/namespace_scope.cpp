@@ -27,14 +27,6 @@ void NamespaceScope::declare(std::string_view key, std::string_view raw_value, s
 }
 
 NameNamespace NamespaceScope::uri_of(std::string_view prefix) const {
-    if (found_at_ == changes_ && prefix == looked_up_) return found_;
-    found_ = search(prefix);
-    looked_up_ = prefix;
-    found_at_ = changes_;
-    return found_;
-}
-
-NameNamespace NamespaceScope::search(std::string_view prefix) const {
     if (prefix == "xml") return {xml_namespace};
     for (auto b = bindings_.rbegin(); b != bindings_.rend(); ++b) {
         if (b->prefix != prefix) continue;

@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "xml/byte_search.hpp"
 #include "xml/encoding/encoding.hpp"
 #include "xml/xml_event.hpp"
 
@@ -36,7 +35,9 @@ class NamespaceScope {
     void enter(const XmlEvent& tag, std::size_t depth, Encoding encoding) {
         while (!bindings_.empty() && bindings_.back().depth > depth) drop();
         std::string_view text = tag.attribute_text();
-        if (names_xmlns(text)) declare_all(text, depth, encoding);
+        // Most tags declare nothing: one search says so without reading them.
+        if (text.size() > 5 && text.find("xmlns") != std::string_view::npos)
+            declare_all(text, depth, encoding);
     }
 
     // The namespace of an element named `qualified`, or of an attribute: an
@@ -65,24 +66,12 @@ class NamespaceScope {
     static NamespaceScope declared(std::string_view declarations);
 
   private:
-    // Whether attributes may declare: most tags declare nothing, which an
-    // inline search for "xmlns" says without reading them.
-    static bool names_xmlns(std::string_view text) {
-        const char* end = text.data() + text.size();
-        for (const char* p = text.data(); end - p > 5; ++p) {
-            if ((p = find_byte(p, end, 'x')) == nullptr) return false;
-            if (starts_with(p, end, "xmlns")) return true;
-        }
-        return false;
-    }
-
     struct Binding {
         std::string prefix;  // empty: the default namespace
         std::string uri;     // empty: undeclared (xmlns="" or, in XML 1.1, xmlns:p="")
         std::size_t depth;   // one past the declaring element's; 0 for what a walk inherits
     };
     NameNamespace uri_of(std::string_view prefix) const;
-    NameNamespace search(std::string_view prefix) const;
     void drop() {
         bindings_.pop_back();
         ++changes_;
@@ -93,11 +82,6 @@ class NamespaceScope {
 
     std::vector<Binding> bindings_;  // innermost last
     std::uint64_t changes_ = 0;
-    // The prefix last looked up and what it stood for, while no declaration
-    // came or went: the elements a path matches mostly share one.
-    mutable std::string looked_up_;
-    mutable NameNamespace found_;
-    mutable std::uint64_t found_at_ = ~std::uint64_t{0};
 };
 
 }  // namespace quorbix::xml

@@ -95,7 +95,7 @@ void Machine::filter(std::uint32_t state, const XmlEvent& event, bool single, St
     const ComponentPlan& plan = *states_[state].plan;
     const path::FilterExpr& f = *plan.step->filter;
     if (plan.filter == FilterStrategy::StartTag) {  // decided on the live tag
-        bool holds = attribute_value(event, f.lhs[0], answers_.encoding(), scope(), scratch_) &&
+        bool holds = attribute_value(event, f.lhs[0], answers_.encoding(), &scope_, scratch_) &&
                      path::filter_compare(scratch_, f.op, f.value);
         if (holds) select(state, event, single, stop);
         return;
@@ -146,7 +146,7 @@ void Machine::decide_streamed(const Action& action, std::uint64_t start, std::ui
             s.path, [&] { return leaf ? this->leaf(start, end, leaf_text) : element(start, end); },
             [&] { return text_of(bytes, leaf_text, leaf); });
     } else if (holds && s.plan->next_ask == NextAsk::Attribute) {
-        if (attribute_value(start_tag_at(start, end), *s.plan->next, answers_.encoding(), scope(),
+        if (attribute_value(start_tag_at(start, end), *s.plan->next, answers_.encoding(), &scope_,
                             scratch_))
             answers_.emit(s.path, EngineMatch::scalar(scratch_));
     }

@@ -216,9 +216,6 @@ class Machine {
         s.stop = stop;
         return s;
     }
-    // The declarations in scope, for the name tests; null when no path
-    // tests namespaces.
-    const xml::NamespaceScope* scope() const { return scoped_ ? &scope_ : nullptr; }
     // An element's name as the name test reads it: UTF-8.
     std::string_view tested_name(std::string_view raw) {
         if (!answers_.decodes_names()) return raw;

@@ -7,11 +7,13 @@
 // nothing here.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace quorbix::engine {
 
@@ -19,24 +21,51 @@ class MatchScopes {
   public:
     // The declarations, as start-tag attributes (xml::NamespaceScope), of
     // the element that starts at `start`; one text is shared by the elements
-    // of one scope.
-    void keep(std::uint64_t start, std::shared_ptr<const std::string> declarations) {
-        by_start_.insert_or_assign(start, std::move(declarations));
+    // of one scope. Elements come mostly in document order.
+    void keep(std::uint64_t start, const std::shared_ptr<const std::string>& declarations) {
+        if (texts_.empty() || texts_.back() != declarations) texts_.push_back(declarations);
+        sorted_ = sorted_ && (by_start_.empty() || by_start_.back().first < start);
+        by_start_.emplace_back(start, static_cast<std::uint32_t>(texts_.size() - 1));
     }
     // Those of the element at `start`: null when none are in scope there.
     std::shared_ptr<const std::string> of(std::uint64_t start) const {
-        auto found = by_start_.find(start);
-        return found == by_start_.end() ? nullptr : found->second;
+        const auto* found = find(start);
+        return found == nullptr ? nullptr : texts_[found->second];
     }
     std::string_view text_of(std::uint64_t start) const {
-        auto found = by_start_.find(start);
-        return found == by_start_.end() ? std::string_view() : std::string_view(*found->second);
+        const auto* found = find(start);
+        return found == nullptr ? std::string_view() : std::string_view(*texts_[found->second]);
     }
-    // An element taken away (a stream's) needs them no more.
-    void forget(std::uint64_t start) { by_start_.erase(start); }
+    // Elements taken away (a stream's) need them no more: those before
+    // `start` are dropped.
+    void forget_before(std::uint64_t start) {
+        order();
+        auto first = std::lower_bound(by_start_.begin(), by_start_.end(),
+                                      std::pair<std::uint64_t, std::uint32_t>{start, 0});
+        by_start_.erase(by_start_.begin(), first);
+        if (by_start_.empty()) texts_.clear();
+    }
 
   private:
-    std::unordered_map<std::uint64_t, std::shared_ptr<const std::string>> by_start_;
+    using Entry = std::pair<std::uint64_t, std::uint32_t>;
+
+    void order() const {
+        if (sorted_) return;
+        std::stable_sort(by_start_.begin(), by_start_.end(),
+                         [](const Entry& a, const Entry& b) { return a.first < b.first; });
+        sorted_ = true;
+    }
+    const Entry* find(std::uint64_t start) const {
+        order();
+        auto found =
+            std::lower_bound(by_start_.begin(), by_start_.end(), start,
+                             [](const Entry& entry, std::uint64_t at) { return entry.first < at; });
+        return found == by_start_.end() || found->first != start ? nullptr : &*found;
+    }
+
+    std::vector<std::shared_ptr<const std::string>> texts_;
+    mutable std::vector<Entry> by_start_;
+    mutable bool sorted_ = true;
 };
 
 }  // namespace quorbix::engine

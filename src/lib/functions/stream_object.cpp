@@ -17,6 +17,7 @@
 //   error()      raises the ambiguity that stopped the scan, if one did
 // The pieces are read as the document's first bytes say, or as UTF-8 when
 // `utf8` is true (the caller transcoded them).
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,8 +42,7 @@ struct StreamFields {
     bool utf8 = false;
     std::string first;  // the document's first bytes, until they say how it is encoded
     std::unique_ptr<engine::StreamedPaths> scan;
-    bool busy = false;                        // a feed is under way without the lock
-    std::vector<std::uint64_t> taken_scopes;  // where the elements taken now start
+    bool busy = false;  // a feed is under way without the lock
 };
 
 struct StreamObject {
@@ -136,6 +136,16 @@ engine::Matches ready(StreamFields& s, std::size_t e) {
 }
 
 // One list per path of what `make` makes of each match ready.
+// What was taken holds the declarations around it now: the scan keeps those
+// of the element matches it still holds, and of none before them.
+void forget_taken_scopes(engine::StreamedPaths& scan) {
+    std::uint64_t held = ~std::uint64_t{0};
+    for (const engine::Matches& list : scan.found())
+        for (const engine::EngineMatch& m : list)
+            if (m.kind != engine::EngineMatch::Kind::ScalarText) held = std::min(held, m.start);
+    scan.scopes().forget_before(held);
+}
+
 template <class Make>
 Expected<PyRef> take_each(PyObject* self, Make make) {
     StreamFields& s = as_stream(self);
@@ -153,10 +163,7 @@ Expected<PyRef> take_each(PyObject* self, Make make) {
         }
         PyList_SetItem(lists.get(), static_cast<Py_ssize_t>(p), list.release());
     }
-    // What was taken holds the declarations around it now: the scan keeps
-    // no more than the matches it still holds.
-    for (std::uint64_t start : s.taken_scopes) s.scan->scopes().forget(start);
-    s.taken_scopes.clear();
+    if (s.scan) forget_taken_scopes(*s.scan);
     return lists;
 }
 
@@ -164,8 +171,6 @@ Expected<PyRef> take(PyObject* self, PyObject*) {
     return take_each(self, [](StreamFields& s, engine::EngineMatch match) {
         engine::Matches one;
         one.push_back(std::move(match));
-        if (one.front().kind != engine::EngineMatch::Kind::ScalarText)
-            s.taken_scopes.push_back(one.front().start);
         PyItems items =
             items_from_matches(std::move(one), nullptr, s.scan->encoding(), &s.scan->scopes());
         return single_result(items.front());
@@ -181,7 +186,6 @@ Expected<PyRef> take_bytes(PyObject* self, PyObject*) {
                          ? nullptr
                          : s.scan->scopes().of(match.start);
         if (!found) return bytes;
-        s.taken_scopes.push_back(match.start);
         const std::string& scope = *found;
         PyRef declarations(
             PyBytes_FromStringAndSize(scope.data(), static_cast<Py_ssize_t>(scope.size())));

@@ -14,6 +14,21 @@ namespace quorbix::lib {
 // A Result of millions of items holds millions of these: every byte counts.
 static_assert(sizeof(PyItem) <= 40);
 
+namespace {
+
+// The document a reference reads, and the declarations in scope around its
+// element (empty when it refers to the document itself).
+PyObject* document_of(PyObject* referred) {
+    return PyTuple_Check(referred) ? PyTuple_GetItem(referred, 0) : referred;
+}
+std::string_view declarations_of(PyObject* referred) {
+    if (!PyTuple_Check(referred)) return {};
+    PyObject* declarations = PyTuple_GetItem(referred, 1);
+    return {PyBytes_AsString(declarations), static_cast<std::size_t>(PyBytes_Size(declarations))};
+}
+
+}  // namespace
+
 PyItem PyItem::text(std::string bytes) {
     PyItem item;
     item.value_ = std::move(bytes);
@@ -83,10 +98,11 @@ int visit_references(const PyItems& items, visitproc visit, void* arg) {
 bool may_be_in_cycles(const PyItems& items) {
     PyObject* seen = nullptr;  // the items of a Result mostly share one document
     for (const PyItem& item : items) {
-        PyObject* document = item.document();
-        if (document == nullptr || document == seen) continue;
+        PyObject* referred = item.document();
+        if (referred == nullptr || referred == seen) continue;
+        PyObject* document = document_of(referred);
         if (!PyBytes_CheckExact(document) && !PyUnicode_CheckExact(document)) return true;
-        seen = document;
+        seen = referred;
     }
     return false;
 }
@@ -100,6 +116,9 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::E
                            const engine::MatchScopes* scopes) {
     PyItems items;
     items.reserve(matches.size());
+    // The pair the slices of one scope refer to, made once for them all.
+    const std::string* paired = nullptr;
+    PyRef pair;
     for (engine::EngineMatch& m : matches) {
         std::shared_ptr<const std::string> scope;
         if (scopes != nullptr && m.kind != engine::EngineMatch::Kind::ScalarText) [[unlikely]]
@@ -113,8 +132,16 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::E
                     PyItem::shared_element(std::move(m.bytes), encoding, std::move(scope)));
                 break;
             case engine::EngineMatch::Kind::ElementRange:
-                if (scope) [[unlikely]] {  // a slice cannot carry them: a copy does
-                    BufferView unused;     // a range is made only over bytes and str
+                if (scope && scope.get() != paired) [[unlikely]] {
+                    PyRef declarations(PyBytes_FromStringAndSize(
+                        scope->data(), static_cast<Py_ssize_t>(scope->size())));
+                    pair = declarations ? PyRef(PyTuple_Pack(2, document, declarations.get()))
+                                        : PyRef();
+                    if (!pair) PyErr_Clear();  // out of memory: the slices copy their scope
+                    paired = scope.get();
+                }
+                if (scope && !pair) [[unlikely]] {
+                    BufferView unused;  // a range is made only over bytes and str
                     auto whole = read_any_document(document, unused);
                     if (whole.ok()) {
                         std::string bytes(whole.value().substr(m.start, m.end - m.start));
@@ -123,11 +150,12 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::E
                         break;
                     }
                 }
+                PyObject* referred = scope ? pair.get() : document;
                 items.push_back(m.has_leaf_text()
-                                    ? PyItem::document_leaf(document, m.start, m.end,
+                                    ? PyItem::document_leaf(referred, m.start, m.end,
                                                             m.leaf_text_offset, m.leaf_text_length,
                                                             encoding)
-                                    : PyItem::document_slice(document, m.start, m.end, encoding));
+                                    : PyItem::document_slice(referred, m.start, m.end, encoding));
                 break;
         }
     }
@@ -150,7 +178,7 @@ Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
         return text;
     }
     // Slices are made only over bytes and str documents that are not UTF-16.
-    auto whole = read_any_document(ref.document.get(), hold.view);
+    auto whole = read_any_document(document_of(ref.document.get()), hold.view);
     if (!whole.ok()) return std::move(whole.error());
     std::string_view bytes = whole.value();
     if (ref.start > ref.end || ref.end > bytes.size())
@@ -163,6 +191,8 @@ Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold
         return shared->element->scope ? *shared->element->scope : std::string();
     const auto* ref = std::get_if<PyItem::DocumentRef>(&item.value_);
     if (ref == nullptr || ref->whole) return std::string();
+    if (PyTuple_Check(ref->document.get()))
+        return std::string(declarations_of(ref->document.get()));
     auto whole = read_any_document(ref->document.get(), hold.view);
     if (!whole.ok()) return std::move(whole.error());
     return scan_unlocked(hold, ref->start, [&] {
@@ -181,7 +211,7 @@ Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold, std
     scratch.clear();
     if (item.is_leaf()) {  // its text is where the scan found it: no tag is read again
         const auto& ref = std::get<PyItem::DocumentRef>(item.value_);
-        auto document = read_any_document(ref.document.get(), hold.view);
+        auto document = read_any_document(document_of(ref.document.get()), hold.view);
         if (!document.ok()) return std::move(document.error());
         std::uint64_t begin = ref.start + ref.leaf_offset;
         if (begin + ref.leaf_length > std::min<std::uint64_t>(ref.end, document.value().size()))

@@ -66,6 +66,9 @@ class PyItem {
     static constexpr std::uint32_t no_leaf = engine::EngineMatch::no_leaf_text;
 
     // A strong reference to a document object, and the element's place in it.
+    // An element found in the scope of namespace declarations refers to a
+    // pair (the document, the declarations as bytes) instead, which the
+    // elements of one scope share.
     struct DocumentRef {
         PyRef document;
         std::uint64_t start = 0, end = 0;  // DocumentSlice: [start, end) of the document

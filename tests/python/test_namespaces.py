@@ -230,8 +230,9 @@ def test_atom_written_any_way_answers_alike(doc):
     assert quorbix.get(doc, "feed.entry.#.title", namespaces={"": ATOM}) == ["First", "Second"]
     columns = {"title": "a:title", "href": "a:link.@href", "id": "a:id"}
     assert quorbix.table(doc, entry, columns, namespaces=ns).column("title") == ["First", "Second"]
-    assert quorbix.read_xml(doc, entry, columns, namespaces=ns).to_dict("list") == {
-        "title": ["First", "Second"], "href": ["https://e/1", "https://e/2"], "id": ["urn:1", "urn:2"]}
+    assert quorbix.records(doc, entry, columns, namespaces=ns) == [
+        {"title": "First", "href": "https://e/1", "id": "urn:1"},
+        {"title": "Second", "href": "https://e/2", "id": "urn:2"}]
 
 
 def test_maven_pom_read_by_its_default_namespace():

@@ -27,6 +27,7 @@ class MatchScopes {
         sorted_ = sorted_ && (by_start_.empty() || by_start_.back().first < start);
         by_start_.emplace_back(start, static_cast<std::uint32_t>(texts_.size() - 1));
     }
+    bool empty() const { return by_start_.empty(); }
     // Those of the element at `start`: null when none are in scope there.
     std::shared_ptr<const std::string> of(std::uint64_t start) const {
         const auto* found = find(start);

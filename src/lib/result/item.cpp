@@ -112,8 +112,27 @@ void drop_references(PyItems& items) {
     dropped.swap(items);  // the Result is empty before any document goes
 }
 
-PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding,
-                           const engine::MatchScopes* scopes) {
+namespace {
+
+// A match as an item; an element refers to `document` (a slice of it in
+// range mode), or to the pair of it and the declarations around it.
+PyItem item_of(engine::EngineMatch& m, PyObject* document, xml::Encoding encoding) {
+    switch (m.kind) {
+        case engine::EngineMatch::Kind::ScalarText:
+            return PyItem::text(std::move(m.bytes));
+        case engine::EngineMatch::Kind::OwnedElement:
+            return PyItem::shared_element(std::move(m.bytes), encoding);
+        case engine::EngineMatch::Kind::ElementRange:
+            break;
+    }
+    return m.has_leaf_text() ? PyItem::document_leaf(document, m.start, m.end, m.leaf_text_offset,
+                                                     m.leaf_text_length, encoding)
+                             : PyItem::document_slice(document, m.start, m.end, encoding);
+}
+
+// The items of a scan that kept the declarations around its element matches.
+PyItems scoped_items(engine::Matches&& matches, PyObject* document, xml::Encoding encoding,
+                     const engine::MatchScopes& scopes) {
     PyItems items;
     items.reserve(matches.size());
     // The pair the slices of one scope refer to, made once for them all.
@@ -121,44 +140,43 @@ PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::E
     PyRef pair;
     for (engine::EngineMatch& m : matches) {
         std::shared_ptr<const std::string> scope;
-        if (scopes != nullptr && m.kind != engine::EngineMatch::Kind::ScalarText) [[unlikely]]
-            scope = scopes->of(m.start);
-        switch (m.kind) {
-            case engine::EngineMatch::Kind::ScalarText:
-                items.push_back(PyItem::text(std::move(m.bytes)));
-                break;
-            case engine::EngineMatch::Kind::OwnedElement:
-                items.push_back(
-                    PyItem::shared_element(std::move(m.bytes), encoding, std::move(scope)));
-                break;
-            case engine::EngineMatch::Kind::ElementRange:
-                if (scope && scope.get() != paired) [[unlikely]] {
-                    PyRef declarations(PyBytes_FromStringAndSize(
-                        scope->data(), static_cast<Py_ssize_t>(scope->size())));
-                    pair = declarations ? PyRef(PyTuple_Pack(2, document, declarations.get()))
-                                        : PyRef();
-                    if (!pair) PyErr_Clear();  // out of memory: the slices copy their scope
-                    paired = scope.get();
-                }
-                if (scope && !pair) [[unlikely]] {
-                    BufferView unused;  // a range is made only over bytes and str
-                    auto whole = read_any_document(document, unused);
-                    if (whole.ok()) {
-                        std::string bytes(whole.value().substr(m.start, m.end - m.start));
-                        items.push_back(
-                            PyItem::shared_element(std::move(bytes), encoding, std::move(scope)));
-                        break;
-                    }
-                }
-                PyObject* referred = scope ? pair.get() : document;
-                items.push_back(m.has_leaf_text()
-                                    ? PyItem::document_leaf(referred, m.start, m.end,
-                                                            m.leaf_text_offset, m.leaf_text_length,
-                                                            encoding)
-                                    : PyItem::document_slice(referred, m.start, m.end, encoding));
-                break;
+        if (m.kind != engine::EngineMatch::Kind::ScalarText) scope = scopes.of(m.start);
+        if (!scope) {
+            items.push_back(item_of(m, document, encoding));
+        } else if (m.kind == engine::EngineMatch::Kind::OwnedElement) {
+            items.push_back(PyItem::shared_element(std::move(m.bytes), encoding, std::move(scope)));
+        } else {
+            if (scope.get() != paired) {
+                PyRef declarations(PyBytes_FromStringAndSize(
+                    scope->data(), static_cast<Py_ssize_t>(scope->size())));
+                pair =
+                    declarations ? PyRef(PyTuple_Pack(2, document, declarations.get())) : PyRef();
+                paired = scope.get();
+            }
+            if (pair) {
+                items.push_back(item_of(m, pair.get(), encoding));
+                continue;
+            }
+            PyErr_Clear();      // out of memory: the slice is copied with its scope
+            BufferView unused;  // a range is made only over bytes and str
+            auto whole = read_any_document(document, unused);
+            std::string bytes;
+            if (whole.ok()) bytes = whole.value().substr(m.start, m.end - m.start);
+            items.push_back(PyItem::shared_element(std::move(bytes), encoding, std::move(scope)));
         }
     }
+    return items;
+}
+
+}  // namespace
+
+PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding,
+                           const engine::MatchScopes* scopes) {
+    if (scopes != nullptr && !scopes->empty()) [[unlikely]]
+        return scoped_items(std::move(matches), document, encoding, *scopes);
+    PyItems items;
+    items.reserve(matches.size());
+    for (engine::EngineMatch& m : matches) items.push_back(item_of(m, document, encoding));
     return items;
 }
 

@@ -27,7 +27,8 @@ struct Node {
 // Builds the tree of one element: its nodes, the element first.
 class TreeReader : public ElementVisitor {
   public:
-    explicit TreeReader(xml::Encoding encoding) : encoding_(encoding) {}
+    TreeReader(xml::Encoding encoding, const xml::Entities* entities)
+        : encoding_(encoding), entities_(entities) {}
 
     std::vector<Node> take() { return std::move(nodes_); }
 
@@ -45,7 +46,7 @@ class TreeReader : public ElementVisitor {
         return true;
     }
     bool text(std::string_view raw, std::size_t) {
-        xml::append_character_data(raw, encoding_, nodes_[open_.back()].text);
+        xml::append_character_data(raw, encoding_, nodes_[open_.back()].text, entities_);
         return true;
     }
     bool cdata(std::string_view content, std::size_t) {
@@ -57,23 +58,26 @@ class TreeReader : public ElementVisitor {
     void add(const xml::XmlEvent& tag) {
         Node node;
         node.name = xml::utf8_name(tag.name(), encoding_, scratch_);
-        for_each_attribute(tag, encoding_, [&](std::string_view name, std::string value) {
-            std::string key = "@";
-            key += name;
-            node.attributes.emplace_back(std::move(key), std::move(value));
-        });
+        for_each_attribute(tag, encoding_, entities_,
+                           [&](std::string_view name, std::string value) {
+                               std::string key = "@";
+                               key += name;
+                               node.attributes.emplace_back(std::move(key), std::move(value));
+                           });
         if (!open_.empty()) nodes_[open_.back()].children.push_back(nodes_.size());
         nodes_.push_back(std::move(node));
     }
 
     xml::Encoding encoding_;
+    const xml::Entities* entities_;
     std::vector<Node> nodes_;
     std::vector<std::size_t> open_;  // the open elements' nodes, innermost last
     std::string scratch_;
 };
 
-std::vector<Node> read_tree(std::string_view element, xml::Encoding encoding) {
-    TreeReader reader(encoding);
+std::vector<Node> read_tree(std::string_view element, xml::Encoding encoding,
+                            const xml::Entities* entities) {
+    TreeReader reader(encoding, entities);
     walk_element(element, encoding, reader);
     return reader.take();
 }
@@ -231,8 +235,9 @@ void append_json_string(std::string& out, std::string_view utf8) {
     out += '"';
 }
 
-std::string element_json(std::string_view element, xml::Encoding encoding) {
-    return JsonWriter(read_tree(element, encoding)).write();
+std::string element_json(std::string_view element, xml::Encoding encoding,
+                         const xml::Entities* entities) {
+    return JsonWriter(read_tree(element, encoding, entities)).write();
 }
 
 }  // namespace quorbix::engine

@@ -11,11 +11,17 @@
 
 #include "xml/encoding/encoding.hpp"
 
+namespace quorbix::xml {
+class Entities;
+}
+
 namespace quorbix::engine {
 
-// The JSON text of the first element in `element` (bytes in `encoding`),
-// built and written without recursion, however deep the element.
-std::string element_json(std::string_view element, xml::Encoding encoding);
+// The JSON text of the first element in `element` (bytes in `encoding`, of a
+// document that declares `entities`), built and written without recursion,
+// however deep the element.
+std::string element_json(std::string_view element, xml::Encoding encoding,
+                         const xml::Entities* entities = nullptr);
 
 // Appends `utf8` to `out` as a JSON string, quotes included.
 void append_json_string(std::string& out, std::string_view utf8);

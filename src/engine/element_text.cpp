@@ -17,10 +17,11 @@ namespace {
 // says it.
 class TextOf : public ElementVisitor {
   public:
-    TextOf(xml::Encoding encoding, std::string& out) : encoding_(encoding), out_(out) {}
+    TextOf(xml::Encoding encoding, const xml::Entities* entities, std::string& out)
+        : encoding_(encoding), entities_(entities), out_(out) {}
 
     bool text(std::string_view raw, std::size_t) {
-        xml::append_character_data(raw, encoding_, out_);
+        xml::append_character_data(raw, encoding_, out_, entities_);
         return true;
     }
     bool cdata(std::string_view content, std::size_t) {
@@ -30,6 +31,7 @@ class TextOf : public ElementVisitor {
 
   private:
     xml::Encoding encoding_;
+    const xml::Entities* entities_;
     std::string& out_;
 };
 
@@ -48,26 +50,28 @@ struct FirstChild : ElementVisitor {
 
 }  // namespace
 
-std::string item_text(std::string_view bytes, xml::Encoding encoding) {
+std::string item_text(std::string_view bytes, xml::Encoding encoding,
+                      const xml::Entities* entities) {
     std::string text;
-    TextOf visitor(encoding, text);
+    TextOf visitor(encoding, entities, text);
     walk_element(bytes, encoding, visitor);
     return text;
 }
 
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
-                     std::string& value) {
+                     std::string& value, const xml::Entities* entities) {
     std::optional<std::string_view> found = xml::find_attribute(tag, name, encoding);
     if (!found) return false;
     value.clear();
-    xml::append_attribute_value(*found, encoding, value);
+    xml::append_attribute_value(*found, encoding, value, entities);
     return true;
 }
 
 bool attribute_value(const xml::XmlEvent& tag, const path::PathStep& step, xml::Encoding encoding,
-                     const xml::NamespaceScope* scope, std::string& value) {
+                     const xml::NamespaceScope* scope, std::string& value,
+                     const xml::Entities* entities) {
     if (!step.by_uri) [[likely]]
-        return attribute_value(tag, step.name, encoding, value);
+        return attribute_value(tag, step.name, encoding, value, entities);
     xml::AttributeIter it = xml::attributes(tag);
     xml::Attribute attribute;
     std::string scratch;
@@ -83,7 +87,7 @@ bool attribute_value(const xml::XmlEvent& tag, const path::PathStep& step, xml::
         }
         if (!ns.known || ns.uri != step.uri) continue;
         value.clear();
-        xml::append_attribute_value(attribute.value, encoding, value);
+        xml::append_attribute_value(attribute.value, encoding, value, entities);
         return true;
     }
     return false;

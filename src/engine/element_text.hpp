@@ -16,35 +16,39 @@
 namespace quorbix::engine {
 
 // The text of the first element in `bytes`, which are in `encoding`; empty
-// for a self-closing one.
-std::string item_text(std::string_view bytes, xml::Encoding encoding);
+// for a self-closing one. Given `entities`, those its document declares are
+// read in place of their references, here and in the reads below.
+std::string item_text(std::string_view bytes, xml::Encoding encoding,
+                      const xml::Entities* entities = nullptr);
 
 // The value of the attribute `name` names: the key that equals the name, else
 // (for a name without ':') the first key whose local part equals it. Keys
 // and values are read in `encoding`, the value as `append_attribute_value`
 // reads it. False when absent.
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
-                     std::string& value);
+                     std::string& value, const xml::Entities* entities = nullptr);
 
 // The value of the attribute an attribute step names: by name as above, or,
 // for a step bound to a namespace, the first attribute in that namespace
 // (an unprefixed one is in none) with that local name, its prefix read in
 // `scope` (null where the scan keeps none: only unprefixed ones match).
 bool attribute_value(const xml::XmlEvent& tag, const path::PathStep& step, xml::Encoding encoding,
-                     const xml::NamespaceScope* scope, std::string& value);
+                     const xml::NamespaceScope* scope, std::string& value,
+                     const xml::Entities* entities = nullptr);
 
 // Calls `each(name, value)` for each well-formed attribute of `tag`, in
 // order: the name as written, in UTF-8; the value as
 // `xml::append_attribute_value` reads it, in UTF-8.
 template <class Each>
-void for_each_attribute(const xml::XmlEvent& tag, xml::Encoding encoding, Each each) {
+void for_each_attribute(const xml::XmlEvent& tag, xml::Encoding encoding,
+                        const xml::Entities* entities, Each each) {
     std::string scratch;
     xml::AttributeIter it = xml::attributes(tag);
     xml::Attribute attribute;
     while (it.next(attribute)) {
         if (!attribute.ok) continue;
         std::string value;
-        xml::append_attribute_value(attribute.value, encoding, value);
+        xml::append_attribute_value(attribute.value, encoding, value, entities);
         each(xml::utf8_name(attribute.key, encoding, scratch), std::move(value));
     }
 }

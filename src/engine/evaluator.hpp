@@ -2,6 +2,7 @@
 // in one forward pass, with no tree.
 #pragma once
 
+#include <memory>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "engine/match_scopes.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/entities.hpp"
 #include "xml/structure_check.hpp"
 
 namespace quorbix::engine {
@@ -22,7 +24,8 @@ namespace quorbix::engine {
 // fed every tag of the document (xml::StructureCheck), read by the scan
 // itself as far as it goes. `scopes`, when given, takes the namespace
 // declarations in scope around the element matches of a path compiled
-// under a namespace mapping.
+// under a namespace mapping, and the entities the document's DOCTYPE
+// declares, which are read in its texts and values.
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
                           const path::CompiledPath& path, bool range_mode,
                           xml::StructureCheck* check = nullptr, MatchScopes* scopes = nullptr);
@@ -31,11 +34,13 @@ EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
 // tested against the first component (a terminal reads the element itself);
 // every match is copied. Its names are read in the namespace declarations
 // `declarations` makes (start-tag attributes: those in scope where the
-// element was found, which its bytes do not hold).
+// element was found, which its bytes do not hold), and its texts with the
+// `entities` its document declares.
 EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding encoding,
                                      const path::CompiledPath& path,
                                      std::string_view declarations = {},
-                                     MatchScopes* scopes = nullptr);
+                                     MatchScopes* scopes = nullptr,
+                                     std::shared_ptr<const xml::Entities> entities = nullptr);
 
 // Several paths over one document in one pass: one list of matches per path,
 // in the order of `paths`, each after its own modifiers; or AmbiguousPath
@@ -51,6 +56,7 @@ MultiOutcome evaluate_paths(std::string_view document, xml::Encoding encoding,
 MultiOutcome evaluate_paths_in_element(std::string_view element, xml::Encoding encoding,
                                        const std::vector<const path::CompiledPath*>& paths,
                                        std::string_view declarations = {},
-                                       MatchScopes* scopes = nullptr);
+                                       MatchScopes* scopes = nullptr,
+                                       std::shared_ptr<const xml::Entities> entities = nullptr);
 
 }  // namespace quorbix::engine

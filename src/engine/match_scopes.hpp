@@ -1,7 +1,9 @@
-// The namespace declarations in scope around the elements a scan found,
-// where the scan kept them (a path compiled under a namespace mapping): every
-// later read of such an element (a query relative to it, a table's cells)
-// reads its names in them. Kept beside the matches, by where each element
+// What is in scope around the matches a scan found, which their bytes do not
+// hold: the general entities the document declares, and the namespace
+// declarations around each element, where the scan kept them (a path
+// compiled under a namespace mapping). Every later read of a match (its text,
+// a query relative to it, a table's cells) reads its references and names in
+// them. Declarations are kept beside the matches, by where each element
 // starts in the scanned bytes, so that a match stays as small as a scan
 // without namespaces needs it, and a modifier that reorders matches changes
 // nothing here.
@@ -14,6 +16,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "xml/entities.hpp"
 
 namespace quorbix::engine {
 
@@ -28,6 +32,12 @@ class MatchScopes {
         by_start_.emplace_back(start, static_cast<std::uint32_t>(texts_.size() - 1));
     }
     bool empty() const { return by_start_.empty(); }
+    // The general entities the scanned document declares (null when it
+    // declares none): every later read of its matches' texts reads them.
+    const std::shared_ptr<const xml::Entities>& entities() const { return entities_; }
+    void use_entities(std::shared_ptr<const xml::Entities> entities) {
+        entities_ = std::move(entities);
+    }
     // Those of the element at `start`: null when none are in scope there.
     std::shared_ptr<const std::string> of(std::uint64_t start) const {
         const auto* found = find(start);
@@ -67,6 +77,7 @@ class MatchScopes {
     std::vector<std::shared_ptr<const std::string>> texts_;
     mutable std::vector<Entry> by_start_;
     mutable bool sorted_ = true;
+    std::shared_ptr<const xml::Entities> entities_;
 };
 
 }  // namespace quorbix::engine

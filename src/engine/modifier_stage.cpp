@@ -17,14 +17,16 @@ namespace {
 
 using path::Modifier;
 
-// The scanned bytes ElementRange matches point into, and their encoding.
+// The scanned bytes ElementRange matches point into, their encoding and the
+// entities their document declares.
 struct Document {
     std::string_view bytes;
     xml::Encoding encoding;
+    const xml::Entities* entities;
 };
 
 std::string match_text(const EngineMatch& m, const Document& document) {
-    return engine::match_text(m, document.bytes, document.encoding);
+    return engine::match_text(m, document.bytes, document.encoding, document.entities);
 }
 
 std::optional<double> number_of(const std::string& text) {
@@ -87,26 +89,28 @@ void replace_by(Matches& matches, std::string text) {
 
 }  // namespace
 
-std::string match_text(const EngineMatch& m, std::string_view document, xml::Encoding encoding) {
+std::string match_text(const EngineMatch& m, std::string_view document, xml::Encoding encoding,
+                       const xml::Entities* entities) {
     switch (m.kind) {
         case EngineMatch::Kind::ScalarText:
             return m.bytes;
         case EngineMatch::Kind::OwnedElement:
-            return item_text(m.bytes, encoding);
+            return item_text(m.bytes, encoding, entities);
         case EngineMatch::Kind::ElementRange:
-            return item_text(document.substr(m.start, m.end - m.start), encoding);
+            return item_text(document.substr(m.start, m.end - m.start), encoding, entities);
     }
     return {};
 }
 
-void NumberFold::add(const EngineMatch& m, std::string_view document, xml::Encoding encoding) {
+void NumberFold::add(const EngineMatch& m, std::string_view document, xml::Encoding encoding,
+                     const xml::Entities* entities) {
     if (m.kind != EngineMatch::Kind::ElementRange || !m.has_leaf_text())
-        return add(match_text(m, document, encoding));
+        return add(match_text(m, document, encoding, entities));
     // A leaf's number is read where the scan found its text. (Its text for a
     // list the modifiers sort is read again: that measured faster there.)
     std::string text;
     xml::append_character_data(document.substr(m.start + m.leaf_text_offset, m.leaf_text_length),
-                               encoding, text);
+                               encoding, text, entities);
     add(text);
 }
 
@@ -139,8 +143,8 @@ std::string NumberFold::result(Modifier modifier) const {
 }
 
 void apply_modifiers(std::span<const Modifier> modifiers, Matches& matches, std::string_view bytes,
-                     xml::Encoding encoding) {
-    Document document{bytes, encoding};
+                     xml::Encoding encoding, const xml::Entities* entities) {
+    Document document{bytes, encoding, entities};
     for (Modifier modifier : modifiers) {
         switch (modifier) {
             case Modifier::Reverse:

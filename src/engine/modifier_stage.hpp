@@ -13,11 +13,17 @@
 #include "path/compiled_path.hpp"
 #include "xml/encoding/encoding.hpp"
 
+namespace quorbix::xml {
+class Entities;
+}
+
 namespace quorbix::engine {
 
 // A match's text: a scalar's own, or an element's, read out of `document`
-// (what ElementRange matches point into) in `encoding`.
-std::string match_text(const EngineMatch& match, std::string_view document, xml::Encoding encoding);
+// (what ElementRange matches point into) in `encoding`, with the `entities`
+// it declares.
+std::string match_text(const EngineMatch& match, std::string_view document, xml::Encoding encoding,
+                       const xml::Entities* entities = nullptr);
 
 // The sum, mean, minimum or maximum of the numbers among matches' texts,
 // folded one text at a time: the modifiers do it on a list, the scan as the
@@ -27,7 +33,8 @@ class NumberFold {
     // Adds the text's number, if it is one.
     void add(const std::string& text);
     // Adds the number of a match's text (match_text's arguments).
-    void add(const EngineMatch& match, std::string_view document, xml::Encoding encoding);
+    void add(const EngineMatch& match, std::string_view document, xml::Encoding encoding,
+             const xml::Entities* entities);
     // `sum`, `mean`, `min` or `max` of what was added, as a modifier's text.
     std::string result(path::Modifier modifier) const;
 
@@ -46,8 +53,9 @@ inline bool folds_numbers(path::Modifier modifier) {
 
 // Applies the modifiers in the order written, each to the output of the one
 // before. `document` is what ElementRange matches point into; element texts
-// are read in `encoding`.
+// are read in `encoding`, with the `entities` it declares.
 void apply_modifiers(std::span<const path::Modifier> modifiers, Matches& matches,
-                     std::string_view document, xml::Encoding encoding);
+                     std::string_view document, xml::Encoding encoding,
+                     const xml::Entities* entities = nullptr);
 
 }  // namespace quorbix::engine

@@ -24,14 +24,15 @@ std::string_view match_bytes(const EngineMatch& m, std::string_view bytes) {
 // A row's cell of a column from the column's matches: the first match's
 // text, or every match's in a list column.
 void put_matches(const Matches& matches, std::string_view row, xml::Encoding encoding,
-                 Column& column, std::string& scratch) {
+                 const xml::Entities* entities, Column& column, std::string& scratch) {
     if (column.lists()) {
-        for (const EngineMatch& m : matches) column.item(cell_text(m, row, encoding, scratch));
+        for (const EngineMatch& m : matches)
+            column.item(cell_text(m, row, encoding, scratch, entities));
         column.end_list();
     } else if (matches.empty()) {
         column.append_none();
     } else {
-        column.append(cell_text(matches.front(), row, encoding, scratch));
+        column.append(cell_text(matches.front(), row, encoding, scratch, entities));
     }
 }
 
@@ -50,6 +51,15 @@ std::variant<std::vector<std::string_view>, AmbiguousPath> row_elements(
     for (const EngineMatch& m : matches)
         if (m.kind != EngineMatch::Kind::ScalarText) elements.push_back(match_bytes(m, document));
     return elements;
+}
+
+// A table whose cells left references as written, the entities they name
+// unread, reports its document as not read in full, unless its structure
+// failed first.
+void report_entities(Table& table, const std::shared_ptr<const xml::Entities>& entities,
+                     std::string_view document, xml::Encoding encoding) {
+    if (entities && table.structure.valid)
+        table.structure = entities_report(*entities, document, encoding);
 }
 
 // Columns by name, in the order they were first seen.
@@ -151,6 +161,7 @@ class RowColumns {
     // ambiguous path.
     bool read(std::string_view row, const PlainCells& cells, Table& table,
               std::string_view scope = {}) {
+        entities_ = cells.entities();
         const std::vector<FoundCell>& found = cells.cells();
         for (std::size_t k = 0; k < plain_.size(); ++k) {
             Column& column = table.columns[plain_at_[k]];
@@ -166,14 +177,16 @@ class RowColumns {
     // `scope`, the declarations in scope around the row.
     bool read_others(std::string_view row, Table& table, std::string_view scope) {
         if (!others_.empty()) {
-            MultiOutcome outcome = evaluate_paths_in_element(row, encoding_, others_, scope);
+            MultiOutcome outcome =
+                evaluate_paths_in_element(row, encoding_, others_, scope, nullptr, entities_);
             if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome)) {
                 error_ = std::move(*ambiguous);
                 return false;
             }
             const auto& lists = std::get<std::vector<Matches>>(outcome);
             for (std::size_t k = 0; k < lists.size(); ++k)
-                put_matches(lists[k], row, encoding_, table.columns[others_at_[k]], scratch_);
+                put_matches(lists[k], row, encoding_, entities_.get(), table.columns[others_at_[k]],
+                            scratch_);
         }
         ++table.rows;
         return true;
@@ -184,6 +197,7 @@ class RowColumns {
   private:
     const std::vector<const path::CompiledPath*>& columns_;
     xml::Encoding encoding_;
+    std::shared_ptr<const xml::Entities> entities_;  // the document's, its cells read
     std::vector<PlainColumn> plain_;
     std::vector<std::size_t> plain_at_, others_at_;
     std::vector<const path::CompiledPath*> others_;
@@ -250,6 +264,7 @@ std::optional<TableOutcome> read_in_one_walk(std::string_view document,
     if (reader.error()) return TableOutcome{std::move(*reader.error())};
     if (walked.error) return TableOutcome{std::move(*walked.error)};
     if (!walked.whole) return std::nullopt;
+    report_entities(table, cells.entities(), document, xml::Encoding::Utf8);
     return TableOutcome{std::move(table)};
 }
 
@@ -267,6 +282,7 @@ std::optional<TableOutcome> read_children_in_one_walk(std::string_view document,
     WalkedRows walked = walk_rows(document, rows, cells, on_row, table.structure);
     if (walked.error) return TableOutcome{std::move(*walked.error)};
     if (!walked.whole) return std::nullopt;
+    report_entities(table, cells.entities(), document, xml::Encoding::Utf8);
     return TableOutcome{std::move(table)};
 }
 
@@ -301,6 +317,7 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     reader.start(table);
     PlainCells cells(reader.plain());
+    cells.use_entities(scopes.entities());
     RowReread<PlainCells> reread(cells, encoding);
     xml::ProgressBudget progress;
     std::size_t row = 0;
@@ -312,6 +329,7 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
         ++row;
         if (!reader.read(element, cells, table, scope)) return std::move(*reader.error());
     }
+    report_entities(table, scopes.entities(), document, encoding);
     return table;
 }
 
@@ -326,6 +344,7 @@ TableOutcome read_table_of_children(std::string_view document, xml::Encoding enc
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     ColumnsByName columns(table);
     NamedCells cells(encoding, rows.namespaces.get());
+    cells.use_entities(scopes.entities());
     RowReread<NamedCells> reread(cells, encoding);
     xml::ProgressBudget progress;
     std::size_t row = 0;
@@ -336,6 +355,7 @@ TableOutcome read_table_of_children(std::string_view document, xml::Encoding enc
         reread.read(element);
         take_named(cells, columns);
     }
+    report_entities(table, scopes.entities(), document, encoding);
     return table;
 }
 

@@ -53,11 +53,18 @@ void StreamedPaths::end() {
     error_ = answers_->conclude();
     if (error_) return;
     for (std::size_t i = 0; i < paths_.size(); ++i)
-        apply_modifiers(modifiers_after_scan(*paths_[i]), found_[i], {}, encoding_);
+        apply_modifiers(modifiers_after_scan(*paths_[i]), found_[i], {}, encoding_,
+                        answers_->entities());
 }
 
+// A structure's problem comes first; else references some read left as
+// written, once they have.
 const std::optional<ValidationReport>& StreamedPaths::report() const {
-    return driver_->report();
+    if (driver_->report()) return driver_->report();
+    const xml::Entities* entities = answers_->entities();
+    if (!entities_report_ && entities != nullptr && entities->fell_short())
+        entities_report_ = entities_report(*entities, answers_->doctype_place());
+    return entities_report_;
 }
 
 bool StreamedPaths::stopped_early() const {

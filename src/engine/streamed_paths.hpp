@@ -63,7 +63,9 @@ class StreamedPaths {
     const std::optional<AmbiguousPath>& error() const { return error_; }
     const xml::StructureCheck& check() const { return check_; }
     // With a check, its first problem, once found; nothing while the
-    // document is well formed so far.
+    // document is well formed so far. A reference left as written for an
+    // entity that could not be read in its place (by the scan, or by a read
+    // of its matches since) is reported too, as a document not read in full.
     const std::optional<ValidationReport>& report() const;
     xml::Encoding encoding() const { return encoding_; }
     // Whether the scan ended before the document did, having found all it
@@ -82,6 +84,7 @@ class StreamedPaths {
     std::unique_ptr<Machine> machine_;
     std::unique_ptr<PieceDriver> driver_;
     std::optional<AmbiguousPath> error_;
+    mutable std::optional<ValidationReport> entities_report_;
     bool ended_ = false;
 };
 

@@ -63,4 +63,16 @@ ValidationReport report_at(const xml::StructureCheck& check, TextPlace place,
     return {false, place.offset, place.line, place.column, check.message(encoding)};
 }
 
+ValidationReport entities_report(const xml::Entities& entities, TextPlace place) {
+    if (!entities.fell_short()) return {};
+    return {false, place.offset, place.line, place.column,
+            "not read in full: " + entities.problem().value_or("an entity was not expanded")};
+}
+
+ValidationReport entities_report(const xml::Entities& entities, std::string_view document,
+                                 xml::Encoding encoding) {
+    std::uint64_t at = std::min<std::uint64_t>(entities.doctype_at(), document.size());
+    return entities_report(entities, place_after({}, document.substr(0, at), encoding));
+}
+
 }  // namespace quorbix::engine

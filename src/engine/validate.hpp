@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "xml/encoding/encoding.hpp"
+#include "xml/entities.hpp"
 #include "xml/structure_check.hpp"
 
 namespace quorbix::engine {
@@ -49,5 +50,15 @@ ValidationReport report_of(const xml::StructureCheck& check, std::string_view do
 // The same, for a problem whose place is known.
 ValidationReport report_at(const xml::StructureCheck& check, TextPlace place,
                            xml::Encoding encoding);
+
+// A document some of whose references stayed as written where the entity
+// they name could not be read in their place (xml::Entities::fell_short: its
+// replacement holds markup, it leads back to itself, or the expansion budget
+// was spent): reported at its DOCTYPE, which stands at `place`, as a document
+// not read in full. Valid while every reference so far was read.
+ValidationReport entities_report(const xml::Entities& entities, TextPlace place);
+// The same, for the whole `document` (text in `encoding`) that declares them.
+ValidationReport entities_report(const xml::Entities& entities, std::string_view document,
+                                 xml::Encoding encoding);
 
 }  // namespace quorbix::engine

@@ -109,7 +109,19 @@ const char* subset_start(const char* p, const char* end) {
 
 std::shared_ptr<const Entities> Entities::declared(std::string_view doctype,
                                                    std::uint64_t document_size) {
+    return declared_at(doctype, 0, document_size);
+}
+
+std::shared_ptr<const Entities> Entities::declared(std::string_view doctype, Encoding encoding,
+                                                   std::uint64_t at, std::uint64_t document_size) {
+    std::string scratch;
+    return declared_at(utf8_text(doctype, encoding, scratch), at, document_size);
+}
+
+std::shared_ptr<const Entities> Entities::declared_at(std::string_view doctype, std::uint64_t at,
+                                                      std::uint64_t document_size) {
     std::shared_ptr<Entities> entities(new Entities(budget_for(document_size)));
+    entities->doctype_at_ = at;
     entities->read_subset(doctype);
     auto& all = entities->entities_;
     if (std::none_of(all.begin(), all.end(),

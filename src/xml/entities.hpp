@@ -21,6 +21,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "xml/encoding/encoding.hpp"
+
 namespace quorbix::xml {
 
 // Where a reference stands. In an attribute value XML reads each white space
@@ -37,6 +39,10 @@ class Entities {
     // entity with a literal value.
     static std::shared_ptr<const Entities> declared(std::string_view doctype,
                                                     std::uint64_t document_size);
+    // The same, for a DOCTYPE as written in a document in `encoding`, `at`
+    // bytes into it.
+    static std::shared_ptr<const Entities> declared(std::string_view doctype, Encoding encoding,
+                                                    std::uint64_t at, std::uint64_t document_size);
 
     // Appends the full replacement text of `&name;` (`name` without '&' and
     // ';') to `out` and says true; false, appending nothing, when the
@@ -63,6 +69,8 @@ class Entities {
 
     // What all references may expand to together, in bytes.
     std::uint64_t budget() const { return budget_; }
+    // Where the DOCTYPE that declares them begins in its document.
+    std::uint64_t doctype_at() const { return doctype_at_; }
 
     Entities(const Entities&) = delete;
     Entities& operator=(const Entities&) = delete;
@@ -93,6 +101,8 @@ class Entities {
     };
 
     explicit Entities(std::uint64_t budget) : budget_(budget) {}
+    static std::shared_ptr<const Entities> declared_at(std::string_view doctype, std::uint64_t at,
+                                                       std::uint64_t document_size);
 
     void read_subset(std::string_view doctype);
     void read_declaration(std::string_view body, std::size_t declared_at);
@@ -117,6 +127,7 @@ class Entities {
     std::vector<Piece> pieces_;
     std::string text_;  // the text pieces hold
     std::uint64_t budget_;
+    std::uint64_t doctype_at_ = 0;
     mutable std::atomic<std::uint64_t> spent_{0};
     mutable std::atomic<bool> fell_short_{false};
     static constexpr std::size_t none = static_cast<std::size_t>(-1);

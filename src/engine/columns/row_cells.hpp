@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,14 +38,15 @@ struct ChildRead {
     bool plain = true;  // nothing but text inside: no element, comment, CDATA or PI
     xml::Encoding encoding = xml::Encoding::Utf8;
 
-    // The text its cell holds, trimmed (to_str() of the child); it may live
-    // in `scratch`.
-    std::string_view text(std::string& scratch) const {
+    // The text its cell holds, trimmed (to_str() of the child), with the
+    // `entities` the document declares; it may live in `scratch`.
+    std::string_view text(std::string& scratch, const xml::Entities* entities) const {
         std::string_view raw(bytes.data() + content, lt - content);
-        if (!plain) return cell_text(EngineMatch::range(start, end), bytes, encoding, scratch);
+        if (!plain)
+            return cell_text(EngineMatch::range(start, end), bytes, encoding, scratch, entities);
         if (encoding == xml::Encoding::Utf8 && xml::text_as_written(raw))
             return text::trim_white_space(raw);
-        return leaf_cell_text(raw, encoding, scratch);
+        return leaf_cell_text(raw, encoding, scratch, entities);
     }
 };
 
@@ -72,6 +74,11 @@ class PlainCells {
 
     const std::vector<FoundCell>& cells() const { return cells_; }
     bool reads_children() const { return !child_columns_.empty(); }
+    // The general entities the document declares, read in the cells.
+    void use_entities(std::shared_ptr<const xml::Entities> entities) {
+        entities_ = std::move(entities);
+    }
+    const std::shared_ptr<const xml::Entities>& entities() const { return entities_; }
 
     void clear() {
         for (FoundCell& cell : cells_) cell.found = false;
@@ -87,7 +94,7 @@ class PlainCells {
                 fill(i, text::trim_white_space(*raw));
             } else if (raw) {
                 scratch_.clear();
-                xml::append_attribute_value(*raw, xml::Encoding::Utf8, scratch_);
+                xml::append_attribute_value(*raw, xml::Encoding::Utf8, scratch_, entities_.get());
                 fill(i, text::trim_white_space(scratch_));
             }
         }
@@ -107,7 +114,7 @@ class PlainCells {
     }
 
     void close_child(const ChildRead& child) {
-        std::string_view text = child.text(scratch_);
+        std::string_view text = child.text(scratch_, entities_.get());
         for (std::size_t i : wanted_) fill(i, text);
     }
 
@@ -134,6 +141,7 @@ class PlainCells {
     std::vector<std::size_t> child_columns_;  // the columns of children, not attributes
     std::vector<std::size_t> wanted_;         // those the open child fills
     std::string scratch_;
+    std::shared_ptr<const xml::Entities> entities_;
 };
 
 // A row's attributes and leaf children as (name, text) pairs, in document
@@ -162,6 +170,10 @@ class NamedCells {
     std::size_t size() const { return count_; }
     const Named& operator[](std::size_t i) const { return cells_[i]; }
     bool reads_children() const { return true; }
+    void use_entities(std::shared_ptr<const xml::Entities> entities) {
+        entities_ = std::move(entities);
+    }
+    const std::shared_ptr<const xml::Entities>& entities() const { return entities_; }
 
     void clear() { count_ = 0; }
 
@@ -182,7 +194,7 @@ class NamedCells {
                 continue;
             }
             cell.own_text.clear();
-            xml::append_attribute_value(attribute.value, encoding_, cell.own_text);
+            xml::append_attribute_value(attribute.value, encoding_, cell.own_text, entities_.get());
             cell.text = text::trim_white_space(cell.own_text);
         }
     }
@@ -200,7 +212,7 @@ class NamedCells {
     void close_child(const ChildRead& child) {
         if (!child.leaf) return;  // an element with elements inside has no column
         Named& cell = next(child.name);
-        std::string_view text = child.text(cell.own_text);
+        std::string_view text = child.text(cell.own_text, entities_.get());
         cell.text = text;  // in the document, or in the cell's own room
     }
 
@@ -243,6 +255,7 @@ class NamedCells {
     const path::NamespaceMap* namespaces_;
     std::string_view around_;
     xml::NamespaceScope scope_;
+    std::shared_ptr<const xml::Entities> entities_;
 };
 
 }  // namespace quorbix::engine

@@ -64,7 +64,10 @@ class RowWalk {
 
     bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end) {
         child_.plain = false;  // a comment, CDATA or PI in the child: its text is read again
-        return machine_.markup(read, lt, end);
+        bool go = machine_.markup(read, lt, end);
+        if (read.event.kind == xml::EventKind::DocType)
+            cells_.use_entities(machine_.shared_entities());
+        return go;
     }
 
     // The walk ended at `at`: a row still open ends there, as does its child.

@@ -42,12 +42,27 @@ Answers::Answers(std::string_view document, xml::Encoding encoding, std::vector<
     }
 }
 
+// A document has one DOCTYPE; should another follow, the first still counts.
+void Answers::read_doctype(std::string_view doctype, std::uint64_t at) {
+    if (entities_) return;
+    use_entities(xml::Entities::declared(doctype, encoding_, at, document_.size()));
+    // Where it stands, for a report: the bytes before it are held only
+    // while the document's first piece is.
+    doctype_place_ =
+        origin_ == 0 ? place_after({}, document_.substr(0, at), encoding_) : TextPlace{at, 0, 0};
+}
+
+void Answers::use_entities(std::shared_ptr<const xml::Entities> entities) {
+    entities_ = std::move(entities);
+    if (scopes_ != nullptr) scopes_->use_entities(entities_);
+}
+
 void Answers::emit(std::uint32_t p, EngineMatch match) {
     Progress& progress = progress_[p];
     const ScanPath& path = paths_[p];
     ++progress.emitted;
     if (path.fold)
-        progress.fold.add(match, document_, encoding_);
+        progress.fold.add(match, document_, encoding_, entities());
     else if (!path.count)
         path.out->push_back(std::move(match));
     if (path.first) finish_path(p);

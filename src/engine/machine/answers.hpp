@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <memory_resource>
 
 #include <optional>
@@ -16,8 +17,10 @@
 #include "engine/machine/plan.hpp"
 #include "engine/match_scopes.hpp"
 #include "engine/modifier_stage.hpp"
+#include "engine/validate.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/entities.hpp"
 
 namespace quorbix::engine {
 
@@ -61,6 +64,17 @@ class Answers {
         origin_ = origin;
     }
     xml::Encoding encoding() const { return encoding_; }
+    // The general entities the document declares, read in its texts and
+    // values: those of its DOCTYPE, once the walk has met it, or those a
+    // walk over a matched element's bytes inherits from its document.
+    const xml::Entities* entities() const { return entities_.get(); }
+    const std::shared_ptr<const xml::Entities>& shared_entities() const { return entities_; }
+    // These go with the matches' scopes, when they are kept.
+    void use_entities(std::shared_ptr<const xml::Entities> entities);
+    // The DOCTYPE `doctype`, met `at` bytes into the document.
+    void read_doctype(std::string_view doctype, std::uint64_t at);
+    // Where the DOCTYPE that declared them stands.
+    TextPlace doctype_place() const { return doctype_place_; }
     bool range_mode() const { return range_mode_; }
     std::uint32_t path_count() const { return static_cast<std::uint32_t>(paths_.size()); }
     const ScanPath& path(std::uint32_t p) const { return paths_[p]; }
@@ -74,7 +88,10 @@ class Answers {
     bool scoped() const { return scoped_; }
     // Where the declarations in scope around element matches go, if the
     // caller reads its matches again; kept only by a scoped scan.
-    void keep_scopes_in(MatchScopes* scopes) { scopes_ = scopes; }
+    void keep_scopes_in(MatchScopes* scopes) {
+        scopes_ = scopes;
+        if (scopes_ != nullptr) scopes_->use_entities(entities_);
+    }
     MatchScopes* scopes() const { return scopes_; }
 
     bool finished(std::uint32_t p) const { return progress_[p].finished; }
@@ -129,6 +146,8 @@ class Answers {
     std::string_view document_;
     std::uint64_t origin_ = 0;  // where `document_` begins in the document
     xml::Encoding encoding_;
+    std::shared_ptr<const xml::Entities> entities_;
+    TextPlace doctype_place_;
     bool range_mode_;
     bool decode_names_;
     bool scoped_ = false;

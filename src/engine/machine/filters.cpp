@@ -25,6 +25,7 @@ namespace {
 struct FirstChild {
     const PathStep& step;
     xml::Encoding encoding;
+    const xml::Entities* entities;
     std::string_view bytes;
     std::string& text;
     std::size_t depth = 0;
@@ -61,9 +62,9 @@ struct FirstChild {
         in_child = false;
         if (last_end == content_start)
             xml::append_character_data(bytes.substr(content_start, lt - content_start), encoding,
-                                       text);
+                                       text, entities);
         else
-            text = item_text(bytes.substr(child_start, end - child_start), encoding);
+            text = item_text(bytes.substr(child_start, end - child_start), encoding, entities);
         return false;
     }
     bool markup(const xml::ReadResult&, std::size_t, std::size_t end) {
@@ -72,15 +73,16 @@ struct FirstChild {
     }
     // The walk ended inside the child: it ends there.
     void finish(std::size_t at) {
-        if (in_child) text = item_text(bytes.substr(child_start, at - child_start), encoding);
+        if (in_child)
+            text = item_text(bytes.substr(child_start, at - child_start), encoding, entities);
     }
 };
 
 // Whether the first element of `element` has a child that passes `step`'s
 // name test; `text` is then the first such child's text.
-bool first_child_text(std::string_view element, xml::Encoding encoding, const PathStep& step,
-                      std::string& text) {
-    FirstChild first{step, encoding, element, text, 0, 0, 0, 0, false, false, {}};
+bool first_child_text(std::string_view element, xml::Encoding encoding,
+                      const xml::Entities* entities, const PathStep& step, std::string& text) {
+    FirstChild first{step, encoding, entities, element, text, 0, 0, 0, 0, false, false, {}};
     xml::DocumentStart start = xml::given_document_start(element, encoding);
     xml::WalkStop stop =
         xml::walk_tags(element, 0, xml::evaluation_profile(), start.encoding, first);
@@ -95,7 +97,8 @@ void Machine::filter(std::uint32_t state, const XmlEvent& event, bool single, St
     const ComponentPlan& plan = *states_[state].plan;
     const path::FilterExpr& f = *plan.step->filter;
     if (plan.filter == FilterStrategy::StartTag) {  // decided on the live tag
-        bool holds = attribute_value(event, f.lhs[0], answers_.encoding(), &scope_, scratch_) &&
+        bool holds = attribute_value(event, f.lhs[0], answers_.encoding(), &scope_, scratch_,
+                                     answers_.entities()) &&
                      path::filter_compare(scratch_, f.op, f.value);
         if (holds) select(state, event, single, stop);
         return;
@@ -207,18 +210,20 @@ bool Machine::filter_decides(const Action& action, std::string_view bytes) {
 // The filter decided on a candidate's bytes.
 bool Machine::filter_holds(std::string_view element, const path::FilterExpr& filter) {
     xml::Encoding encoding = answers_.encoding();
+    const xml::Entities* entities = answers_.entities();
     std::string text;
     if (filter.shape == path::FilterShape::OwnText) {
-        text = item_text(element, encoding);
+        text = item_text(element, encoding, entities);
     } else if (filter.shape == path::FilterShape::OneChild && !scoped_) {
         // One plain child: the first of that name is read, nothing is built.
-        if (!first_child_text(element, encoding, filter.lhs[0], text)) return false;
+        if (!first_child_text(element, encoding, entities, filter.lhs[0], text)) return false;
     } else {  // an attribute of a self-closing element, or a path
         // The left side runs relative to the element, as an evaluation of
         // its own; filters nest at most a fixed depth, so this recursion is
         // bounded.
         Matches found;
         Answers left(element, encoding, {ScanPath{&filter.lhs, &found}}, true);
+        left.use_entities(answers_.shared_entities());
         Machine machine(left, element, 0, depth_of_walks_ + 1);
         if (scoped_) machine.inherit(scope_.inherited());
         machine.start_relative(0, left.first_plan(0), StopScope::Path);
@@ -234,10 +239,11 @@ bool Machine::filter_holds(std::string_view element, const path::FilterExpr& fil
                 text = std::move(first.bytes);
                 break;
             case EngineMatch::Kind::OwnedElement:
-                text = item_text(first.bytes, encoding);
+                text = item_text(first.bytes, encoding, entities);
                 break;
             case EngineMatch::Kind::ElementRange:
-                text = item_text(element.substr(first.start, first.end - first.start), encoding);
+                text = item_text(element.substr(first.start, first.end - first.start), encoding,
+                                 entities);
                 break;
         }
     }

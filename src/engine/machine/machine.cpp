@@ -276,7 +276,7 @@ void Machine::on_root(const XmlEvent& event, std::size_t lt, std::size_t end) {
         if (s.step != nullptr) continue;
         answers_.capture(
             s.path, [&] { return element(0, bytes_.size()); },
-            [&] { return item_text(bytes_, answers_.encoding()); });
+            [&] { return item_text(bytes_, answers_.encoding(), answers_.entities()); });
         s.done = true;
     }
     if (event.kind == EventKind::Empty) {
@@ -377,7 +377,7 @@ void Machine::run_actions(std::uint32_t first, std::uint64_t start, std::uint64_
                 probes_[a.probe].found = true;
                 if (leaf)
                     xml::append_character_data(leaf_text, answers_.encoding(),
-                                               probes_[a.probe].text);
+                                               probes_[a.probe].text, answers_.entities());
                 else
                     probes_[a.probe].text = element_text(i, last);
                 states_[a.state].done = true;  // only the first child counts
@@ -436,9 +436,9 @@ void Machine::keep_scope(std::uint64_t start) const {
 }
 
 std::string Machine::text_of(std::string_view bytes, std::string_view leaf_text, bool leaf) const {
-    if (!leaf) return item_text(bytes, answers_.encoding());
+    if (!leaf) return item_text(bytes, answers_.encoding(), answers_.entities());
     std::string text;
-    xml::append_character_data(leaf_text, answers_.encoding(), text);
+    xml::append_character_data(leaf_text, answers_.encoding(), text, answers_.entities());
     return text;
 }
 

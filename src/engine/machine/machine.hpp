@@ -107,9 +107,16 @@ class Machine {
         last_end_ = end;
         return go;
     }
-    bool markup(const xml::ReadResult&, std::size_t, std::size_t end) {
+    bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end) {
+        if (read.event.kind == xml::EventKind::DocType) [[unlikely]]
+            answers_.read_doctype(bytes_.substr(lt, end - lt), base_ + lt);
         last_end_ = end;  // a comment, CDATA or PI: the element around it is no leaf
         return true;
+    }
+
+    // The general entities the document declares, once its DOCTYPE is read.
+    const std::shared_ptr<const xml::Entities>& shared_entities() const {
+        return answers_.shared_entities();
     }
 
     // The walk ended at `at` (the input's end, or markup it could not read):

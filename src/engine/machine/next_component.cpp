@@ -17,7 +17,8 @@ void Machine::select(std::uint32_t state, const XmlEvent& event, bool single, St
         case NextAsk::Capture:
             return actions_.push_back({ActionKind::Capture, single, state, no_probe, before});
         case NextAsk::Attribute:  // answered from the start tag
-            if (attribute_value(event, *s.plan->next, answers_.encoding(), &scope_, scratch_))
+            if (attribute_value(event, *s.plan->next, answers_.encoding(), &scope_, scratch_,
+                                answers_.entities()))
                 answers_.emit(s.path, EngineMatch::scalar(scratch_));
             if (single && answers_.emitted(s.path) > before) selection_done(state);
             return;
@@ -44,7 +45,8 @@ bool Machine::self_closing(const State& s, const ComponentPlan& asked, const Xml
     }
     switch (asked.step->kind) {
         case StepKind::Attribute:
-            if (!attribute_value(event, *asked.step, answers_.encoding(), &scope_, scratch_))
+            if (!attribute_value(event, *asked.step, answers_.encoding(), &scope_, scratch_,
+                                 answers_.entities()))
                 return false;
             answers_.emit(s.path, EngineMatch::scalar(scratch_));
             return true;
@@ -63,11 +65,13 @@ bool Machine::self_closing(const State& s, const ComponentPlan& asked, const Xml
 bool Machine::terminal_on_root(const State& s, const XmlEvent& event) {
     switch (s.step->kind) {
         case StepKind::Attribute:
-            if (attribute_value(event, *s.step, answers_.encoding(), &scope_, scratch_))
+            if (attribute_value(event, *s.step, answers_.encoding(), &scope_, scratch_,
+                                answers_.entities()))
                 answers_.emit(s.path, EngineMatch::scalar(scratch_));
             return true;
         case StepKind::Text:
-            answers_.emit(s.path, EngineMatch::scalar(item_text(bytes_, answers_.encoding())));
+            answers_.emit(s.path, EngineMatch::scalar(
+                                      item_text(bytes_, answers_.encoding(), answers_.entities())));
             return true;
         default:
             return false;

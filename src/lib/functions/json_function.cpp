@@ -23,8 +23,10 @@ Expected<std::string> item_json(const PyItem& item) {
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
-    return scan_unlocked(hold, text.bytes.size(),
-                         [&] { return engine::element_json(text.bytes, text.encoding); });
+    auto entities = entities_of(item);
+    return scan_unlocked(hold, text.bytes.size(), [&] {
+        return engine::element_json(text.bytes, text.encoding, entities.get());
+    });
 }
 
 Expected<PyRef> json_items(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

@@ -183,16 +183,16 @@ Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path)
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
     engine::MatchScopes scopes;
-    return ambiguous_or(scan_unlocked(hold, text.bytes.size(),
-                                      [&] {
-                                          return whole ? engine::evaluate_path(
-                                                             text.bytes, text.encoding, path, false,
-                                                             nullptr, &scopes)
-                                                       : engine::evaluate_path_in_element(
-                                                             text.bytes, text.encoding, path,
-                                                             declarations.value(), &scopes);
-                                      }),
-                        text.encoding, path, scopes);
+    return ambiguous_or(
+        scan_unlocked(hold, text.bytes.size(),
+                      [&] {
+                          return whole ? engine::evaluate_path(text.bytes, text.encoding, path,
+                                                               false, nullptr, &scopes)
+                                       : engine::evaluate_path_in_element(
+                                             text.bytes, text.encoding, path, declarations.value(),
+                                             &scopes, entities_of(item));
+                      }),
+        text.encoding, path, scopes);
 }
 
 constexpr const char* path_only[] = {"path", "namespaces"};
@@ -256,7 +256,8 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
         return whole ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false, nullptr,
                                               &scopes)
                      : engine::evaluate_paths_in_element(text.bytes, text.encoding, compiled,
-                                                         declarations.value(), &scopes);
+                                                         declarations.value(), &scopes,
+                                                         entities_of(item));
     });
     if (!scanned.ok()) return std::move(scanned.error());
     engine::MultiOutcome& outcome = scanned.value();

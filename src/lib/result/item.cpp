@@ -16,8 +16,9 @@ static_assert(sizeof(PyItem) <= 40);
 
 namespace {
 
-// The document a reference reads, and the declarations in scope around its
-// element (empty when it refers to the document itself).
+// The document a reference reads, and what is in scope around its element:
+// the declarations (empty when it refers to the document itself) and the
+// entities, held in a capsule.
 PyObject* document_of(PyObject* referred) {
     return PyTuple_Check(referred) ? PyTuple_GetItem(referred, 0) : referred;
 }
@@ -25,6 +26,28 @@ std::string_view declarations_of(PyObject* referred) {
     if (!PyTuple_Check(referred)) return {};
     PyObject* declarations = PyTuple_GetItem(referred, 1);
     return {PyBytes_AsString(declarations), static_cast<std::size_t>(PyBytes_Size(declarations))};
+}
+
+using SharedEntities = std::shared_ptr<const xml::Entities>;
+constexpr const char* entities_capsule = "quorbix.entities";
+
+SharedEntities entities_in(PyObject* referred) {
+    if (!PyTuple_Check(referred)) return nullptr;
+    PyObject* capsule = PyTuple_GetItem(referred, 2);
+    if (capsule == nullptr || !PyCapsule_IsValid(capsule, entities_capsule)) return nullptr;
+    return *static_cast<SharedEntities*>(PyCapsule_GetPointer(capsule, entities_capsule));
+}
+
+// The entities as a Python object, None when there are none; null, with the
+// exception set, when it cannot be made.
+PyRef entities_object(const SharedEntities& entities) {
+    if (!entities) return PyRef::borrow(Py_None);
+    auto* held = new SharedEntities(entities);
+    PyRef capsule(PyCapsule_New(held, entities_capsule, [](PyObject* capsule) {
+        delete static_cast<SharedEntities*>(PyCapsule_GetPointer(capsule, entities_capsule));
+    }));
+    if (!capsule) delete held;
+    return capsule;
 }
 
 }  // namespace
@@ -36,11 +59,12 @@ PyItem PyItem::text(std::string bytes) {
 }
 
 PyItem PyItem::shared_element(std::string bytes, xml::Encoding encoding,
-                              std::shared_ptr<const std::string> scope) {
+                              std::shared_ptr<const std::string> scope,
+                              std::shared_ptr<const xml::Entities> entities) {
     PyItem item;
-    item.value_ = SharedRef{
-        std::make_shared<const SharedElement>(SharedElement{std::move(bytes), std::move(scope)}),
-        encoding};
+    item.value_ = SharedRef{std::make_shared<const SharedElement>(SharedElement{
+                                std::move(bytes), std::move(scope), std::move(entities)}),
+                            encoding};
     return item;
 }
 
@@ -130,39 +154,52 @@ PyItem item_of(engine::EngineMatch& m, PyObject* document, xml::Encoding encodin
                              : PyItem::document_slice(document, m.start, m.end, encoding);
 }
 
-// The items of a scan that kept the declarations around its element matches.
+// The context the slices of one scope refer to: (document, declarations,
+// entities); null, with the exception set, when it cannot be made.
+PyRef context_of(PyObject* document, const std::string* scope, PyObject* entities) {
+    std::string_view declarations = scope != nullptr ? std::string_view(*scope) : "";
+    PyRef text(PyBytes_FromStringAndSize(declarations.data(),
+                                         static_cast<Py_ssize_t>(declarations.size())));
+    if (!text) return text;
+    return PyRef(PyTuple_Pack(3, document, text.get(), entities));
+}
+
+// The items of a scan that kept what is in scope around its element
+// matches: declarations, entities or both.
 PyItems scoped_items(engine::Matches&& matches, PyObject* document, xml::Encoding encoding,
                      const engine::MatchScopes& scopes) {
     PyItems items;
     items.reserve(matches.size());
-    // The pair the slices of one scope refer to, made once for them all.
-    const std::string* paired = nullptr;
-    PyRef pair;
+    const SharedEntities& entities = scopes.entities();
+    PyRef entities_held = document != nullptr ? entities_object(entities) : PyRef();
+    // The context the slices of one scope refer to, made once for them all.
+    const std::string* in_context = nullptr;
+    PyRef context;
     for (engine::EngineMatch& m : matches) {
         std::shared_ptr<const std::string> scope;
         if (m.kind != engine::EngineMatch::Kind::ScalarText) scope = scopes.of(m.start);
-        if (!scope) {
+        if (m.kind == engine::EngineMatch::Kind::ScalarText || (!scope && !entities)) {
             items.push_back(item_of(m, document, encoding));
         } else if (m.kind == engine::EngineMatch::Kind::OwnedElement) {
-            items.push_back(PyItem::shared_element(std::move(m.bytes), encoding, std::move(scope)));
+            items.push_back(
+                PyItem::shared_element(std::move(m.bytes), encoding, std::move(scope), entities));
         } else {
-            if (scope.get() != paired) {
-                PyRef declarations(PyBytes_FromStringAndSize(
-                    scope->data(), static_cast<Py_ssize_t>(scope->size())));
-                pair =
-                    declarations ? PyRef(PyTuple_Pack(2, document, declarations.get())) : PyRef();
-                paired = scope.get();
+            if (!context || scope.get() != in_context) {
+                context = entities_held ? context_of(document, scope.get(), entities_held.get())
+                                        : PyRef();
+                in_context = scope.get();
             }
-            if (pair) {
-                items.push_back(item_of(m, pair.get(), encoding));
+            if (context) {
+                items.push_back(item_of(m, context.get(), encoding));
                 continue;
             }
-            PyErr_Clear();      // out of memory: the slice is copied with its scope
+            PyErr_Clear();      // out of memory: the slice is copied with its context
             BufferView unused;  // a range is made only over bytes and str
             auto whole = read_any_document(document, unused);
             std::string bytes;
             if (whole.ok()) bytes = whole.value().substr(m.start, m.end - m.start);
-            items.push_back(PyItem::shared_element(std::move(bytes), encoding, std::move(scope)));
+            items.push_back(
+                PyItem::shared_element(std::move(bytes), encoding, std::move(scope), entities));
         }
     }
     return items;
@@ -172,7 +209,7 @@ PyItems scoped_items(engine::Matches&& matches, PyObject* document, xml::Encodin
 
 PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding,
                            const engine::MatchScopes* scopes) {
-    if (scopes != nullptr && !scopes->empty()) [[unlikely]]
+    if (scopes != nullptr && (!scopes->empty() || scopes->entities())) [[unlikely]]
         return scoped_items(std::move(matches), document, encoding, *scopes);
     PyItems items;
     items.reserve(matches.size());
@@ -202,6 +239,13 @@ Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold) {
     if (ref.start > ref.end || ref.end > bytes.size())
         return internal_error("DocumentSlice range lies outside its document");
     return DocumentText{bytes.substr(ref.start, ref.end - ref.start), ref.encoding, false};
+}
+
+std::shared_ptr<const xml::Entities> entities_of(const PyItem& item) {
+    if (const auto* shared = std::get_if<PyItem::SharedRef>(&item.value_))
+        return shared->element->entities;
+    const auto* ref = std::get_if<PyItem::DocumentRef>(&item.value_);
+    return ref != nullptr ? entities_in(ref->document.get()) : nullptr;
 }
 
 Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold) {
@@ -235,14 +279,16 @@ Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold, std
         if (begin + ref.leaf_length > std::min<std::uint64_t>(ref.end, document.value().size()))
             return internal_error("a leaf's text lies outside its document");
         xml::append_character_data(document.value().substr(begin, ref.leaf_length), ref.encoding,
-                                   scratch);
+                                   scratch, entities_in(ref.document.get()).get());
         return std::string_view(scratch);
     }
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
-    auto read = scan_unlocked(hold, text.bytes.size(),
-                              [&] { return engine::item_text(text.bytes, text.encoding); });
+    SharedEntities entities = entities_of(item);
+    auto read = scan_unlocked(hold, text.bytes.size(), [&] {
+        return engine::item_text(text.bytes, text.encoding, entities.get());
+    });
     if (!read.ok()) return std::move(read.error());
     scratch = std::move(read.value());
     return std::string_view(scratch);

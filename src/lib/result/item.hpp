@@ -28,9 +28,10 @@ class PyItem {
     // later read of its bytes decodes as the scan did.
     static PyItem text(std::string bytes);
     // `scope`, when given: the namespace declarations in scope where the
-    // element was found (engine::EngineMatch::scope).
+    // element was found; `entities`, those its document declares.
     static PyItem shared_element(std::string bytes, xml::Encoding encoding,
-                                 std::shared_ptr<const std::string> scope = nullptr);
+                                 std::shared_ptr<const std::string> scope = nullptr,
+                                 std::shared_ptr<const xml::Entities> entities = nullptr);
     static PyItem whole_document(PyObject* document);
     static PyItem document_slice(PyObject* document, std::uint64_t start, std::uint64_t end,
                                  xml::Encoding encoding);
@@ -60,15 +61,17 @@ class PyItem {
   private:
     friend Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
     friend Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold);
+    friend std::shared_ptr<const xml::Entities> entities_of(const PyItem& item);
     friend Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold,
                                                 std::string& scratch);
 
     static constexpr std::uint32_t no_leaf = engine::EngineMatch::no_leaf_text;
 
     // A strong reference to a document object, and the element's place in it.
-    // An element found in the scope of namespace declarations refers to a
-    // pair (the document, the declarations as bytes) instead, which the
-    // elements of one scope share.
+    // An element found in the scope of namespace declarations, or in a
+    // document that declares entities, refers to its context instead: a
+    // tuple (the document, the declarations as bytes, the entities in a
+    // capsule or None), which the elements of one scope share.
     struct DocumentRef {
         PyRef document;
         std::uint64_t start = 0, end = 0;  // DocumentSlice: [start, end) of the document
@@ -79,11 +82,12 @@ class PyItem {
         std::uint16_t leaf_offset = 0;
         std::uint32_t leaf_length = no_leaf;
     };
-    // The bytes of a SharedBytes element and the declarations in scope
-    // around it, shared with an atomic count.
+    // The bytes of a SharedBytes element, the declarations in scope around
+    // it and the entities of its document, shared with an atomic count.
     struct SharedElement {
         std::string bytes;
         std::shared_ptr<const std::string> scope;
+        std::shared_ptr<const xml::Entities> entities;
     };
     struct SharedRef {
         std::shared_ptr<const SharedElement> element;
@@ -105,14 +109,19 @@ void drop_references(PyItems& items);
 
 // Engine matches as items; ranges become slices of `document` (range mode).
 // Elements carry `encoding`, the encoding the scan read the document in, and
-// the namespace declarations `scopes` kept around them: an element with some
-// is a copy, which holds them.
+// what `scopes` kept around them: the namespace declarations and the
+// document's entities.
 PyItems items_from_matches(engine::Matches&& matches, PyObject* document, xml::Encoding encoding,
                            const engine::MatchScopes* scopes = nullptr);
 
 // The element's bytes and their encoding, valid while `hold` is held; a
 // ValueError when the document object can no longer be read.
 Expected<DocumentText> element_bytes(const PyItem& item, DocumentHold& hold);
+
+// The general entities the document of an element declares, as its scan
+// found them; null when none (or for a whole document, whose reads find its
+// DOCTYPE themselves).
+std::shared_ptr<const xml::Entities> entities_of(const PyItem& item);
 
 // The namespace declarations in scope around an element: those its scan
 // kept, or, for a slice of a document found by a scan that kept none, those

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto [texts, element] = fuzz::split(fuzz::as_text(data + 1, size - 1));
     for (const engine::ChildEntry& child : engine::scan_children(element))
         if (child.start > child.end || child.end > element.size()) __builtin_trap();
-    (void)engine::item_text(element, encoding);
+    (void)engine::item_text(element, encoding, nullptr);
     (void)engine::has_child_element(element);
     auto [held, paths] = fuzz::compiled(texts);
     for (const path::CompiledPath* p : paths)

@@ -178,7 +178,7 @@ def _streamed_text(outcome: FileOutcome, source: Any, options: Options) -> Itera
     held: list[list[quorbix.Result]] = [[] for _ in paths]
     scan = streams.scan(source, list(paths), True, streams.PIECE_SIZE, problems=problems)
     try:
-        for lists, _ in scan:
+        for lists, _, _ in scan:
             outcome.matched = outcome.matched or any(r.exists() for found in lists for r in found)
             if outcome.matched and (options.quiet or options.list_files):
                 break  # enough is known: the rest is not read

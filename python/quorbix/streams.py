@@ -59,10 +59,11 @@ def _text_pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool
 
 def scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_size: int,
           raw: bool = False, problems: list[ValidationProblem] | None = None
-          ) -> Generator[tuple[list[list[Any]], str], None, None]:
+          ) -> Generator[tuple[list[list[Any]], str, bytes], None, None]:
     """One list of new Results per path after each piece (with `raw`, their
     bytes), then the rest once the document ended, each time with the name of
-    the encoding of the elements' bytes; then the document's first problem,
+    the encoding of the elements' bytes and the DOCTYPE that declares the
+    entities they read (b"" when none does); then the document's first problem,
     as MalformedError (unless `recover`: the scan then goes on past it, as a
     whole document's does, and the problem is put in `problems`)."""
     if piece_size < 1:
@@ -73,11 +74,11 @@ def scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_siz
     try:
         for piece in pieces_:
             more = stream.feed(piece)
-            yield take(), stream.encoding()
+            yield take(), stream.encoding(), stream.doctype()
             if not more:
                 break
         stream.end()
-        yield take(), stream.encoding()
+        yield take(), stream.encoding(), stream.doctype()
         stream.error()
         problem = _problem(stream.report())
         if problem is not None and not recover:
@@ -108,7 +109,7 @@ def stream(source: Source | Any, path: str | Path, *, recover: bool = False,
     from .tables import bind
 
     path, _ = bind(path, None, namespaces)
-    for lists, _ in scan(source, [path], recover, piece_size):
+    for lists, _, _ in scan(source, [path], recover, piece_size):
         yield from lists[0]
 
 
@@ -134,15 +135,15 @@ def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str
     from .tables import _rows_table
 
     waiting: list[bytes | tuple[bytes, bytes]] = []
-    for lists, encoding in scan(source, [rows], recover, piece_size, raw=True):
+    for lists, encoding, doctype in scan(source, [rows], recover, piece_size, raw=True):
         waiting += lists[0]
         if chunksize is None:
             if waiting:
-                yield _rows_table(waiting, encoding, columns, namespaces)
+                yield _rows_table(waiting, encoding, columns, namespaces, doctype)
             waiting = []
             continue
         while len(waiting) >= chunksize:
-            yield _rows_table(waiting[:chunksize], encoding, columns, namespaces)
+            yield _rows_table(waiting[:chunksize], encoding, columns, namespaces, doctype)
             del waiting[:chunksize]
     if waiting:
-        yield _rows_table(waiting, encoding, columns, namespaces)
+        yield _rows_table(waiting, encoding, columns, namespaces, doctype)

@@ -87,14 +87,15 @@ def _records(found: Table) -> list[dict[str, Any]]:
 
 
 def _rows_table(rows: list[bytes | tuple[bytes, bytes]], encoding: str, columns: Columns | None,
-                namespaces: Namespaces | None = None) -> Table:
+                namespaces: Namespaces | None = None, doctype: bytes = b"") -> Table:
     """The table of rows a stream found, each an element's markup in
     `encoding`, or that and the namespace declarations in scope around it:
     the rows read as the grandchildren of a document of their own, in an
-    element that makes those declarations. Under `namespaces`, the rows'
-    names are read by it (the wrapping elements in any namespace)."""
+    element that makes those declarations, after the DOCTYPE `doctype` that
+    declares the entities they use. Under `namespaces`, the rows' names are
+    read by it (the wrapping elements in any namespace)."""
     declaration = b"" if encoding == "UTF-8" else f'<?xml version="1.0" encoding="{encoding}"?>'.encode()
-    parts = [declaration, b"<_>"]
+    parts = [declaration, doctype, b"<_>"]
     scope = None
     for row in rows:
         markup, declared = row if isinstance(row, tuple) else (row, b"")

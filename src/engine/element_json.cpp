@@ -9,6 +9,7 @@
 
 #include "engine/element_text.hpp"
 #include "engine/reads/element_walk.hpp"
+#include "engine/reads/walk_entities.hpp"
 #include "text/white_space.hpp"
 #include "xml/character_data.hpp"
 
@@ -27,8 +28,8 @@ struct Node {
 // Builds the tree of one element: its nodes, the element first.
 class TreeReader : public ElementVisitor {
   public:
-    TreeReader(xml::Encoding encoding, const xml::Entities* entities)
-        : encoding_(encoding), entities_(entities) {}
+    TreeReader(xml::Encoding encoding, const xml::Entities* entities, std::size_t size)
+        : encoding_(encoding), entities_(entities, encoding, size) {}
 
     std::vector<Node> take() { return std::move(nodes_); }
 
@@ -46,11 +47,15 @@ class TreeReader : public ElementVisitor {
         return true;
     }
     bool text(std::string_view raw, std::size_t) {
-        xml::append_character_data(raw, encoding_, nodes_[open_.back()].text, entities_);
+        xml::append_character_data(raw, encoding_, nodes_[open_.back()].text, entities_.get());
         return true;
     }
     bool cdata(std::string_view content, std::size_t) {
         xml::append_cdata(content, encoding_, nodes_[open_.back()].text);
+        return true;
+    }
+    bool doctype(std::string_view markup, std::size_t lt) {
+        entities_.declare(markup, lt);
         return true;
     }
 
@@ -58,7 +63,7 @@ class TreeReader : public ElementVisitor {
     void add(const xml::XmlEvent& tag) {
         Node node;
         node.name = xml::utf8_name(tag.name(), encoding_, scratch_);
-        for_each_attribute(tag, encoding_, entities_,
+        for_each_attribute(tag, encoding_, entities_.get(),
                            [&](std::string_view name, std::string value) {
                                std::string key = "@";
                                key += name;
@@ -69,7 +74,7 @@ class TreeReader : public ElementVisitor {
     }
 
     xml::Encoding encoding_;
-    const xml::Entities* entities_;
+    WalkEntities entities_;
     std::vector<Node> nodes_;
     std::vector<std::size_t> open_;  // the open elements' nodes, innermost last
     std::string scratch_;
@@ -77,7 +82,7 @@ class TreeReader : public ElementVisitor {
 
 std::vector<Node> read_tree(std::string_view element, xml::Encoding encoding,
                             const xml::Entities* entities) {
-    TreeReader reader(encoding, entities);
+    TreeReader reader(encoding, entities, element.size());
     walk_element(element, encoding, reader);
     return reader.take();
 }

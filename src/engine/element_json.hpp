@@ -21,7 +21,7 @@ namespace quorbix::engine {
 // document that declares `entities`), built and written without recursion,
 // however deep the element.
 std::string element_json(std::string_view element, xml::Encoding encoding,
-                         const xml::Entities* entities = nullptr);
+                         const xml::Entities* entities);
 
 // Appends `utf8` to `out` as a JSON string, quotes included.
 void append_json_string(std::string& out, std::string_view utf8);

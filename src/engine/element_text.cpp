@@ -4,6 +4,7 @@
 
 #include "engine/reads/element_children.hpp"
 #include "engine/reads/element_walk.hpp"
+#include "engine/reads/walk_entities.hpp"
 #include "xml/attribute_search.hpp"
 #include "xml/character_data.hpp"
 #include "xml/encoding/encoding.hpp"
@@ -17,21 +18,26 @@ namespace {
 // says it.
 class TextOf : public ElementVisitor {
   public:
-    TextOf(xml::Encoding encoding, const xml::Entities* entities, std::string& out)
-        : encoding_(encoding), entities_(entities), out_(out) {}
+    TextOf(xml::Encoding encoding, const xml::Entities* entities, std::size_t size,
+           std::string& out)
+        : encoding_(encoding), entities_(entities, encoding, size), out_(out) {}
 
     bool text(std::string_view raw, std::size_t) {
-        xml::append_character_data(raw, encoding_, out_, entities_);
+        xml::append_character_data(raw, encoding_, out_, entities_.get());
         return true;
     }
     bool cdata(std::string_view content, std::size_t) {
         xml::append_cdata(content, encoding_, out_);
         return true;
     }
+    bool doctype(std::string_view markup, std::size_t lt) {
+        entities_.declare(markup, lt);
+        return true;
+    }
 
   private:
     xml::Encoding encoding_;
-    const xml::Entities* entities_;
+    WalkEntities entities_;
     std::string& out_;
 };
 
@@ -53,7 +59,7 @@ struct FirstChild : ElementVisitor {
 std::string item_text(std::string_view bytes, xml::Encoding encoding,
                       const xml::Entities* entities) {
     std::string text;
-    TextOf visitor(encoding, entities, text);
+    TextOf visitor(encoding, entities, bytes.size(), text);
     walk_element(bytes, encoding, visitor);
     return text;
 }

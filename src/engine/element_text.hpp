@@ -19,14 +19,14 @@ namespace quorbix::engine {
 // for a self-closing one. Given `entities`, those its document declares are
 // read in place of their references, here and in the reads below.
 std::string item_text(std::string_view bytes, xml::Encoding encoding,
-                      const xml::Entities* entities = nullptr);
+                      const xml::Entities* entities);
 
 // The value of the attribute `name` names: the key that equals the name, else
 // (for a name without ':') the first key whose local part equals it. Keys
 // and values are read in `encoding`, the value as `append_attribute_value`
 // reads it. False when absent.
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,
-                     std::string& value, const xml::Entities* entities = nullptr);
+                     std::string& value, const xml::Entities* entities);
 
 // The value of the attribute an attribute step names: by name as above, or,
 // for a step bound to a namespace, the first attribute in that namespace
@@ -34,7 +34,7 @@ bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encod
 // `scope` (null where the scan keeps none: only unprefixed ones match).
 bool attribute_value(const xml::XmlEvent& tag, const path::PathStep& step, xml::Encoding encoding,
                      const xml::NamespaceScope* scope, std::string& value,
-                     const xml::Entities* entities = nullptr);
+                     const xml::Entities* entities);
 
 // Calls `each(name, value)` for each well-formed attribute of `tag`, in
 // order: the name as written, in UTF-8; the value as

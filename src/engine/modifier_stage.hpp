@@ -23,7 +23,7 @@ namespace quorbix::engine {
 // (what ElementRange matches point into) in `encoding`, with the `entities`
 // it declares.
 std::string match_text(const EngineMatch& match, std::string_view document, xml::Encoding encoding,
-                       const xml::Entities* entities = nullptr);
+                       const xml::Entities* entities);
 
 // The sum, mean, minimum or maximum of the numbers among matches' texts,
 // folded one text at a time: the modifiers do it on a list, the scan as the
@@ -56,6 +56,6 @@ inline bool folds_numbers(path::Modifier modifier) {
 // are read in `encoding`, with the `entities` it declares.
 void apply_modifiers(std::span<const path::Modifier> modifiers, Matches& matches,
                      std::string_view document, xml::Encoding encoding,
-                     const xml::Entities* entities = nullptr);
+                     const xml::Entities* entities);
 
 }  // namespace quorbix::engine

@@ -38,6 +38,10 @@ StreamedPaths::~StreamedPaths() = default;
 
 bool StreamedPaths::feed(std::string_view piece) {
     if (ended_ || error_) return false;
+    // References may expand 100 times the bytes read so far, these included
+    // (a DOCTYPE read now is allowed for the bytes held).
+    fed_ += piece.size();
+    if (const xml::Entities* entities = answers_->entities()) entities->allow_for(fed_);
     bool more = driver_->feed(piece);
     // An ambiguous path stops the scan as soon as it is found; the matches
     // taken before stay taken.
@@ -65,6 +69,10 @@ const std::optional<ValidationReport>& StreamedPaths::report() const {
     if (!entities_report_ && entities != nullptr && entities->fell_short())
         entities_report_ = entities_report(*entities, answers_->doctype_place());
     return entities_report_;
+}
+
+std::string_view StreamedPaths::doctype() const {
+    return answers_->doctype();
 }
 
 bool StreamedPaths::stopped_early() const {

@@ -68,6 +68,9 @@ class StreamedPaths {
     // of its matches since) is reported too, as a document not read in full.
     const std::optional<ValidationReport>& report() const;
     xml::Encoding encoding() const { return encoding_; }
+    // The DOCTYPE that declares the document's entities, as written; empty
+    // when none does (yet).
+    std::string_view doctype() const;
     // Whether the scan ended before the document did, having found all it
     // looks for (or, checked so, a problem): the rest was not read.
     bool stopped_early() const;
@@ -85,6 +88,7 @@ class StreamedPaths {
     std::unique_ptr<PieceDriver> driver_;
     std::optional<AmbiguousPath> error_;
     mutable std::optional<ValidationReport> entities_report_;
+    std::uint64_t fed_ = 0;  // the document's bytes so far
     bool ended_ = false;
 };
 

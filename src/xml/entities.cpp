@@ -314,7 +314,7 @@ void Entities::finish(std::size_t index, const std::vector<std::uint8_t>& state)
             length = add_saturating(length, entities_[piece.at].length);
         }
     }
-    if (length > budget_) status = std::max(status, Status::PastBudget);
+    if (length > budget()) status = std::max(status, Status::PastBudget);
     entity.length = length;
     entity.status = status;
 }
@@ -342,10 +342,17 @@ const char* Entities::expand_reference(const char* p, const char* end, std::stri
 
 // Takes `length` bytes from the budget, all or none: an expansion is written
 // whole or not at all, and what is spent never passes the budget.
+void Entities::allow_for(std::uint64_t document_size) const {
+    std::uint64_t grown = budget_for(document_size);
+    std::uint64_t now = budget_.load(std::memory_order_relaxed);
+    while (grown > now && !budget_.compare_exchange_weak(now, grown, std::memory_order_relaxed)) {
+    }
+}
+
 bool Entities::reserve(std::uint64_t length) const {
     std::uint64_t spent = spent_.load(std::memory_order_relaxed);
     do {
-        if (length > budget_ - spent) return false;
+        if (length > budget() - spent) return false;
     } while (!spent_.compare_exchange_weak(spent, spent + length, std::memory_order_relaxed));
     return true;
 }
@@ -404,7 +411,7 @@ std::string Entities::describe(std::size_t index, bool budget_spent) const {
     const Entity& entity = entities_[index];
     std::string said = "the entity \"" + entity.name + "\" declared at byte " +
                        std::to_string(entity.declared_at) + " of the DOCTYPE ";
-    std::string bound = "the " + std::to_string(budget_) + " bytes ";
+    std::string bound = "the " + std::to_string(budget()) + " bytes ";
     if (budget_spent)
         return said + "was not expanded: the document's references would have passed " + bound +
                "they may expand to";

@@ -68,7 +68,11 @@ class Entities {
     std::optional<std::string> problem() const;
 
     // What all references may expand to together, in bytes.
-    std::uint64_t budget() const { return budget_; }
+    std::uint64_t budget() const { return budget_.load(std::memory_order_relaxed); }
+    // A document fed in pieces: its references may expand to as much as
+    // those of a document of `document_size` bytes, the bytes read so far.
+    // An entity refused for its own size when declared stays refused.
+    void allow_for(std::uint64_t document_size) const;
     // Where the DOCTYPE that declares them begins in its document.
     std::uint64_t doctype_at() const { return doctype_at_; }
 
@@ -126,7 +130,7 @@ class Entities {
     std::unordered_map<std::string_view, std::size_t> by_name_;
     std::vector<Piece> pieces_;
     std::string text_;  // the text pieces hold
-    std::uint64_t budget_;
+    mutable std::atomic<std::uint64_t> budget_;
     std::uint64_t doctype_at_ = 0;
     mutable std::atomic<std::uint64_t> spent_{0};
     mutable std::atomic<bool> fell_short_{false};

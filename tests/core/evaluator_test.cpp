@@ -382,9 +382,10 @@ TEST(ElementText, ChildrenAndText) {
     EXPECT_FALSE(has_child_element("<a><!--c--><?p x?></a>"));
     EXPECT_TRUE(has_child_element("<?xml version=\"1.0\"?><!--c--><root><x/></root>"));
 
-    EXPECT_EQ(item_text("<a>x<b>y</b>&amp;<![CDATA[<z>]]></a>", xml::Encoding::Utf8), "xy&<z>");
-    EXPECT_EQ(item_text("<a/>", xml::Encoding::Utf8), "");
-    EXPECT_EQ(item_text("text only", xml::Encoding::Utf8), "");
+    EXPECT_EQ(item_text("<a>x<b>y</b>&amp;<![CDATA[<z>]]></a>", xml::Encoding::Utf8, nullptr),
+              "xy&<z>");
+    EXPECT_EQ(item_text("<a/>", xml::Encoding::Utf8, nullptr), "");
+    EXPECT_EQ(item_text("text only", xml::Encoding::Utf8, nullptr), "");
 }
 
 }  // namespace

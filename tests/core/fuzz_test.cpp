@@ -133,7 +133,7 @@ TEST(Fuzz, QueriesOverMutatedDocuments) {
             (void)engine::evaluate_path(input, xml::document_encoding(input), *path, true);
             (void)engine::evaluate_path(input, xml::document_encoding(input), *path, false);
         }
-        (void)engine::item_text(input, xml::document_encoding(input));
+        (void)engine::item_text(input, xml::document_encoding(input), nullptr);
         (void)engine::has_child_element(input);
         (void)engine::scan_children(input);
     }

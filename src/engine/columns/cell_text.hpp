@@ -19,11 +19,11 @@ namespace quorbix::engine {
 // range-mode matches point into; the text may live in `scratch`. Texts read
 // the `entities` their document declares.
 std::string_view cell_text(const EngineMatch& match, std::string_view bytes, xml::Encoding encoding,
-                           std::string& scratch, const xml::Entities* entities = nullptr);
+                           std::string& scratch, const xml::Entities* entities);
 
 // The text of a leaf, an element with nothing but text between its tags
 // (`raw`, as written), trimmed; it may live in `scratch`.
 std::string_view leaf_cell_text(std::string_view raw, xml::Encoding encoding, std::string& scratch,
-                                const xml::Entities* entities = nullptr);
+                                const xml::Entities* entities);
 
 }  // namespace quorbix::engine

@@ -28,7 +28,9 @@ void PieceDriver::end() {
 // is waiting for the rest of it: the next walk begins at its '<'. The text
 // after the last tag is stepped over unseen either way.
 void PieceDriver::walk(bool last) {
-    machine_.slide(held_, origin_);
+    // Places are followed only while a check is: they serve its reports.
+    const bool placed = check_ != nullptr && check_->ok();
+    machine_.slide(held_, origin_, placed ? origin_place_ : TextPlace{origin_, 0, 0});
     const xml::ReaderSettings profile = xml::evaluation_profile();
     xml::WalkStop stop;
     if (check_ != nullptr) {

@@ -46,10 +46,11 @@ Answers::Answers(std::string_view document, xml::Encoding encoding, std::vector<
 void Answers::read_doctype(std::string_view doctype, std::uint64_t at) {
     if (entities_) return;
     use_entities(xml::Entities::declared(doctype, encoding_, at, document_.size()));
-    // Where it stands, for a report: the bytes before it are held only
-    // while the document's first piece is.
-    doctype_place_ =
-        origin_ == 0 ? place_after({}, document_.substr(0, at), encoding_) : TextPlace{at, 0, 0};
+    if (entities_) doctype_ = doctype;
+    // Where it stands, for a report.
+    doctype_place_ = origin_place_.line == 0
+                         ? TextPlace{at, 0, 0}
+                         : place_after(origin_place_, document_.substr(0, at - origin_), encoding_);
 }
 
 void Answers::use_entities(std::shared_ptr<const xml::Entities> entities) {

@@ -59,9 +59,11 @@ class Answers {
     std::string_view bytes_at(std::uint64_t start, std::uint64_t end) const {
         return document_.substr(start - origin_, end - start);
     }
-    void slide(std::string_view held, std::uint64_t origin) {
+    // `origin_place`: where `origin` stands, or line 0 when not known.
+    void slide(std::string_view held, std::uint64_t origin, TextPlace origin_place) {
         document_ = held;
         origin_ = origin;
+        origin_place_ = origin_place;
     }
     xml::Encoding encoding() const { return encoding_; }
     // The general entities the document declares, read in its texts and
@@ -73,8 +75,11 @@ class Answers {
     void use_entities(std::shared_ptr<const xml::Entities> entities);
     // The DOCTYPE `doctype`, met `at` bytes into the document.
     void read_doctype(std::string_view doctype, std::uint64_t at);
-    // Where the DOCTYPE that declared them stands.
+    // Where the DOCTYPE that declared them stands, and the DOCTYPE as
+    // written (empty when it declares none): what elements copied out of the
+    // document are read in again, in a document of their own.
     TextPlace doctype_place() const { return doctype_place_; }
+    std::string_view doctype() const { return doctype_; }
     bool range_mode() const { return range_mode_; }
     std::uint32_t path_count() const { return static_cast<std::uint32_t>(paths_.size()); }
     const ScanPath& path(std::uint32_t p) const { return paths_[p]; }
@@ -147,7 +152,9 @@ class Answers {
     std::uint64_t origin_ = 0;  // where `document_` begins in the document
     xml::Encoding encoding_;
     std::shared_ptr<const xml::Entities> entities_;
+    TextPlace origin_place_;  // the place of `origin_`
     TextPlace doctype_place_;
+    std::string doctype_;
     bool range_mode_;
     bool decode_names_;
     bool scoped_ = false;

@@ -150,7 +150,7 @@ void Machine::decide_streamed(const Action& action, std::uint64_t start, std::ui
             [&] { return text_of(bytes, leaf_text, leaf); });
     } else if (holds && s.plan->next_ask == NextAsk::Attribute) {
         if (attribute_value(start_tag_at(start, end), *s.plan->next, answers_.encoding(), &scope_,
-                            scratch_))
+                            scratch_, answers_.entities()))
             answers_.emit(s.path, EngineMatch::scalar(scratch_));
     }
     // Other paths' candidates may gather in the same element, and their

@@ -51,7 +51,7 @@ void Machine::start_relative(std::uint32_t path, const ComponentPlan* plan, Stop
     level_depth_ = 0;  // the first element, whatever its name
 }
 
-void Machine::slide(std::string_view held, std::uint64_t origin) {
+void Machine::slide(std::string_view held, std::uint64_t origin, TextPlace origin_place) {
     // Offsets shift by the bytes dropped; those of elements whose bytes are
     // never read may wrap, and are only compared with each other.
     std::uint64_t dropped = origin - base_;
@@ -62,7 +62,7 @@ void Machine::slide(std::string_view held, std::uint64_t origin) {
     last_end_ -= dropped;
     bytes_ = held;
     base_ = origin;
-    answers_.slide(held, origin);
+    answers_.slide(held, origin, origin_place);
 }
 
 std::size_t Machine::first_needed() const {

@@ -126,8 +126,9 @@ class Machine {
     // A document fed in pieces: the bytes the next walk reports tags of, now
     // `held`, which begins at `origin` in the document. What the machine
     // keeps of the bytes before (where its open elements begin) moves with
-    // them. Only a machine over a whole document slides.
-    void slide(std::string_view held, std::uint64_t origin);
+    // them. Only a machine over a whole document slides. `origin_place` is
+    // where `origin` stands (line 0 when not known).
+    void slide(std::string_view held, std::uint64_t origin, TextPlace origin_place);
     // Where in the bytes the first element begins whose bytes the machine
     // will read at its end; `nowhere` when none is open.
     std::size_t first_needed() const;

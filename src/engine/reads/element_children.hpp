@@ -40,6 +40,7 @@ class ElementChildren {
     bool end(std::size_t lt, std::size_t end, std::size_t depth);
     bool text(std::string_view raw, std::size_t depth);
     bool cdata(std::string_view content, std::size_t depth);
+    bool doctype(std::string_view, std::size_t) { return true; }
 
   private:
     xml::XmlEvent tag_;

@@ -19,6 +19,8 @@
 //                               empty, and split wherever markup stands
 //   cdata(content, depth)       a CDATA section's content, as
 //                               xml::append_cdata reads it
+//   doctype(markup, lt)         a DOCTYPE before the element, when the bytes
+//                               are a whole document
 // Each returns false to stop the walk. Nothing is allocated on the way.
 #pragma once
 
@@ -36,6 +38,7 @@ struct ElementVisitor {
     bool end(std::size_t, std::size_t, std::size_t) { return true; }
     bool text(std::string_view, std::size_t) { return true; }
     bool cdata(std::string_view, std::size_t) { return true; }
+    bool doctype(std::string_view, std::size_t) { return true; }
 };
 
 namespace detail {
@@ -61,6 +64,8 @@ class ElementWalk {
     bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end) {
         if (!text_before(lt)) return false;
         text_from_ = end;
+        if (open_ == 0 && read.event.kind == xml::EventKind::DocType)
+            return heard(visitor_.doctype(bytes_.substr(lt, end - lt), lt));
         if (open_ == 0 || read.event.kind != xml::EventKind::CData) return true;
         return heard(visitor_.cdata(read.event.content, open_ - 1));
     }

@@ -10,8 +10,10 @@
 //                element found in the scope of namespace declarations as a
 //                pair of its markup and theirs (start-tag attributes)
 //   encoding()   the name of the encoding the elements' bytes are in
+//   doctype()    the DOCTYPE that declares the document's entities, as bytes
+//                (b"" when none does), which the elements' bytes read in
 //   report()     the first problem of the document's structure, once found,
-//                as _validation_report gives it
+//                as _validation_report gives it, or a reference left unread
 // `checking` is 0 (none), 1 (report problems) or 2 (the first problem ends
 // the scan: the matches are those before it).
 //   error()      raises the ambiguity that stopped the scan, if one did
@@ -204,6 +206,14 @@ Expected<PyRef> encoding(PyObject* self, PyObject*) {
     return text;
 }
 
+Expected<PyRef> doctype(PyObject* self, PyObject*) {
+    StreamFields& s = as_stream(self);
+    std::string_view text = s.scan ? s.scan->doctype() : std::string_view();
+    PyRef bytes(PyBytes_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+    if (!bytes) return PendingError::fetch();
+    return bytes;
+}
+
 Expected<PyRef> report(PyObject* self, PyObject*) {
     StreamFields& s = as_stream(self);
     if (!s.scan || !s.scan->report()) return PyRef::borrow(Py_None);
@@ -230,6 +240,7 @@ PyMethodDef stream_methods[] = {
     {"take", method<entry<take>>(), METH_NOARGS, nullptr},
     {"take_bytes", method<entry<take_bytes>>(), METH_NOARGS, nullptr},
     {"encoding", method<entry<encoding>>(), METH_NOARGS, nullptr},
+    {"doctype", method<entry<doctype>>(), METH_NOARGS, nullptr},
     {"report", method<entry<report>>(), METH_NOARGS, nullptr},
     {"error", method<entry<error>>(), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},

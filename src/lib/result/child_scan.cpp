@@ -25,6 +25,7 @@ Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy, Docu
     if (!bytes.ok()) return std::move(bytes.error());
     ChildScan scan;
     scan.encoding_ = bytes.value().encoding;
+    scan.entities_ = entities_of(element);
     if (copy || hold.view.held() || bytes.value().transcoded) {
         scan.copy_ = std::make_unique<std::string>(bytes.value().bytes);
         scan.element_ = *scan.copy_;
@@ -91,7 +92,8 @@ PyItems ChildScan::children_named(std::string_view utf8) const {
 PyItem ChildScan::child_item(std::size_t i) const {
     const engine::ChildEntry& child = children_[i];
     return PyItem::shared_element(
-        std::string(element_.substr(child.start, child.end - child.start)), encoding_);
+        std::string(element_.substr(child.start, child.end - child.start)), encoding_, nullptr,
+        entities_);
 }
 
 Expected<PyRef> ChildScan::value_of(std::size_t i) const {

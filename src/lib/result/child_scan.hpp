@@ -66,6 +66,7 @@ class ChildScan {
     std::unique_ptr<std::string> copy_;  // at a fixed address: the entries point into it
     std::string_view element_;
     xml::Encoding encoding_ = xml::Encoding::Utf8;
+    std::shared_ptr<const xml::Entities> entities_;  // the document's, children read them
     std::vector<engine::ChildEntry> children_;
     // Per unique name, the indexes of its children, so that every value is
     // cut out without looking at the others.

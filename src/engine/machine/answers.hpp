@@ -151,10 +151,6 @@ class Answers {
     std::string_view document_;
     std::uint64_t origin_ = 0;  // where `document_` begins in the document
     xml::Encoding encoding_;
-    std::shared_ptr<const xml::Entities> entities_;
-    TextPlace origin_place_;  // the place of `origin_`
-    TextPlace doctype_place_;
-    std::string doctype_;
     bool range_mode_;
     bool decode_names_;
     bool scoped_ = false;
@@ -167,6 +163,11 @@ class Answers {
     std::size_t unfinished_;
     std::uint64_t changes_ = 0;
     std::optional<AmbiguousPath> error_;
+    // What the DOCTYPE declares, read far less often than the above.
+    std::shared_ptr<const xml::Entities> entities_;
+    TextPlace origin_place_;  // the place of `origin_`
+    TextPlace doctype_place_;
+    std::string doctype_;
 };
 
 }  // namespace quorbix::engine

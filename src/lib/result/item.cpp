@@ -31,11 +31,11 @@ std::string_view declarations_of(PyObject* referred) {
 using SharedEntities = std::shared_ptr<const xml::Entities>;
 constexpr const char* entities_capsule = "quorbix.entities";
 
-SharedEntities entities_in(PyObject* referred) {
-    if (!PyTuple_Check(referred)) return nullptr;
-    PyObject* capsule = PyTuple_GetItem(referred, 2);
+// Those of a context, held by it; null when it holds none.
+const SharedEntities* entities_in(PyObject* context) {
+    PyObject* capsule = PyTuple_GetItem(context, 2);
     if (capsule == nullptr || !PyCapsule_IsValid(capsule, entities_capsule)) return nullptr;
-    return *static_cast<SharedEntities*>(PyCapsule_GetPointer(capsule, entities_capsule));
+    return static_cast<const SharedEntities*>(PyCapsule_GetPointer(capsule, entities_capsule));
 }
 
 // The entities as a Python object, None when there are none; null, with the
@@ -245,7 +245,9 @@ std::shared_ptr<const xml::Entities> entities_of(const PyItem& item) {
     if (const auto* shared = std::get_if<PyItem::SharedRef>(&item.value_))
         return shared->element->entities;
     const auto* ref = std::get_if<PyItem::DocumentRef>(&item.value_);
-    return ref != nullptr ? entities_in(ref->document.get()) : nullptr;
+    if (ref == nullptr || !PyTuple_Check(ref->document.get())) return nullptr;
+    const SharedEntities* held = entities_in(ref->document.get());
+    return held != nullptr ? *held : nullptr;
 }
 
 Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold) {
@@ -273,13 +275,16 @@ Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold, std
     scratch.clear();
     if (item.is_leaf()) {  // its text is where the scan found it: no tag is read again
         const auto& ref = std::get<PyItem::DocumentRef>(item.value_);
-        auto document = read_any_document(document_of(ref.document.get()), hold.view);
+        PyObject* referred = ref.document.get();
+        const bool in_context = PyTuple_Check(referred);
+        auto document =
+            read_any_document(in_context ? PyTuple_GetItem(referred, 0) : referred, hold.view);
         if (!document.ok()) return std::move(document.error());
         std::uint64_t begin = ref.start + ref.leaf_offset;
         if (begin + ref.leaf_length > std::min<std::uint64_t>(ref.end, document.value().size()))
             return internal_error("a leaf's text lies outside its document");
         xml::append_character_data(document.value().substr(begin, ref.leaf_length), ref.encoding,
-                                   scratch, entities_in(ref.document.get()).get());
+                                   scratch, in_context ? entities_of(item).get() : nullptr);
         return std::string_view(scratch);
     }
     auto element = element_bytes(item, hold);

@@ -175,8 +175,10 @@ def _streamed_text(outcome: FileOutcome, source: Any, options: Options) -> Itera
     if options.namespaces is not None:
         paths = [quorbix.compile(p, options.namespaces) if p else p for p in texts]
     problems: list[ValidationProblem] = []
+    later: list[Callable[[], ValidationProblem | None]] = []
     held: list[list[quorbix.Result]] = [[] for _ in paths]
-    scan = streams.scan(source, list(paths), True, streams.PIECE_SIZE, problems=problems)
+    scan = streams.scan(source, list(paths), True, streams.PIECE_SIZE, problems=problems,
+                        later=later)
     try:
         for lists, _, _ in scan:
             outcome.matched = outcome.matched or any(r.exists() for found in lists for r in found)
@@ -192,17 +194,18 @@ def _streamed_text(outcome: FileOutcome, source: Any, options: Options) -> Itera
         return
     finally:
         scan.close()
-    if problems:
-        outcome.warning = f"{_where(outcome.name, problems[0])} warning: {problems[0].message}"
-    if options.quiet or options.list_files:
-        return
-    if options.mode == "count":
-        yield _count_lines(outcome.name, [r[0].to_int() if r else 0 for r in held], options)
-    elif options.mode in ("json", "values"):
-        yield _json_line(outcome.name, held, options)
-    else:
-        for i, results in enumerate(held[1:], 1):
-            yield "".join(_value_lines(outcome.name, results, i, options))
+    if not (options.quiet or options.list_files):
+        if options.mode == "count":
+            yield _count_lines(outcome.name, [r[0].to_int() if r else 0 for r in held], options)
+        elif options.mode in ("json", "values"):
+            yield _json_line(outcome.name, held, options)
+        else:
+            for i, results in enumerate(held[1:], 1):
+                yield "".join(_value_lines(outcome.name, results, i, options))
+    # Asked once the matches are read: a text read now may leave an entity unread.
+    problem = problems[0] if problems else later[0]()
+    if problem is not None:
+        outcome.warning = f"{_where(outcome.name, problem)} warning: {problem.message}"
 
 
 def _where(name: str, problem: ValidationProblem) -> str:

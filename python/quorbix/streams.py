@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import codecs
 import re
-from collections.abc import Generator, Iterator, Mapping
+from collections.abc import Callable, Generator, Iterator, Mapping
 from itertools import chain
 from typing import Any
 
@@ -58,18 +58,23 @@ def _text_pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool
 
 
 def scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_size: int,
-          raw: bool = False, problems: list[ValidationProblem] | None = None
+          raw: bool = False, problems: list[ValidationProblem] | None = None,
+          later: list[Callable[[], ValidationProblem | None]] | None = None
           ) -> Generator[tuple[list[list[Any]], str, bytes], None, None]:
     """One list of new Results per path after each piece (with `raw`, their
     bytes), then the rest once the document ended, each time with the name of
     the encoding of the elements' bytes and the DOCTYPE that declares the
     entities they read (b"" when none does); then the document's first problem,
     as MalformedError (unless `recover`: the scan then goes on past it, as a
-    whole document's does, and the problem is put in `problems`)."""
+    whole document's does, and the problem is put in `problems`). `later`
+    takes a function that gives the first problem as known when it is
+    called: reading matches after the scan may leave an entity unread."""
     if piece_size < 1:
         raise ValueError("piece_size must be at least 1")
     pieces_, utf8 = _text_pieces(source, piece_size)
     stream = _stream(paths, _REPORT if recover else _STOP, utf8)
+    if later is not None:
+        later.append(lambda: _problem(stream.report()))
     take = stream.take_bytes if raw else stream.take
     try:
         for piece in pieces_:

@@ -3,6 +3,8 @@ road, compared with lxml; those that cannot be read in place stay as written and
 roads that report malformed input say so; the well-known attack shapes stay cheap."""
 
 import random
+import subprocess
+import sys
 import time
 
 import pytest
@@ -82,6 +84,11 @@ def test_an_entity_that_holds_markup_stays_as_written_and_is_reported():
     assert quorbix.records(MARKUP, "a.r", {"m": "m"}, recover=True) == [{"m": "&m;"}]
     with pytest.raises(quorbix.MalformedError, match="not read in full"):
         [r.to_str() for r in quorbix.stream(MARKUP, "a.r.m")]
+    for mode in ("--json", "--count"):  # JSON reads the texts once the scan is over
+        done = subprocess.run([sys.executable, "-m", "quorbix", mode, "a.r.m"], input=MARKUP,
+                              capture_output=True, timeout=120)
+        assert done.returncode == 0
+        assert (b'entity "m"' in done.stderr) == (mode == "--json"), done.stderr
 
 
 def test_external_and_undeclared_entities_stay_as_written_unreported():

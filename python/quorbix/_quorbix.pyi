@@ -82,11 +82,12 @@ def validate(data: str | ReadableBuffer) -> bool:
 
 def _table(
     data: str | ReadableBuffer, rows: list[str | Path], columns: list[str | Path] | None,
-    names: list[str] | None,
+    names: list[str] | None, entities: object = None,
 ) -> tuple[Table, tuple[int, int, int, str] | None]:
     """The table of `rows` with `columns` named `names` (both None: the rows'
     attributes and leaf children), and None for a well-formed document, else
-    as _validation_report (behind records, table and read_xml)."""
+    as _validation_report (behind records, table and read_xml); `entities`, a
+    stream's, are read in place of the document's own."""
 
 def _json_items(result: Result) -> list[str]:
     """Each match as JSON text (for the command line)."""
@@ -115,7 +116,7 @@ class _Stream:
     def take(self) -> list[list[Result]]: ...
     def take_bytes(self) -> list[list[bytes | tuple[bytes, bytes]]]: ...
     def encoding(self) -> str: ...
-    def doctype(self) -> bytes: ...
+    def entities(self) -> object: ...
     def report(self) -> tuple[int, int, int, str] | None: ...
     def error(self) -> None: ...
 

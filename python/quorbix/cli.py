@@ -202,8 +202,10 @@ def _streamed_text(outcome: FileOutcome, source: Any, options: Options) -> Itera
         else:
             for i, results in enumerate(held[1:], 1):
                 yield "".join(_value_lines(outcome.name, results, i, options))
-    # Asked once the matches are read: a text read now may leave an entity unread.
-    problem = problems[0] if problems else later[0]()
+    # Asked once the matches are read: a text read now may leave an entity
+    # unread. A scan stopped early (-q, -l) read too little to warn of.
+    stopped = (options.quiet or options.list_files) and outcome.matched
+    problem = problems[0] if problems else None if stopped else later[0]()
     if problem is not None:
         outcome.warning = f"{_where(outcome.name, problem)} warning: {problem.message}"
 

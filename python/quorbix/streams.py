@@ -60,11 +60,11 @@ def _text_pieces(source: Source | Any, size: int) -> tuple[Iterator[bytes], bool
 def scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_size: int,
           raw: bool = False, problems: list[ValidationProblem] | None = None,
           later: list[Callable[[], ValidationProblem | None]] | None = None
-          ) -> Generator[tuple[list[list[Any]], str, bytes], None, None]:
+          ) -> Generator[tuple[list[list[Any]], str, Any], None, None]:
     """One list of new Results per path after each piece (with `raw`, their
     bytes), then the rest once the document ended, each time with the name of
-    the encoding of the elements' bytes and the DOCTYPE that declares the
-    entities they read (b"" when none does); then the document's first problem,
+    the encoding of the elements' bytes and the entities the document
+    declares (for the tables its rows are read in); then the document's first problem,
     as MalformedError (unless `recover`: the scan then goes on past it, as a
     whole document's does, and the problem is put in `problems`). `later`
     takes a function that gives the first problem as known when it is
@@ -79,11 +79,11 @@ def scan(source: Source | Any, paths: list[str | Path], recover: bool, piece_siz
     try:
         for piece in pieces_:
             more = stream.feed(piece)
-            yield take(), stream.encoding(), stream.doctype()
+            yield take(), stream.encoding(), stream.entities()
             if not more:
                 break
         stream.end()
-        yield take(), stream.encoding(), stream.doctype()
+        yield take(), stream.encoding(), stream.entities()
         stream.error()
         problem = _problem(stream.report())
         if problem is not None and not recover:
@@ -140,15 +140,15 @@ def row_tables(source: Source | Any, rows: str | Path, columns: Mapping[str, str
     from .tables import _rows_table
 
     waiting: list[bytes | tuple[bytes, bytes]] = []
-    for lists, encoding, doctype in scan(source, [rows], recover, piece_size, raw=True):
+    for lists, encoding, entities in scan(source, [rows], recover, piece_size, raw=True):
         waiting += lists[0]
         if chunksize is None:
             if waiting:
-                yield _rows_table(waiting, encoding, columns, namespaces, doctype)
+                yield _rows_table(waiting, encoding, columns, namespaces, entities, recover)
             waiting = []
             continue
         while len(waiting) >= chunksize:
-            yield _rows_table(waiting[:chunksize], encoding, columns, namespaces, doctype)
+            yield _rows_table(waiting[:chunksize], encoding, columns, namespaces, entities, recover)
             del waiting[:chunksize]
     if waiting:
-        yield _rows_table(waiting, encoding, columns, namespaces, doctype)
+        yield _rows_table(waiting, encoding, columns, namespaces, entities, recover)

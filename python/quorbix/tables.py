@@ -32,15 +32,17 @@ def bind(rows: str | Path, columns: Columns | None, namespaces: Namespaces | Non
     return bound(rows), None if columns is None else {n: bound(p) for n, p in columns.items()}
 
 
-def _read(data: Any, rows: str | Path, columns: Columns | None, recover: bool) -> Table:
+def _read(data: Any, rows: str | Path, columns: Columns | None, recover: bool,
+          entities: Any = None) -> Table:
     """The table of `data`. A document that is not well formed (a truncated
     file, say) raises MalformedError, found by the scan that finds the rows,
-    unless `recover` takes what the scan found."""
+    unless `recover` takes what the scan found. `entities`, a stream's, are
+    read in place of the document's own (its rows are the stream's)."""
     if columns is not None and not isinstance(columns, Mapping):
         raise TypeError("columns must be a mapping of column names to paths")
     names = None if columns is None else list(columns)
     paths = None if columns is None else list(columns.values())
-    found, report = _table(data, [rows], paths, names)
+    found, report = _table(data, [rows], paths, names, entities)
     problem = _problem(report)
     if problem is not None and not recover:
         raise MalformedError(problem, " (recover=True reads what was found)")
@@ -87,15 +89,17 @@ def _records(found: Table) -> list[dict[str, Any]]:
 
 
 def _rows_table(rows: list[bytes | tuple[bytes, bytes]], encoding: str, columns: Columns | None,
-                namespaces: Namespaces | None = None, doctype: bytes = b"") -> Table:
+                namespaces: Namespaces | None = None, entities: Any = None,
+                recover: bool = False) -> Table:
     """The table of rows a stream found, each an element's markup in
     `encoding`, or that and the namespace declarations in scope around it:
     the rows read as the grandchildren of a document of their own, in an
-    element that makes those declarations, after the DOCTYPE `doctype` that
-    declares the entities they use. Under `namespaces`, the rows' names are
-    read by it (the wrapping elements in any namespace)."""
+    element that makes those declarations, with the `entities` of the
+    stream's document (whose stream reports what they leave unread). Under
+    `namespaces`, the rows' names are read by it (the wrapping elements in any
+    namespace)."""
     declaration = b"" if encoding == "UTF-8" else f'<?xml version="1.0" encoding="{encoding}"?>'.encode()
-    parts = [declaration, doctype, b"<_>"]
+    parts = [declaration, b"<_>"]
     scope = None
     for row in rows:
         markup, declared = row if isinstance(row, tuple) else (row, b"")
@@ -106,8 +110,9 @@ def _rows_table(rows: list[bytes | tuple[bytes, bytes]], encoding: str, columns:
         parts.append(markup)
     parts.append(b"</_></_>" if scope is not None else b"</_>")
     if namespaces is None:
-        return _read(b"".join(parts), "_._.#.*", columns, False)
-    return _read(b"".join(parts), compile("*:_.*:_.#.*:*", dict(namespaces)), columns, False)
+        return _read(b"".join(parts), "_._.#.*", columns, recover, entities)
+    return _read(b"".join(parts), compile("*:_.*:_.#.*:*", dict(namespaces)), columns, recover,
+                 entities)
 
 
 def read_xml(

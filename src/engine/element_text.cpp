@@ -41,6 +41,18 @@ class TextOf : public ElementVisitor {
     std::string& out_;
 };
 
+// A document's DOCTYPE, as far as its first element: the walk stops there.
+struct Prolog : ElementVisitor {
+    WalkEntities entities;
+
+    bool start(const xml::XmlEvent&, std::size_t, std::size_t, std::size_t) { return false; }
+    bool empty(const xml::XmlEvent&, std::size_t, std::size_t, std::size_t) { return false; }
+    bool doctype(std::string_view markup, std::size_t lt) {
+        entities.declare(markup, lt);
+        return false;
+    }
+};
+
 // Whether an element has a child element: the walk stops at the first.
 struct FirstChild : ElementVisitor {
     bool found = false;
@@ -62,6 +74,13 @@ std::string item_text(std::string_view bytes, xml::Encoding encoding,
     TextOf visitor(encoding, entities, bytes.size(), text);
     walk_element(bytes, encoding, visitor);
     return text;
+}
+
+std::shared_ptr<const xml::Entities> document_entities(std::string_view document,
+                                                       xml::Encoding encoding) {
+    Prolog prolog{{}, {nullptr, encoding, document.size()}};
+    walk_element(document, encoding, prolog);
+    return prolog.entities.shared();
 }
 
 bool attribute_value(const xml::XmlEvent& tag, std::string_view name, xml::Encoding encoding,

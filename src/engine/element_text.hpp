@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,11 @@ namespace quorbix::engine {
 // read in place of their references, here and in the reads below.
 std::string item_text(std::string_view bytes, xml::Encoding encoding,
                       const xml::Entities* entities);
+
+// The general entities the DOCTYPE of a whole `document` declares (read only
+// as far as its element's start tag); null when it declares none.
+std::shared_ptr<const xml::Entities> document_entities(std::string_view document,
+                                                       xml::Encoding encoding);
 
 // The value of the attribute `name` names: the key that equals the name, else
 // (for a name without ':') the first key whose local part equals it. Keys

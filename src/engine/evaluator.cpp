@@ -78,8 +78,10 @@ EvalOutcome run_path(std::string_view bytes, xml::Encoding encoding, const path:
 
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
                           const path::CompiledPath& path, bool range_mode,
-                          xml::StructureCheck* check, MatchScopes* scopes) {
-    return run_path(document, encoding, path, range_mode, false, check, {}, scopes);
+                          xml::StructureCheck* check, MatchScopes* scopes,
+                          std::shared_ptr<const xml::Entities> entities) {
+    return run_path(document, encoding, path, range_mode, false, check, {{}, std::move(entities)},
+                    scopes);
 }
 
 EvalOutcome evaluate_path_in_element(std::string_view element, xml::Encoding encoding,

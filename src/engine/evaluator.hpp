@@ -26,9 +26,12 @@ namespace quorbix::engine {
 // declarations in scope around the element matches of a path compiled
 // under a namespace mapping, and the entities the document's DOCTYPE
 // declares, which are read in its texts and values.
+// `entities`, when given, are read in place of the DOCTYPE's: those of the
+// document a document of copied elements was made of.
 EvalOutcome evaluate_path(std::string_view document, xml::Encoding encoding,
                           const path::CompiledPath& path, bool range_mode,
-                          xml::StructureCheck* check = nullptr, MatchScopes* scopes = nullptr);
+                          xml::StructureCheck* check = nullptr, MatchScopes* scopes = nullptr,
+                          std::shared_ptr<const xml::Entities> entities = nullptr);
 
 // The same, relative to the first element in `element`: its children are
 // tested against the first component (a terminal reads the element itself);

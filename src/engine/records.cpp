@@ -40,9 +40,10 @@ void put_matches(const Matches& matches, std::string_view row, xml::Encoding enc
 // that finds them also checks the document's structure into `structure`.
 std::variant<std::vector<std::string_view>, AmbiguousPath> row_elements(
     std::string_view document, xml::Encoding encoding, const path::CompiledPath& rows,
-    Matches& matches, ValidationReport& structure, MatchScopes* scopes = nullptr) {
+    Matches& matches, ValidationReport& structure, MatchScopes& scopes,
+    const std::shared_ptr<const xml::Entities>& given) {
     xml::StructureCheck check;
-    EvalOutcome outcome = evaluate_path(document, encoding, rows, true, &check, scopes);
+    EvalOutcome outcome = evaluate_path(document, encoding, rows, true, &check, &scopes, given);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&outcome)) return std::move(*ambiguous);
     structure = report_of(check, document, encoding);
     matches = std::move(std::get<Matches>(outcome));
@@ -55,10 +56,11 @@ std::variant<std::vector<std::string_view>, AmbiguousPath> row_elements(
 
 // A table whose cells left references as written, the entities they name
 // unread, reports its document as not read in full, unless its structure
-// failed first.
+// failed first. Entities `given` by the caller are the caller's to report.
 void report_entities(Table& table, const std::shared_ptr<const xml::Entities>& entities,
-                     std::string_view document, xml::Encoding encoding) {
-    if (entities && table.structure.valid)
+                     const std::shared_ptr<const xml::Entities>& given, std::string_view document,
+                     xml::Encoding encoding) {
+    if (entities && !given && table.structure.valid)
         table.structure = entities_report(*entities, document, encoding);
 }
 
@@ -235,11 +237,14 @@ struct WalkedRows {
 
 template <class Cells, class OnRow>
 WalkedRows walk_rows(std::string_view document, const path::CompiledPath& rows, Cells& cells,
-                     OnRow on_row, ValidationReport& structure) {
+                     OnRow on_row, ValidationReport& structure,
+                     const std::shared_ptr<const xml::Entities>& given) {
     Matches matches;
     xml::StructureCheck check;
     Answers answers(document, xml::Encoding::Utf8,
                     {scan_path(rows, &matches, path::FinalCapture::Span)}, true);
+    answers.use_entities(given);
+    cells.use_entities(given);
     Machine machine(answers, document, 0);
     machine.start_document();
     RowWalk<Cells, OnRow> walk(machine, matches, document, rows.steps.back(), rows.steps.size(),
@@ -253,25 +258,27 @@ WalkedRows walk_rows(std::string_view document, const path::CompiledPath& rows, 
 // The table of plain columns and others in one walk; nothing when the rows
 // must be read again.
 std::optional<TableOutcome> read_in_one_walk(std::string_view document,
-                                             const path::CompiledPath& rows, RowColumns& reader) {
+                                             const path::CompiledPath& rows, RowColumns& reader,
+                                             const std::shared_ptr<const xml::Entities>& given) {
     Table table;
     reader.start(table);
     PlainCells cells(reader.plain());
     auto on_row = [&](std::string_view row, const PlainCells& found) {
         return reader.read(row, found, table);
     };
-    WalkedRows walked = walk_rows(document, rows, cells, on_row, table.structure);
+    WalkedRows walked = walk_rows(document, rows, cells, on_row, table.structure, given);
     if (reader.error()) return TableOutcome{std::move(*reader.error())};
     if (walked.error) return TableOutcome{std::move(*walked.error)};
     if (!walked.whole) return std::nullopt;
-    report_entities(table, cells.entities(), document, xml::Encoding::Utf8);
+    report_entities(table, cells.entities(), given, document, xml::Encoding::Utf8);
     return TableOutcome{std::move(table)};
 }
 
 // The table of the rows' attributes and leaf children in one walk; nothing
 // when the rows must be read again.
-std::optional<TableOutcome> read_children_in_one_walk(std::string_view document,
-                                                      const path::CompiledPath& rows) {
+std::optional<TableOutcome> read_children_in_one_walk(
+    std::string_view document, const path::CompiledPath& rows,
+    const std::shared_ptr<const xml::Entities>& given) {
     Table table;
     ColumnsByName columns(table);
     NamedCells cells;
@@ -279,10 +286,10 @@ std::optional<TableOutcome> read_children_in_one_walk(std::string_view document,
         take_named(named, columns);
         return true;
     };
-    WalkedRows walked = walk_rows(document, rows, cells, on_row, table.structure);
+    WalkedRows walked = walk_rows(document, rows, cells, on_row, table.structure, given);
     if (walked.error) return TableOutcome{std::move(*walked.error)};
     if (!walked.whole) return std::nullopt;
-    report_entities(table, cells.entities(), document, xml::Encoding::Utf8);
+    report_entities(table, cells.entities(), given, document, xml::Encoding::Utf8);
     return TableOutcome{std::move(table)};
 }
 
@@ -290,7 +297,8 @@ std::optional<TableOutcome> read_children_in_one_walk(std::string_view document,
 
 TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const path::CompiledPath& rows,
-                        const std::vector<const path::CompiledPath*>& columns, bool direct_reads) {
+                        const std::vector<const path::CompiledPath*>& columns, bool direct_reads,
+                        std::shared_ptr<const xml::Entities> given) {
     // Names tested by namespace need the declarations in scope, which only
     // the evaluator keeps.
     bool scoped = rows.namespaced;
@@ -298,7 +306,7 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
     bool direct = encoding == xml::Encoding::Utf8 && direct_reads && !scoped;
     if (direct && rows_in_one_walk(rows)) {
         RowColumns reader(columns, true, encoding);
-        if (auto table = read_in_one_walk(document, rows, reader)) return std::move(*table);
+        if (auto table = read_in_one_walk(document, rows, reader, given)) return std::move(*table);
     }
     RowColumns reader(columns, direct, encoding);
     Matches row_matches;
@@ -313,7 +321,7 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
     const path::CompiledPath& found_by = scoped_rows.namespaced ? scoped_rows : rows;
     MatchScopes scopes;
     auto elements =
-        row_elements(document, encoding, found_by, row_matches, table.structure, &scopes);
+        row_elements(document, encoding, found_by, row_matches, table.structure, scopes, given);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     reader.start(table);
     PlainCells cells(reader.plain());
@@ -329,18 +337,20 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
         ++row;
         if (!reader.read(element, cells, table, scope)) return std::move(*reader.error());
     }
-    report_entities(table, scopes.entities(), document, encoding);
+    report_entities(table, scopes.entities(), given, document, encoding);
     return table;
 }
 
 TableOutcome read_table_of_children(std::string_view document, xml::Encoding encoding,
-                                    const path::CompiledPath& rows, bool one_walk) {
+                                    const path::CompiledPath& rows, bool one_walk,
+                                    std::shared_ptr<const xml::Entities> given) {
     if (one_walk && encoding == xml::Encoding::Utf8 && rows_in_one_walk(rows))
-        if (auto table = read_children_in_one_walk(document, rows)) return std::move(*table);
+        if (auto table = read_children_in_one_walk(document, rows, given)) return std::move(*table);
     Matches row_matches;
     Table table;
     MatchScopes scopes;
-    auto elements = row_elements(document, encoding, rows, row_matches, table.structure, &scopes);
+    auto elements =
+        row_elements(document, encoding, rows, row_matches, table.structure, scopes, given);
     if (auto* ambiguous = std::get_if<AmbiguousPath>(&elements)) return std::move(*ambiguous);
     ColumnsByName columns(table);
     NamedCells cells(encoding, rows.namespaces.get());
@@ -355,7 +365,7 @@ TableOutcome read_table_of_children(std::string_view document, xml::Encoding enc
         reread.read(element);
         take_named(cells, columns);
     }
-    report_entities(table, scopes.entities(), document, encoding);
+    report_entities(table, scopes.entities(), given, document, encoding);
     return table;
 }
 

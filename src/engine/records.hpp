@@ -14,6 +14,7 @@
 #include "engine/engine_match.hpp"
 #include "path/compiled_path.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/entities.hpp"
 
 namespace quorbix::engine {
 
@@ -23,11 +24,15 @@ using TableOutcome = std::variant<Table, AmbiguousPath>;
 // table's columns are the caller's, so `names` of the Table stays empty).
 // A match of `rows` that is not an element is no row. A column of one plain
 // step is read without the evaluator unless `direct_reads` is off (tests
-// compare the two ways).
+// compare the two ways). References read the entities the document's DOCTYPE
+// declares, and a reference left unread is reported in the table's
+// `structure`; or, given `entities`, those of the document the rows were
+// copied out of (a stream's), whose reader reports them.
 TableOutcome read_table(std::string_view document, xml::Encoding encoding,
                         const path::CompiledPath& rows,
                         const std::vector<const path::CompiledPath*>& columns,
-                        bool direct_reads = true);
+                        bool direct_reads = true,
+                        std::shared_ptr<const xml::Entities> entities = nullptr);
 
 // The same, with a column for each attribute and each leaf child (an element
 // with no element inside) any row has, named as written; a row's last
@@ -35,6 +40,7 @@ TableOutcome read_table(std::string_view document, xml::Encoding encoding,
 // Without `one_walk` each row is read again after the walk that found it
 // (tests compare the two ways).
 TableOutcome read_table_of_children(std::string_view document, xml::Encoding encoding,
-                                    const path::CompiledPath& rows, bool one_walk = true);
+                                    const path::CompiledPath& rows, bool one_walk = true,
+                                    std::shared_ptr<const xml::Entities> entities = nullptr);
 
 }  // namespace quorbix::engine

@@ -71,8 +71,8 @@ const std::optional<ValidationReport>& StreamedPaths::report() const {
     return entities_report_;
 }
 
-std::string_view StreamedPaths::doctype() const {
-    return answers_->doctype();
+const std::shared_ptr<const xml::Entities>& StreamedPaths::entities() const {
+    return answers_->shared_entities();
 }
 
 bool StreamedPaths::stopped_early() const {

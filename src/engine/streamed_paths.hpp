@@ -68,9 +68,10 @@ class StreamedPaths {
     // of its matches since) is reported too, as a document not read in full.
     const std::optional<ValidationReport>& report() const;
     xml::Encoding encoding() const { return encoding_; }
-    // The DOCTYPE that declares the document's entities, as written; empty
-    // when none does (yet).
-    std::string_view doctype() const;
+    // The entities the document declares, once its DOCTYPE is read: the
+    // elements copied out of it read them, and what they leave unread is
+    // reported here.
+    const std::shared_ptr<const xml::Entities>& entities() const;
     // Whether the scan ended before the document did, having found all it
     // looks for (or, checked so, a problem): the rest was not read.
     bool stopped_early() const;

@@ -64,6 +64,27 @@ def test_generated_documents_read_as_lxml_reads_them(seed):
         assert [r["v"] for r in rows] == v and [r["k"] for r in rows] == k
 
 
+def test_an_element_keeps_both_its_entities_and_the_namespaces_around_it():
+    doc = b'<!DOCTYPE r [<!ENTITY e "x">]><r xmlns:p="urn:p"><a><p:b>&e;</p:b></a></r>'
+    found = quorbix.get_bytes(doc, "r.a")  # a scan without a mapping keeps no declarations
+    assert found.get("q:b", namespaces={"q": "urn:p"}).to_str() == "x"
+    assert quorbix.get_buffer(bytearray(doc), "r.a").get("p:b").to_str() == "x"
+    parsed = quorbix.parse(doc)
+    assert parsed["a"]["p:b"].to_str() == "x"
+
+
+def test_a_streamed_table_reads_with_the_stream_s_entities_and_budget():
+    with pytest.raises(quorbix.MalformedError, match="line 1, column 1: not read in full"):
+        list(quorbix.stream_records(MARKUP, "a.r", {"m": "m"}, piece_size=5))
+    assert list(quorbix.stream_records(MARKUP, "a.r", {"m": "m"}, recover=True)) == [{"m": "&m;"}]
+    # A table for each few rows: the budget is still the document's, not each table's.
+    big = "x" * 100_000
+    doc = f'<!DOCTYPE q [<!ENTITY big "{big}">]><q>' + "<i><t>&big;</t></i>" * 300 + "</q>"
+    rows = quorbix.stream_records(doc.encode(), "q.i", {"t": "t"}, recover=True, piece_size=64)
+    expanded = sum(row["t"] == big for row in rows)
+    assert 0 < expanded * len(big) <= max(8 << 20, 100 * len(doc))
+
+
 def test_a_document_in_a_single_byte_encoding_reads_its_entities_decoded():
     doc = ('<?xml version="1.0" encoding="ISO-8859-1"?><!DOCTYPE a [<!ENTITY c "caf\u00e9">]>'
            '<a t="&c;"><b>&c;</b></a>').encode("latin-1")

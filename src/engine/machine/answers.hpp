@@ -75,11 +75,8 @@ class Answers {
     void use_entities(std::shared_ptr<const xml::Entities> entities);
     // The DOCTYPE `doctype`, met `at` bytes into the document.
     void read_doctype(std::string_view doctype, std::uint64_t at);
-    // Where the DOCTYPE that declared them stands, and the DOCTYPE as
-    // written (empty when it declares none): what elements copied out of the
-    // document are read in again, in a document of their own.
+    // Where the DOCTYPE that declared them stands.
     TextPlace doctype_place() const { return doctype_place_; }
-    std::string_view doctype() const { return doctype_; }
     bool range_mode() const { return range_mode_; }
     std::uint32_t path_count() const { return static_cast<std::uint32_t>(paths_.size()); }
     const ScanPath& path(std::uint32_t p) const { return paths_[p]; }
@@ -167,7 +164,6 @@ class Answers {
     std::shared_ptr<const xml::Entities> entities_;
     TextPlace origin_place_;  // the place of `origin_`
     TextPlace doctype_place_;
-    std::string doctype_;
 };
 
 }  // namespace quorbix::engine

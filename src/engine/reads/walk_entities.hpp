@@ -19,6 +19,8 @@ class WalkEntities {
         : entities_(given), encoding_(encoding), size_(size) {}
 
     const xml::Entities* get() const { return entities_; }
+    // Those the DOCTYPE declared, for a reader that keeps them.
+    const std::shared_ptr<const xml::Entities>& shared() const { return declared_; }
 
     // A DOCTYPE met at `lt`, before the document's element.
     void declare(std::string_view markup, std::size_t lt) {

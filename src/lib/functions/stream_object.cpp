@@ -10,8 +10,8 @@
 //                element found in the scope of namespace declarations as a
 //                pair of its markup and theirs (start-tag attributes)
 //   encoding()   the name of the encoding the elements' bytes are in
-//   doctype()    the DOCTYPE that declares the document's entities, as bytes
-//                (b"" when none does), which the elements' bytes read in
+//   entities()   the entities the document declares, which the elements'
+//                bytes read in, for _table: a capsule, or None
 //   report()     the first problem of the document's structure, once found,
 //                as _validation_report gives it, or a reference left unread
 // `checking` is 0 (none), 1 (report problems) or 2 (the first problem ends
@@ -33,6 +33,7 @@
 #include "lib/functions/module_functions.hpp"
 #include "lib/functions/report_object.hpp"
 #include "lib/result/result.hpp"
+#include "lib/support/entities_capsule.hpp"
 #include "lib/support/heap_object.hpp"
 
 namespace quorbix::lib {
@@ -206,16 +207,17 @@ Expected<PyRef> encoding(PyObject* self, PyObject*) {
     return text;
 }
 
-Expected<PyRef> doctype(PyObject* self, PyObject*) {
+Expected<PyRef> entities(PyObject* self, PyObject*) {
     StreamFields& s = as_stream(self);
-    std::string_view text = s.scan ? s.scan->doctype() : std::string_view();
-    PyRef bytes(PyBytes_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-    if (!bytes) return PendingError::fetch();
-    return bytes;
+    if (auto error = in_use(s)) return std::move(*error);
+    PyRef held = entities_object(s.scan ? s.scan->entities() : nullptr);
+    if (!held) return PendingError::fetch();
+    return held;
 }
 
 Expected<PyRef> report(PyObject* self, PyObject*) {
     StreamFields& s = as_stream(self);
+    if (auto error = in_use(s)) return std::move(*error);
     if (!s.scan || !s.scan->report()) return PyRef::borrow(Py_None);
     PyRef answer = report_object(*s.scan->report());
     if (!answer) return PendingError::fetch();
@@ -240,7 +242,7 @@ PyMethodDef stream_methods[] = {
     {"take", method<entry<take>>(), METH_NOARGS, nullptr},
     {"take_bytes", method<entry<take_bytes>>(), METH_NOARGS, nullptr},
     {"encoding", method<entry<encoding>>(), METH_NOARGS, nullptr},
-    {"doctype", method<entry<doctype>>(), METH_NOARGS, nullptr},
+    {"entities", method<entry<entities>>(), METH_NOARGS, nullptr},
     {"report", method<entry<report>>(), METH_NOARGS, nullptr},
     {"error", method<entry<error>>(), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},

@@ -1,9 +1,12 @@
-// _table(data, rows, columns, names): a table read out of a document, for
-// records(), table() and read_xml() in the package. `rows` is a list of one
-// path, `columns` a list of paths with `names` their names, or both None (the
-// rows' attributes and leaf children, named as written). Answers (table,
-// problem): a Table, and None for a well-formed document, else where and why
-// it is not (report_object), found by the scan that found the rows.
+// _table(data, rows, columns, names, entities=None): a table read out of a
+// document, for records(), table() and read_xml() in the package. `rows` is a
+// list of one path, `columns` a list of paths with `names` their names, or
+// both None (the rows' attributes and leaf children, named as written).
+// `entities`, a stream's (_Stream.entities()), are read in place of the
+// document's own: its rows were copied out of the stream's document, whose
+// reader reports what they leave unread. Answers (table, problem): a Table,
+// and None for a well-formed document, else where and why it is not
+// (report_object), found by the scan that found the rows.
 #include "engine/records.hpp"
 #include "lib/calls/arguments.hpp"
 #include "lib/calls/path_text.hpp"
@@ -13,12 +16,13 @@
 #include "lib/functions/module_functions.hpp"
 #include "lib/functions/report_object.hpp"
 #include "lib/functions/table_object.hpp"
+#include "lib/support/entities_capsule.hpp"
 
 namespace quorbix::lib {
 namespace {
 
-constexpr const char* parameters[] = {"data", "rows", "columns", "names"};
-constexpr Signature signature{"_table()", parameters, 4};
+constexpr const char* parameters[] = {"data", "rows", "columns", "names", "entities"};
+constexpr Signature signature{"_table()", parameters, 5, 1};
 
 // The names of the columns asked for, as UTF-8.
 Expected<std::vector<std::string>> column_names(PyObject* names, std::size_t count) {
@@ -51,10 +55,12 @@ void add_empty_columns(engine::Table& table, const PathEntries& entries) {
 }
 
 Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* bound[4];
+    PyObject* bound[5];
     if (auto error = bind_arguments(signature, args, nargs, kwnames, bound))
         return std::move(*error);
-    auto [data, rows_list, columns_list, names_list] = bound;
+    auto [data, rows_list, columns_list, names_list, entities_given] = bound;
+    const SharedEntities* held = entities_held(entities_given);
+    SharedEntities entities = held != nullptr ? *held : nullptr;
     if (!PyList_Check(rows_list) || PyList_Size(rows_list) != 1)
         return argument_type_error("rows", rows_list, "list");
     bool by_children = columns_list == Py_None;
@@ -85,9 +91,10 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
             none.structure = engine::validation_report(document.bytes, document.encoding);
             return engine::TableOutcome{std::move(none)};
         }
-        return by_children
-                   ? engine::read_table_of_children(document.bytes, document.encoding, *row_path)
-                   : engine::read_table(document.bytes, document.encoding, *row_path, paths);
+        return by_children ? engine::read_table_of_children(document.bytes, document.encoding,
+                                                            *row_path, true, entities)
+                           : engine::read_table(document.bytes, document.encoding, *row_path, paths,
+                                                true, entities);
     });
     hold.view.release();  // every cell is a copy
     if (!scanned.ok()) return std::move(scanned.error());
@@ -111,6 +118,6 @@ Expected<PyRef> table(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
 }  // namespace
 
 PyMethodDef table_function = {"_table", method<call_entry<table>>(), METH_FASTCALL | METH_KEYWORDS,
-                              "_table(data, rows, columns, names)\n--\n\n"};
+                              "_table(data, rows, columns, names, entities=None)\n--\n\n"};
 
 }  // namespace quorbix::lib

@@ -25,7 +25,10 @@ Expected<ChildScan> ChildScan::of_element(const PyItem& element, bool copy, Docu
     if (!bytes.ok()) return std::move(bytes.error());
     ChildScan scan;
     scan.encoding_ = bytes.value().encoding;
-    scan.entities_ = entities_of(element);
+    // A whole document's children read the entities of its DOCTYPE.
+    scan.entities_ = element.source() == PyItem::Source::WholeDocument
+                         ? engine::document_entities(bytes.value().bytes, scan.encoding_)
+                         : entities_of(element);
     if (copy || hold.view.held() || bytes.value().transcoded) {
         scan.copy_ = std::make_unique<std::string>(bytes.value().bytes);
         scan.element_ = *scan.copy_;

@@ -183,6 +183,7 @@ Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path)
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
     engine::MatchScopes scopes;
+    auto entities = entities_of(item);  // taken while the interpreter's lock is held
     return ambiguous_or(
         scan_unlocked(hold, text.bytes.size(),
                       [&] {
@@ -190,7 +191,7 @@ Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path)
                                                                false, nullptr, &scopes)
                                        : engine::evaluate_path_in_element(
                                              text.bytes, text.encoding, path, declarations.value(),
-                                             &scopes, entities_of(item));
+                                             &scopes, entities);
                       }),
         text.encoding, path, scopes);
 }
@@ -252,12 +253,12 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
     engine::MatchScopes scopes;
+    auto entities = entities_of(item);  // taken while the interpreter's lock is held
     auto scanned = scan_unlocked(hold, text.bytes.size(), [&] {
         return whole ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false, nullptr,
                                               &scopes)
                      : engine::evaluate_paths_in_element(text.bytes, text.encoding, compiled,
-                                                         declarations.value(), &scopes,
-                                                         entities_of(item));
+                                                         declarations.value(), &scopes, entities);
     });
     if (!scanned.ok()) return std::move(scanned.error());
     engine::MultiOutcome& outcome = scanned.value();

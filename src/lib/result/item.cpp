@@ -1,10 +1,12 @@
 #include "lib/result/item.hpp"
 
 #include <algorithm>
+#include <optional>
 
 #include "engine/element_text.hpp"
 #include "engine/reads/declarations_around.hpp"
 #include "lib/document/unlocked_scan.hpp"
+#include "lib/support/entities_capsule.hpp"
 #include "lib/support/internal_error.hpp"
 #include "text/white_space.hpp"
 #include "xml/character_data.hpp"
@@ -17,37 +19,21 @@ static_assert(sizeof(PyItem) <= 40);
 namespace {
 
 // The document a reference reads, and what is in scope around its element:
-// the declarations (empty when it refers to the document itself) and the
-// entities, held in a capsule.
+// the declarations, None where its scan kept none (a walk of the document
+// finds them), and the entities, held in a capsule.
 PyObject* document_of(PyObject* referred) {
     return PyTuple_Check(referred) ? PyTuple_GetItem(referred, 0) : referred;
 }
-std::string_view declarations_of(PyObject* referred) {
-    if (!PyTuple_Check(referred)) return {};
-    PyObject* declarations = PyTuple_GetItem(referred, 1);
-    return {PyBytes_AsString(declarations), static_cast<std::size_t>(PyBytes_Size(declarations))};
+std::optional<std::string_view> declarations_of(PyObject* context) {
+    PyObject* declarations = PyTuple_GetItem(context, 1);
+    if (declarations == nullptr || !PyBytes_Check(declarations)) return std::nullopt;
+    return std::string_view{PyBytes_AsString(declarations),
+                            static_cast<std::size_t>(PyBytes_Size(declarations))};
 }
-
-using SharedEntities = std::shared_ptr<const xml::Entities>;
-constexpr const char* entities_capsule = "quorbix.entities";
 
 // Those of a context, held by it; null when it holds none.
 const SharedEntities* entities_in(PyObject* context) {
-    PyObject* capsule = PyTuple_GetItem(context, 2);
-    if (capsule == nullptr || !PyCapsule_IsValid(capsule, entities_capsule)) return nullptr;
-    return static_cast<const SharedEntities*>(PyCapsule_GetPointer(capsule, entities_capsule));
-}
-
-// The entities as a Python object, None when there are none; null, with the
-// exception set, when it cannot be made.
-PyRef entities_object(const SharedEntities& entities) {
-    if (!entities) return PyRef::borrow(Py_None);
-    auto* held = new SharedEntities(entities);
-    PyRef capsule(PyCapsule_New(held, entities_capsule, [](PyObject* capsule) {
-        delete static_cast<SharedEntities*>(PyCapsule_GetPointer(capsule, entities_capsule));
-    }));
-    if (!capsule) delete held;
-    return capsule;
+    return entities_held(PyTuple_GetItem(context, 2));
 }
 
 }  // namespace
@@ -157,9 +143,9 @@ PyItem item_of(engine::EngineMatch& m, PyObject* document, xml::Encoding encodin
 // The context the slices of one scope refer to: (document, declarations,
 // entities); null, with the exception set, when it cannot be made.
 PyRef context_of(PyObject* document, const std::string* scope, PyObject* entities) {
-    std::string_view declarations = scope != nullptr ? std::string_view(*scope) : "";
-    PyRef text(PyBytes_FromStringAndSize(declarations.data(),
-                                         static_cast<Py_ssize_t>(declarations.size())));
+    PyRef text = scope != nullptr ? PyRef(PyBytes_FromStringAndSize(
+                                        scope->data(), static_cast<Py_ssize_t>(scope->size())))
+                                  : PyRef::borrow(Py_None);
     if (!text) return text;
     return PyRef(PyTuple_Pack(3, document, text.get(), entities));
 }
@@ -172,6 +158,7 @@ PyItems scoped_items(engine::Matches&& matches, PyObject* document, xml::Encodin
     items.reserve(matches.size());
     const SharedEntities& entities = scopes.entities();
     PyRef entities_held = document != nullptr ? entities_object(entities) : PyRef();
+    if (document != nullptr && !entities_held) PyErr_Clear();  // out of memory: slices are copied
     // The context the slices of one scope refer to, made once for them all.
     const std::string* in_context = nullptr;
     PyRef context;
@@ -255,9 +242,10 @@ Expected<std::string> declarations_around(const PyItem& item, DocumentHold& hold
         return shared->element->scope ? *shared->element->scope : std::string();
     const auto* ref = std::get_if<PyItem::DocumentRef>(&item.value_);
     if (ref == nullptr || ref->whole) return std::string();
-    if (PyTuple_Check(ref->document.get()))
-        return std::string(declarations_of(ref->document.get()));
-    auto whole = read_any_document(ref->document.get(), hold.view);
+    PyObject* referred = ref->document.get();
+    if (PyTuple_Check(referred))
+        if (auto kept = declarations_of(referred)) return std::string(*kept);
+    auto whole = read_any_document(document_of(referred), hold.view);
     if (!whole.ok()) return std::move(whole.error());
     return scan_unlocked(hold, ref->start, [&] {
         return engine::declarations_around(whole.value(), ref->start, ref->encoding);

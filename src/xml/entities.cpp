@@ -319,13 +319,21 @@ void Entities::finish(std::size_t index, const std::vector<std::uint8_t>& state)
     entity.status = status;
 }
 
+// Whether an entity could be read in place of a reference with the whole
+// budget to spend.
+bool Entities::fits(const Entity& entity) const {
+    return entity.status < Status::Markup && entity.length <= budget();
+}
+
 bool Entities::expand(std::string_view name, std::string& out, ReferenceIn in) const {
     auto found = by_name_.find(name);
     if (found == by_name_.end()) return false;
     std::size_t index = found->second;
     const Entity& entity = entities_[index];
     if (entity.kind == Kind::External) return false;
-    if (entity.status != Status::Expandable || !reserve(entity.length)) {
+    // One too large for the budget when declared may fit the budget of a
+    // document fed in pieces since: the budget alone decides.
+    if (entity.status >= Status::Markup || !reserve(entity.length)) {
         refuse(index);
         return false;
     }
@@ -357,7 +365,15 @@ bool Entities::reserve(std::uint64_t length) const {
     return true;
 }
 
+std::shared_ptr<const Entities> Entities::reading(const std::shared_ptr<const Entities>& of) {
+    if (!of) return nullptr;
+    std::shared_ptr<Entities> reading(new Entities(*of, of->budget()));
+    reading->origin_ = of;
+    return reading;
+}
+
 void Entities::refuse(std::size_t index) const {
+    if (origin_) origin_->refuse(index);
     fell_short_.store(true, std::memory_order_relaxed);
     std::size_t first = none;
     first_refused_.compare_exchange_strong(first, index, std::memory_order_relaxed);
@@ -400,10 +416,9 @@ void Entities::append_piece(const Piece& piece, std::string& out, ReferenceIn in
 
 std::optional<std::string> Entities::problem() const {
     std::size_t first = first_refused_.load(std::memory_order_relaxed);
-    if (first != none) return describe(first, entities_[first].status == Status::Expandable);
+    if (first != none) return describe(first, fits(entities_[first]));
     for (std::size_t i = 0; i < entities_.size(); ++i)
-        if (entities_[i].kind == Kind::Internal && entities_[i].status != Status::Expandable)
-            return describe(i, false);
+        if (entities_[i].kind == Kind::Internal && !fits(entities_[i])) return describe(i, false);
     return std::nullopt;
 }
 

@@ -58,6 +58,12 @@ class Entities {
     const char* expand_reference(const char* p, const char* end, std::string& out,
                                  ReferenceIn in) const;
 
+    // The same entities for one later read of a document's matches (a call
+    // that reads their texts): a budget of its own, as large as `of`'s, so
+    // that reading a match again reads it the same way, while one read is
+    // bounded as the scan was. What it leaves unread `of` hears of too.
+    static std::shared_ptr<const Entities> reading(const std::shared_ptr<const Entities>& of);
+
     // Whether some reference stayed as written for markup, a cycle or the
     // budget: the document was not read fully, which callers report as they
     // report malformed input.
@@ -104,7 +110,20 @@ class Entities {
         Status status = Status::Expandable;
     };
 
-    explicit Entities(std::uint64_t budget) : budget_(budget) {}
+    // What the declarations are, shared by a document's Entities and those
+    // that read it again (`reading`).
+    struct Tables {
+        std::vector<Entity> entities;
+        // Names as views: into the DOCTYPE while it is read, then into entities.
+        std::unordered_map<std::string_view, std::size_t> by_name;
+        std::vector<Piece> pieces;
+        std::string text;  // the text pieces hold
+    };
+
+    explicit Entities(std::uint64_t budget)
+        : tables_(std::make_shared<Tables>()), budget_(budget) {}
+    Entities(const Entities& of, std::uint64_t budget)
+        : tables_(of.tables_), budget_(budget), doctype_at_(of.doctype_at_) {}
     static std::shared_ptr<const Entities> declared_at(std::string_view doctype, std::uint64_t at,
                                                        std::uint64_t document_size);
 
@@ -119,17 +138,20 @@ class Entities {
     void measure();
     void measure_from(std::size_t root, std::vector<std::uint8_t>& state);
     void finish(std::size_t index, const std::vector<std::uint8_t>& state);
+    bool fits(const Entity& entity) const;
     bool reserve(std::uint64_t length) const;
     void refuse(std::size_t index) const;
     void write(std::size_t index, std::string& out, ReferenceIn in) const;
     void append_piece(const Piece& piece, std::string& out, ReferenceIn in) const;
     std::string describe(std::size_t index, bool budget_spent) const;
 
-    std::vector<Entity> entities_;
-    // Names as views: into the DOCTYPE while it is read, then into entities_.
-    std::unordered_map<std::string_view, std::size_t> by_name_;
-    std::vector<Piece> pieces_;
-    std::string text_;  // the text pieces hold
+    // Written only while the DOCTYPE is read; the names below are its parts.
+    std::shared_ptr<Tables> tables_;
+    std::vector<Entity>& entities_ = tables_->entities;
+    std::unordered_map<std::string_view, std::size_t>& by_name_ = tables_->by_name;
+    std::vector<Piece>& pieces_ = tables_->pieces;
+    std::string& text_ = tables_->text;
+    std::shared_ptr<const Entities> origin_;  // for a reading: the document's
     mutable std::atomic<std::uint64_t> budget_;
     std::uint64_t doctype_at_ = 0;
     mutable std::atomic<std::uint64_t> spent_{0};

@@ -179,6 +179,20 @@ TEST(EntitiesBound, ManyReferencesToALargeEntityStopAtTheBudget) {
     EXPECT_NE(entities->problem()->find("would have passed"), std::string::npos);
 }
 
+TEST(EntitiesBound, EachReadingHasABudgetOfItsOwnAndTellsTheDocument) {
+    auto document = declare("<!ENTITY big \"" + std::string(1 << 20, 'x') + "\">", 0);
+    for (int read = 0; read < 3; ++read) {
+        auto reading = Entities::reading(document);
+        std::string out;
+        int expanded = 0;
+        for (int i = 0; i < 10; ++i, out.clear()) expanded += reading->expand("big", out);
+        EXPECT_EQ(expanded, 8);  // 8 MiB a reading, however many came before
+        EXPECT_TRUE(reading->fell_short());
+    }
+    EXPECT_TRUE(document->fell_short());
+    EXPECT_NE(document->problem()->find("would have passed"), std::string::npos);
+}
+
 TEST(EntitiesBound, ThreadsShareOneBudget) {
     auto entities = declare("<!ENTITY big \"" + std::string(1 << 20, 'x') + "\">", 0);
     std::uint64_t written[2] = {0, 0};

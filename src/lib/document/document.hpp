@@ -4,12 +4,14 @@
 
 #include <Python.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "lib/support/pending_error.hpp"
 #include "xml/encoding/encoding.hpp"
+#include "xml/entities.hpp"
 
 namespace quorbix::lib {
 
@@ -72,6 +74,21 @@ struct DocumentHold {
     std::string utf8_copy;
     PyObject* read = nullptr;
     DocumentText text;
+
+    // A document's entities as this operation reads its texts: one reading
+    // (xml::Entities::reading), with one budget, for all of them.
+    const xml::Entities* reading(const std::shared_ptr<const xml::Entities>& entities) {
+        if (!entities) return nullptr;
+        if (read_of_ != entities.get()) {
+            reading_ = xml::Entities::reading(entities);
+            read_of_ = entities.get();
+        }
+        return reading_.get();
+    }
+
+  private:
+    std::shared_ptr<const xml::Entities> reading_;
+    const xml::Entities* read_of_ = nullptr;
 };
 
 // A str is text already: its UTF-8 form is read as UTF-8, whatever its

@@ -23,10 +23,9 @@ Expected<std::string> item_json(const PyItem& item) {
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
-    auto entities = entities_of(item);
-    return scan_unlocked(hold, text.bytes.size(), [&] {
-        return engine::element_json(text.bytes, text.encoding, entities.get());
-    });
+    const xml::Entities* entities = hold.reading(entities_of(item));
+    return scan_unlocked(hold, text.bytes.size(),
+                         [&] { return engine::element_json(text.bytes, text.encoding, entities); });
 }
 
 Expected<PyRef> json_items(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

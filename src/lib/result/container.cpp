@@ -183,7 +183,8 @@ Expected<PyRef> nested_get(const PyItems& items, const path::CompiledPath& path)
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
     engine::MatchScopes scopes;
-    auto entities = entities_of(item);  // taken while the interpreter's lock is held
+    // Taken while the interpreter's lock is held; read with a budget of their own.
+    auto entities = xml::Entities::reading(entities_of(item));
     return ambiguous_or(
         scan_unlocked(hold, text.bytes.size(),
                       [&] {
@@ -253,7 +254,8 @@ Expected<PyRef> get_many(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     const DocumentText& text = element.value();
     bool whole = item.source() == PyItem::Source::WholeDocument;
     engine::MatchScopes scopes;
-    auto entities = entities_of(item);  // taken while the interpreter's lock is held
+    // Taken while the interpreter's lock is held; read with a budget of their own.
+    auto entities = xml::Entities::reading(entities_of(item));
     auto scanned = scan_unlocked(hold, text.bytes.size(), [&] {
         return whole ? engine::evaluate_paths(text.bytes, text.encoding, compiled, false, nullptr,
                                               &scopes)

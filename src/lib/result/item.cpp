@@ -272,15 +272,15 @@ Expected<std::string_view> item_text(const PyItem& item, DocumentHold& hold, std
         if (begin + ref.leaf_length > std::min<std::uint64_t>(ref.end, document.value().size()))
             return internal_error("a leaf's text lies outside its document");
         xml::append_character_data(document.value().substr(begin, ref.leaf_length), ref.encoding,
-                                   scratch, in_context ? entities_of(item).get() : nullptr);
+                                   scratch, in_context ? hold.reading(entities_of(item)) : nullptr);
         return std::string_view(scratch);
     }
     auto element = element_bytes(item, hold);
     if (!element.ok()) return std::move(element.error());
     const DocumentText& text = element.value();
-    SharedEntities entities = entities_of(item);
+    const xml::Entities* entities = hold.reading(entities_of(item));
     auto read = scan_unlocked(hold, text.bytes.size(), [&] {
-        return engine::item_text(text.bytes, text.encoding, entities.get());
+        return engine::item_text(text.bytes, text.encoding, entities);
     });
     if (!read.ok()) return std::move(read.error());
     scratch = std::move(read.value());

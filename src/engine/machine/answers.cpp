@@ -46,6 +46,7 @@ Answers::Answers(std::string_view document, xml::Encoding encoding, std::vector<
 void Answers::read_doctype(std::string_view doctype, std::uint64_t at) {
     if (entities_) return;
     use_entities(xml::Entities::declared(doctype, encoding_, at, document_.size()));
+    if (!entities_) return;
     // Where it stands, for a report.
     doctype_place_ = origin_place_.line == 0
                          ? TextPlace{at, 0, 0}

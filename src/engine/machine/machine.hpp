@@ -108,7 +108,7 @@ class Machine {
         return go;
     }
     bool markup(const xml::ReadResult& read, std::size_t lt, std::size_t end) {
-        if (read.event.kind == xml::EventKind::DocType) [[unlikely]]
+        if (read.event.kind == xml::EventKind::DocType && depth_ == 0) [[unlikely]]
             answers_.read_doctype(bytes_.substr(lt, end - lt), base_ + lt);
         last_end_ = end;  // a comment, CDATA or PI: the element around it is no leaf
         return true;

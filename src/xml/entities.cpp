@@ -314,7 +314,6 @@ void Entities::finish(std::size_t index, const std::vector<std::uint8_t>& state)
             length = add_saturating(length, entities_[piece.at].length);
         }
     }
-    if (length > budget()) status = std::max(status, Status::PastBudget);
     entity.length = length;
     entity.status = status;
 }

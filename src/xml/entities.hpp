@@ -87,8 +87,9 @@ class Entities {
 
   private:
     // Whether an entity can be read in place of its references, worst last:
-    // when several hold for one, the worst is kept.
-    enum class Status : std::uint8_t { Expandable, PastBudget, Markup, Cycle };
+    // when several hold for one, the worst is kept. Its size is weighed
+    // against the budget at each reference (`fits`), as the budget may grow.
+    enum class Status : std::uint8_t { Expandable, Markup, Cycle };
     enum class Kind : std::uint8_t { Internal, External };
 
     // One stretch of a replacement text: text written in the literal, the
